@@ -1,0 +1,55 @@
+#pragma once
+// Files as the program uses them: whole-file reads and writes, the per-user
+// temporary directory, wildcard listing and best-effort deletion. Paths are
+// native (the platform's separator is "/").
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace adw::platform {
+
+// The platform's path separator as text.
+inline constexpr char kPathSeparator = '/';
+
+class FileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The per-user temporary directory, ending with the separator.
+std::string TempDirectory();
+
+// Whole contents of a file; nullopt when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Writes the whole file through a temporary file beside it and an atomic
+// rename: a crash leaves the old file or the new one, never a cut one.
+// Returns false when the system refuses (read-only, directory missing).
+bool WriteFileAtomic(const std::string& path, std::string_view bytes);
+
+// Appends bytes at the end of the file (created when absent). Used where
+// the file only ever grows at its end, so a rewrite is not needed.
+bool AppendToFile(const std::string& path, std::string_view bytes);
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+
+// Names (not paths) of the regular files in dir whose name matches the
+// wildcard pattern ("*" any run, "?" one character; Latin letters compared
+// without regard to case), sorted by name. Empty when dir cannot be read.
+std::vector<std::string> ListFiles(const std::string& dir, std::string_view pattern);
+
+// Best-effort deletion: failures are ignored.
+void RemoveFileQuiet(const std::string& path);
+
+// Joins a directory and a name with exactly one separator between them.
+std::string JoinPath(std::string_view dir, std::string_view name);
+
+// Directory of the running program file, ending with the separator, and its
+// full path.
+std::string ProgramFilePath();
+std::string ProgramDirectory();
+
+}  // namespace adw::platform
