@@ -11,6 +11,13 @@
 
 namespace adw::engine {
 
+// Field sizes the windows use to limit their input boxes, so nothing typed
+// is ever cut silently on assignment.
+inline constexpr std::size_t kNameSize = 50;          // NAME of every set, VARIAB, ITEM, DESC
+inline constexpr std::size_t kCatalogSize = 100;      // CATALOG of RxMD
+inline constexpr std::size_t kVariableDataSize = 100; // DATA of RxMDTemp
+inline constexpr std::size_t kFieldDataSize = 500;    // DATA of RxMDFields
+
 struct FieldDef {
   enum class Type { Integer, Text };
   std::string name;          // "ID", "NAME", ...
@@ -35,6 +42,14 @@ class RecordSet {
   };
 
   explicit RecordSet(std::vector<FieldDef> fields);
+  // Copies take the fields, records and current record, never the
+  // listeners: a view follows the one set it was attached to. Assigning
+  // into a set tells its own listeners that it was rebuilt.
+  RecordSet(const RecordSet& other);
+  RecordSet& operator=(const RecordSet& other);
+  RecordSet(RecordSet&& other) noexcept;
+  RecordSet& operator=(RecordSet&& other) noexcept;
+  ~RecordSet() = default;
 
   const std::vector<FieldDef>& Fields() const { return m_fields; }
   // Index of a field by name (exact); -1 when there is none.
@@ -42,6 +57,7 @@ class RecordSet {
 
   std::size_t RecordCount() const { return m_rows.size(); }
   bool IsEmpty() const { return m_rows.empty(); }
+  // Row or field out of range throws std::out_of_range.
   const std::string& Value(std::size_t row, std::string_view field) const;
   const std::string& Value(std::size_t row, int field) const;
   void SetValue(std::size_t row, std::string_view field, std::string_view value);
@@ -57,15 +73,25 @@ class RecordSet {
   // The current record; npos when the set is empty.
   static constexpr std::size_t npos = static_cast<std::size_t>(-1);
   std::size_t Current() const { return m_current; }
+  // Does nothing on an empty set (so First() is always safe); a row beyond
+  // the last throws std::out_of_range.
   void SetCurrent(std::size_t row);
   void First() { SetCurrent(0); }
   // Value of the current record's field ("" when the set is empty).
   const std::string& CurrentValue(std::string_view field) const;
+  // Sets a field of the current record; does nothing on an empty set.
+  void SetCurrentValue(std::string_view field, std::string_view value);
 
   void AddListener(Listener* listener);
   void RemoveListener(Listener* listener);
 
  private:
+  std::size_t CheckedField(std::string_view name) const;
+  std::size_t CheckedField(int field) const;
+  void CheckRow(std::size_t row) const;
+  template <typename F>
+  void Notify(F&& call);
+
   std::vector<FieldDef> m_fields;
   std::vector<std::vector<std::string>> m_rows;
   std::size_t m_current = npos;
