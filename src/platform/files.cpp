@@ -1,0 +1,209 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/text1251.h"
+
+namespace adw::platform {
+
+namespace {
+
+bool WriteAll(int fd, std::string_view bytes) {
+  const char* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Wildcard match with "*" and "?"; Latin letters compare without regard to
+// case. Iterative with one backtrack point, so it is linear in practice and
+// never recurses on hostile patterns.
+bool WildcardMatch(std::string_view name, std::string_view pattern) {
+  std::size_t n = 0, p = 0;
+  std::size_t starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
+      ++n;
+      ++p;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+std::string BaseName(const std::string& path) {
+  auto pos = path.rfind(kPathSeparator);
+  return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+std::string DirName(const std::string& path) {
+  auto pos = path.rfind(kPathSeparator);
+  if (pos == std::string::npos) return ".";
+  if (pos == 0) return "/";
+  return path.substr(0, pos);
+}
+
+}  // namespace
+
+std::string TempDirectory() {
+  std::error_code ec;
+  std::string dir = std::filesystem::temp_directory_path(ec).string();
+  if (ec || dir.empty()) dir = "/tmp";
+  if (dir.back() != kPathSeparator) dir.push_back(kPathSeparator);
+  return dir;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::string data;
+  if (st.st_size > 0) data.reserve(static_cast<std::size_t>(st.st_size));
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    data.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return data;
+}
+
+bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
+  if (path.empty()) return false;
+  struct stat old {};
+  const bool existed = ::stat(path.c_str(), &old) == 0;
+  if (existed && !S_ISREG(old.st_mode)) return false;
+
+  // The temporary file lives beside the target so the rename stays within
+  // one file system and therefore is atomic.
+  static std::atomic<unsigned> counter{0};
+  const std::string dir = DirName(path);
+  const std::string base = BaseName(path);
+  std::string tmp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    tmp = JoinPath(dir, "." + base + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter.fetch_add(1)));
+    // 0666 lets the umask decide the mode of a new file, as a plain create would.
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+
+  bool ok = WriteAll(fd, bytes);
+  if (ok && existed) {
+    // A rewrite keeps the permissions the user gave the file.
+    (void)::fchmod(fd, old.st_mode & 07777);
+  }
+  if (ok) ok = ::fdatasync(fd) == 0;
+  if (::close(fd) != 0) ok = false;
+  if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(tmp.c_str());
+  return ok;
+}
+
+bool AppendToFile(const std::string& path, std::string_view bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, bytes);
+  if (::close(fd) != 0) ok = false;
+  return ok;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::vector<std::string> ListFiles(const std::string& dir, std::string_view pattern) {
+  std::vector<std::string> names;
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return names;
+  while (dirent* e = ::readdir(d)) {
+    std::string_view name = e->d_name;
+    if (name == "." || name == "..") continue;
+    if (!WildcardMatch(name, pattern)) continue;
+    bool regular = e->d_type == DT_REG;
+    if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+      regular = FileExists(JoinPath(dir, name));
+    }
+    if (regular) names.emplace_back(name);
+  }
+  ::closedir(d);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void RemoveFileQuiet(const std::string& path) {
+  if (!path.empty()) ::unlink(path.c_str());
+}
+
+std::string JoinPath(std::string_view dir, std::string_view name) {
+  while (!name.empty() && name.front() == kPathSeparator) name.remove_prefix(1);
+  if (dir.empty()) return std::string(name);
+  std::string_view d = dir;
+  while (d.size() > 1 && d.back() == kPathSeparator) d.remove_suffix(1);
+  std::string out(d);
+  if (out.back() != kPathSeparator) out.push_back(kPathSeparator);
+  out.append(name);
+  return out;
+}
+
+std::string ProgramFilePath() {
+  static const std::string path = [] {
+    char buf[PATH_MAX + 1];
+    ssize_t n = ::readlink("/proc/self/exe", buf, PATH_MAX);
+    if (n <= 0) return std::string();
+    return std::string(buf, static_cast<std::size_t>(n));
+  }();
+  return path;
+}
+
+std::string ProgramDirectory() {
+  std::string path = ProgramFilePath();
+  auto pos = path.rfind(kPathSeparator);
+  if (pos == std::string::npos) return std::string();
+  return path.substr(0, pos + 1);
+}
+
+}  // namespace adw::platform
