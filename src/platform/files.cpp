@@ -140,7 +140,12 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
 bool AppendToFile(const std::string& path, std::string_view bytes) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
   if (fd < 0) return false;
+  struct stat st {};
+  const bool sized = ::fstat(fd, &st) == 0;
   bool ok = WriteAll(fd, bytes);
+  // A half-written entry (full disk) is taken back so the file never ends
+  // in a cut line.
+  if (!ok && sized) (void)::ftruncate(fd, st.st_size);
   if (::close(fd) != 0) ok = false;
   return ok;
 }

@@ -30,7 +30,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 
 // Appends bytes at the end of the file (created when absent). Used where
-// the file only ever grows at its end, so a rewrite is not needed.
+// the file only ever grows at its end, so a rewrite is not needed. A failed
+// append is cut back off, so the file keeps its old end.
 bool AppendToFile(const std::string& path, std::string_view bytes);
 
 bool FileExists(const std::string& path);
