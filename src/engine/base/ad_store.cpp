@@ -1,0 +1,39 @@
+#include "engine/base/ad_store.h"
+
+#include "engine/base/variables_map.h"
+#include "platform/files.h"
+
+namespace adw::engine {
+
+std::string AdStorePath(std::string_view scriptDir) { return platform::JoinPath(scriptDir, kAdStoreFileName); }
+
+AdCategory DeriveAdCategory(std::string_view categoryValue) {
+  const std::size_t dollar = categoryValue.find('$');
+  if (dollar == std::string_view::npos || dollar == 0) return {std::string(categoryValue), {}};
+  return {std::string(categoryValue.substr(dollar)), std::string(categoryValue.substr(0, dollar))};
+}
+
+std::string ComposeCategoryValue(const AdCategory& category) { return category.item + category.variab; }
+
+void LoadAds(const std::string& storePath, RecordSet& ads) {
+  const platform::IniDocument store = platform::IniFile(storePath).Snapshot();
+  ads.Clear();
+  for (const std::string& subject : store.SectionNames()) {
+    const AdCategory category = DeriveAdCategory(store.ReadString(subject, kCategoryKey, ""));
+    const std::size_t row = ads.Append();
+    ads.SetValue(row, "NAME", subject);
+    ads.SetValue(row, "VARIAB", category.variab);
+    ads.SetValue(row, "ITEM", category.item);
+    ads.SetValue(row, "CATALOG", store.ReadString(subject, kReportDirKey, ""));
+    ads.SetValue(row, "STAT", "0");
+  }
+  ads.First();
+}
+
+void WriteAd(platform::IniDocument& store, const StoredAd& ad) {
+  for (const auto& [key, value] : ad.fields) store.WriteString(ad.subject, key, SingleLine(value));
+  store.WriteString(ad.subject, kCategoryKey, SingleLine(ad.category));
+  store.WriteString(ad.subject, kReportDirKey, SingleLine(ad.reportDir));
+}
+
+}  // namespace adw::engine
