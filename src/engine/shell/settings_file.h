@@ -1,0 +1,77 @@
+#pragma once
+// The settings file: its name beside the program, the stored script
+// directory, the direct readers of the posting threads and the page fetch,
+// and the configuration save. Every key lives in section "Save". The window
+// side of the file (the stored control values) is FormStorage.
+#include <string>
+#include <string_view>
+
+namespace adw::engine {
+
+inline constexpr std::string_view kSettingsSection = "Save";
+
+// Keys read or written outside the form storage.
+inline constexpr std::string_view kKeySiteUrl = "edSiteURL_Text";
+inline constexpr std::string_view kKeyScriptDir = "deScript_Text";
+inline constexpr std::string_view kKeyProxy = "EdProxy_Text";
+inline constexpr std::string_view kKeyProxyPort = "EdProxyPort_Text";
+// The configuration save spells it with a capital E; keys compare without
+// regard to case, so it is the storage's edTimeOut_Text.
+inline constexpr std::string_view kKeyTimeOut = "EdTimeOut_Text";
+inline constexpr std::string_view kKeyUseProxy = "cbUseProxy_Checked";
+inline constexpr std::string_view kKeyLogFile = "cbLogFile_Checked";
+inline constexpr std::string_view kKeyThreadCount = "RxSEdPost_Value";
+
+// The program file's path with its extension replaced by ".ini" (appended
+// when it has none): "/opt/adwelder/adwelder" -> "/opt/adwelder/adwelder.ini".
+std::string SettingsFileName(std::string_view programPath);
+// The same for the running program.
+std::string SettingsFileName();
+
+// The stored "deScript_Text" (default empty) followed by the separator. It
+// is "/" alone when nothing is stored: callers that write there should
+// treat an empty stored directory as "none set".
+std::string StoredScriptDir(const std::string& settingsPath);
+
+// The direct boolean rule: true for a whole number other than 0 or for
+// "True" in any letter case; false for anything else.
+bool SettingsBool(std::string_view value);
+// The direct boolean read of a key; an absent key or file is false.
+bool ReadSettingsBool(const std::string& settingsPath, std::string_view key);
+
+// What a posting worker takes from the stored settings when it is created.
+struct PostingSettings {
+  bool useProxy = false;
+  std::string proxyHost;  // empty unless useProxy; a proxy is used only when not empty
+  int proxyPort = 0;      // 0 unless useProxy; blank or non-numeric text gives 0
+  int timeOutMs = 0;      // 0: no time-out
+};
+PostingSettings ReadPostingSettings(const std::string& settingsPath);
+
+// What the wizard's page fetch takes: when useProxy is false the fetch goes
+// direct (its proxy is emptied and its port left as it was); otherwise the
+// host and the port text exactly as stored (port default "0", not trimmed).
+struct FetchProxySettings {
+  bool useProxy = false;
+  std::string proxy;
+  std::string proxyPort;
+};
+FetchProxySettings ReadFetchProxySettings(const std::string& settingsPath);
+
+// The configuration panel's values as the configuration save writes them.
+struct ConfigurationValues {
+  std::string siteUrl;    // edSiteURL's text
+  std::string scriptDir;  // deScript's text
+  std::string proxy;      // EdProxy's text
+  std::string proxyPort;  // EdProxyPort's text as shown (blanks in unfilled places)
+  std::string timeOut;    // edTimeOut's text; written with blanks trimmed
+  bool useProxy = false;
+  bool logFile = false;
+  int threadCount = 3;
+};
+// Writes the eight keys in their order in one atomic rewrite; throws
+// platform::ProfileWriteError "Unable to write to <path>" when refused, and
+// then the file is as it was.
+void SaveConfiguration(const std::string& settingsPath, const ConfigurationValues& values);
+
+}  // namespace adw::engine
