@@ -194,6 +194,16 @@ std::string JoinPath(std::string_view dir, std::string_view name) {
   return out;
 }
 
+std::string ChangeFileExt(std::string_view path, std::string_view ext) {
+  std::size_t nameStart = path.rfind(kPathSeparator);
+  nameStart = nameStart == std::string_view::npos ? 0 : nameStart + 1;
+  std::size_t dot = path.rfind('.');
+  std::string out(path);
+  if (dot != std::string_view::npos && dot > nameStart) out.resize(dot);
+  out.append(ext);
+  return out;
+}
+
 std::string ProgramFilePath() {
   static const std::string path = [] {
     char buf[PATH_MAX + 1];

@@ -48,6 +48,11 @@ void RemoveFileQuiet(const std::string& path);
 // Joins a directory and a name with exactly one separator between them.
 std::string JoinPath(std::string_view dir, std::string_view name);
 
+// The path with the extension of its last component replaced by ext
+// (".ini", ".log"), or ext appended when that component has none. A leading
+// dot of a name (".profile") is not an extension.
+std::string ChangeFileExt(std::string_view path, std::string_view ext);
+
 // Directory of the running program file, ending with the separator, and its
 // full path.
 std::string ProgramFilePath();

@@ -43,8 +43,8 @@ bool ReadSettingsBool(const std::string& settingsPath, std::string_view key);
 struct PostingSettings {
   bool useProxy = false;
   std::string proxyHost;  // empty unless useProxy; a proxy is used only when not empty
-  int proxyPort = 0;      // 0 unless useProxy; blank or non-numeric text gives 0
-  int timeOutMs = 0;      // 0: no time-out
+  int proxyPort = 0;      // 0 unless useProxy; blank, non-numeric or out-of-range text gives 0
+  int timeOutMs = 0;      // 0: no time-out (also for an empty or non-numeric value)
 };
 PostingSettings ReadPostingSettings(const std::string& settingsPath);
 

@@ -1,0 +1,105 @@
+#include "engine/shell/settings_file.h"
+
+#include <charconv>
+#include <optional>
+
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "platform/text1251.h"
+
+namespace adw::engine {
+
+using platform::IniFile;
+using platform::Trim;
+
+namespace {
+
+// Decimal whole number with an optional sign; no blanks, no other text.
+std::optional<long long> WholeNumber(std::string_view s) {
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  if (s.empty()) return std::nullopt;
+  long long v = 0;
+  auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ptr != s.data() + s.size()) return std::nullopt;
+  if (ec == std::errc::result_out_of_range) return 1;  // a huge number is still not 0
+  if (ec != std::errc()) return std::nullopt;
+  return v;
+}
+
+// Seconds as the masked box holds them; text that is not a number gives 0
+// (no time-out), as does a number below 0.
+int Seconds(std::string_view s) {
+  auto v = WholeNumber(s);
+  if (!v || *v < 0) return 0;
+  // The box holds three digits; the cap only keeps hand-edited files from
+  // overflowing the milliseconds.
+  return *v > 1000000 ? 1000000 : static_cast<int>(*v);
+}
+
+// A port outside 1..65535 (the box takes five digits) gives 0 rather than
+// a number that a socket address would silently cut to another port.
+int Port(std::string_view s) {
+  auto v = WholeNumber(s);
+  if (!v || *v < 0 || *v > 65535) return 0;
+  return static_cast<int>(*v);
+}
+
+}  // namespace
+
+std::string SettingsFileName(std::string_view programPath) { return platform::ChangeFileExt(programPath, ".ini"); }
+
+std::string SettingsFileName() { return SettingsFileName(platform::ProgramFilePath()); }
+
+std::string StoredScriptDir(const std::string& settingsPath) {
+  std::string dir = IniFile(settingsPath).ReadString(kSettingsSection, kKeyScriptDir, "");
+  dir.push_back(platform::kPathSeparator);
+  return dir;
+}
+
+bool SettingsBool(std::string_view value) {
+  if (platform::EqualsNoCase(value, "True")) return true;
+  auto v = WholeNumber(value);
+  return v && *v != 0;
+}
+
+bool ReadSettingsBool(const std::string& settingsPath, std::string_view key) {
+  return SettingsBool(IniFile(settingsPath).ReadString(kSettingsSection, key, ""));
+}
+
+PostingSettings ReadPostingSettings(const std::string& settingsPath) {
+  IniFile ini(settingsPath);
+  PostingSettings s;
+  s.useProxy = SettingsBool(ini.ReadString(kSettingsSection, kKeyUseProxy, ""));
+  if (s.useProxy) {
+    s.proxyHost = ini.ReadString(kSettingsSection, kKeyProxy, "");
+    s.proxyPort = Port(Trim(ini.ReadString(kSettingsSection, kKeyProxyPort, "0")));
+  }
+  s.timeOutMs = Seconds(Trim(ini.ReadString(kSettingsSection, kKeyTimeOut, "0"))) * 1000;
+  return s;
+}
+
+FetchProxySettings ReadFetchProxySettings(const std::string& settingsPath) {
+  IniFile ini(settingsPath);
+  FetchProxySettings s;
+  s.useProxy = SettingsBool(ini.ReadString(kSettingsSection, kKeyUseProxy, ""));
+  if (s.useProxy) {
+    s.proxy = ini.ReadString(kSettingsSection, kKeyProxy, "");
+    s.proxyPort = ini.ReadString(kSettingsSection, kKeyProxyPort, "0");
+  }
+  return s;
+}
+
+void SaveConfiguration(const std::string& settingsPath, const ConfigurationValues& values) {
+  IniFile(settingsPath).WriteStrings(kSettingsSection, {
+      {std::string(kKeySiteUrl), values.siteUrl},
+      {std::string(kKeyScriptDir), values.scriptDir},
+      {std::string(kKeyProxy), values.proxy},
+      {std::string(kKeyProxyPort), values.proxyPort},
+      {std::string(kKeyTimeOut), Trim(values.timeOut)},
+      {std::string(kKeyUseProxy), values.useProxy ? "1" : "0"},
+      {std::string(kKeyLogFile), values.logFile ? "1" : "0"},
+      {std::string(kKeyThreadCount), std::to_string(values.threadCount)},
+  });
+}
+
+}  // namespace adw::engine
