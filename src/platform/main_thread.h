@@ -15,7 +15,9 @@ class IMainThread {
 };
 
 // A dispatcher for programs without a window framework: workers queue
-// their calls and the owning thread runs them in RunPending/WaitAndRun.
+// their calls and the owning thread (the one that created it) runs them in
+// RunPending/WaitAndRun. An exception thrown by a call is rethrown in the
+// worker that asked for it. It must outlive every worker that uses it.
 class QueueMainThread : public IMainThread {
  public:
   QueueMainThread();
