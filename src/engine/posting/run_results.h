@@ -1,0 +1,81 @@
+#pragma once
+// What a posting run leaves behind and shows: the counters and percentage of
+// the status panel, one result page per finished job and one log entry per
+// finished job. Everything here runs on the main thread.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "engine/base/short_date.h"
+
+namespace adw::engine {
+
+// The numbers of the status panel's labels.
+struct RunCounters {
+  int jobCount = 0;   // lbMessageCnt
+  int running = 0;    // lbProcessCnt
+  int successes = 0;  // lbSuccessMsg
+  int failures = 0;   // lbFailMsg
+};
+
+// (successes + failures) * 100 / jobCount, rounded to the nearest whole
+// number with halves going to the even one; nullopt when jobCount is 0.
+std::optional<int> ProgressPercent(int successes, int failures, int jobCount);
+// lbProg's text for the counters ("38%"); previous when no percentage can
+// be formed, so the label keeps what it showed.
+std::string ProgressText(const RunCounters& counters, const std::string& previous);
+
+// A job label split at its first TAB: board name and report directory.
+std::pair<std::string, std::string> SplitJobLabel(std::string_view label);
+
+// The result page's file name for a board: its name with every path
+// separator ("/" and "\") and NUL turned into "_", then ".htm", so whatever
+// a board file's NAME holds the page stays inside the report directory.
+std::string ResultPageFileName(std::string_view boardName);
+
+// Path of the job's result page; nullopt when the label's report directory
+// is empty (an ad without one gets no pages, never pages in the root).
+std::optional<std::string> ResultPagePath(std::string_view label);
+
+// The page's content (the reply body and CR LF), written whole or not at
+// all. False when it could not be written (e.g. a missing directory).
+bool WriteResultPage(const std::string& path, std::string_view body);
+
+// The log beside the settings file: the same name with ".log" in place of
+// ".ini" (appended when the name has no ".ini").
+std::string LogFileName(const std::string& settingsFile);
+
+// The log value: the reply text, " result=", the socket error in decimal.
+std::string LogEntryValue(std::string_view replyText, int lastSocketError);
+
+// Appends one log entry when enabled: section the short date, key the long
+// time, value LogEntryValue. Any error is ignored; the entry is added at the
+// file's end without rewriting it, so its cost does not grow with the log.
+void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled);
+void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled,
+                   const LocalDateTime& now);
+
+// One finished job as JobFinished sees it.
+struct JobResult {
+  std::string url;
+  std::string label;
+  bool success = false;
+  std::string body;       // the client's Body after the job
+  std::string replyText;  // the client's ReplyText (always empty for this client)
+  int lastSocketError = 0;
+};
+
+struct ResultSwitches {
+  bool reports = false;  // cbReports "создавать отчеты"
+  bool log = false;      // cbLogFile "вести журнал"
+};
+
+// Records one finished job in the order JobFinished does: result page (when
+// reports are on), counter, log entry. Returns the status bar text: the
+// page's path when reports are on and the ad has a report directory, else
+// empty. Never throws for a page or log entry that cannot be written.
+std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches, const std::string& logPath,
+                            RunCounters& counters);
+
+}  // namespace adw::engine
