@@ -1,0 +1,186 @@
+#include "engine/posting/job_list.h"
+
+#include <exception>
+#include <unordered_map>
+#include <utility>
+
+#include "engine/base/ad_store.h"
+#include "engine/base/board_file.h"
+#include "engine/base/variables_map.h"
+#include "engine/posting/job_body.h"
+#include "engine/posting/letter_tables.h"
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "platform/text1251.h"
+
+namespace adw::engine {
+
+namespace {
+
+// An ad as the build needs it, taken once: the record set may change while
+// pending window messages are processed, and every board reads the same
+// values anyway.
+struct TickedAd {
+  std::string name;
+  std::string catalog;
+  std::string category;
+  std::string group;
+  std::vector<std::string> lines;  // the ad's section of base.dat
+};
+
+std::vector<std::string> SectionLines(const platform::IniDocument& doc, std::string_view section) {
+  std::vector<std::string> lines;
+  for (const std::string& key : doc.ReadSectionKeys(section)) {
+    lines.push_back(key + "=" + doc.ReadString(section, key, ""));
+  }
+  return lines;
+}
+
+bool IsTicked(const std::string& stat) {
+  const std::string text = platform::Trim(stat);
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (c != '0' && c != '+' && c != '-') return true;
+  }
+  return false;
+}
+
+class NoProgress : public IJobListProgress {};
+
+}  // namespace
+
+void JobList::Add(std::string url, std::string body, std::string referer, std::string label) {
+  JobURLs.push_back(std::move(url));
+  JobBodies.push_back(std::move(body));
+  JobReferers.push_back(std::move(referer));
+  JobLabels.push_back(std::move(label));
+}
+
+void JobList::Release() {
+  std::vector<std::string>().swap(JobURLs);
+  std::vector<std::string>().swap(JobBodies);
+  std::vector<std::string>().swap(JobReferers);
+  std::vector<std::string>().swap(JobLabels);
+}
+
+std::string CheckingCaption() { return platform::W("Подождите идет проверка ..."); }
+
+std::string JobListBuild::SkipHint() const {
+  if (skipped.empty()) return {};
+  return platform::W("Пропущено досок: ") + std::to_string(skipped.size()) + platform::W(", первая: ") +
+         skipped.front().name;
+}
+
+bool MapLineMatches(const std::string& mapLine, const std::string& categoryValue, const std::string& groupValue) {
+  if (!categoryValue.empty()) {
+    const std::size_t at = mapLine.find(categoryValue);
+    if (at != std::string::npos && at > 0 && mapLine[at - 1] == '=') return true;
+  }
+  return !groupValue.empty() && mapLine.find(groupValue) != std::string::npos;
+}
+
+std::string JobUrl(const std::string& mapLine, const std::string& submit) {
+  if (mapLine.find("http") == std::string::npos) return submit;
+  return mapLine.substr(0, mapLine.find('='));
+}
+
+JobListBuild BuildJobList(const std::string& scriptDir, const std::string& variablesMapPath,
+                          const std::vector<BoardRow>& boards, const RecordSet& ads, IJobListProgress* progress) {
+  NoProgress quiet;
+  IJobListProgress& report = progress ? *progress : quiet;
+  JobListBuild result;
+  report.BuildStarted(static_cast<int>(boards.size()));
+
+  const platform::IniDocument store = platform::IniFile(AdStorePath(scriptDir)).Snapshot();
+  const std::vector<std::string> variabLines =
+      SectionLines(platform::IniFile(variablesMapPath).Snapshot(), kVariablesSection);
+
+  std::vector<TickedAd> ticked;
+  const int nameField = ads.FieldIndex("NAME");
+  const int statField = ads.FieldIndex("STAT");
+  const int catalogField = ads.FieldIndex("CATALOG");
+  if (nameField >= 0 && statField >= 0 && catalogField >= 0) {
+    for (std::size_t row = 0; row < ads.RecordCount(); ++row) {
+      if (!IsTicked(ads.Value(row, statField))) continue;
+      TickedAd ad;
+      ad.name = ads.Value(row, nameField);
+      ad.catalog = ads.Value(row, catalogField);
+      ad.category = store.ReadString(ad.name, kCategoryKey, "");
+      ad.group = LookupGroupValue(ad.category, variabLines);
+      if (ad.group.empty()) result.adsWithoutGroup.push_back(ad.name);
+      ad.lines = SectionLines(store, ad.name);
+      ticked.push_back(std::move(ad));
+    }
+  }
+
+  // One listing serves every board: the file of an entry is found the way a
+  // directory search finds it, Latin letters without regard to case.
+  std::unordered_map<std::string, std::string> boardFiles;
+  for (const std::string& file : platform::ListFiles(scriptDir, "*.prj")) {
+    boardFiles.emplace(platform::LowerAscii(file), file);
+  }
+
+  for (std::size_t position = 0; position < boards.size(); ++position) {
+    if (!report.ProcessMessages()) {
+      result.abandoned = true;
+      result.jobs.Release();
+      return result;
+    }
+    const BoardRow& row = boards[position];
+    if (row.ticked) {
+      const std::string wanted = row.name + std::string(kBoardFileExtension);
+      const auto found = boardFiles.find(platform::LowerAscii(wanted));
+      BoardFile board;
+      bool usable = false;
+      if (found == boardFiles.end()) {
+        result.skipped.push_back({row.name, "Cannot find board file " + wanted});
+      } else {
+        try {
+          board = BoardFile::Read(scriptDir, found->second);
+          usable = true;
+        } catch (const std::exception& error) {
+          result.skipped.push_back({row.name, error.what()});
+        }
+      }
+      if (usable) {
+        const bool toKoi8 = board.Code() == "KOI8-R";
+        const std::string submit = board.Submit();
+        const std::string referer = board.Request();
+        const std::string subBody = board.SubBody();
+        const std::string labelStart = board.Name() + "\t";
+        auto addJob = [&](const TickedAd& ad, const std::string& mapLine) {
+          std::string body = BuildJobBody(subBody, ad.lines, mapLine);
+          if (toKoi8) body = TranslateChars(body, LettersWin1251(), LettersKOI8R());
+          result.jobs.Add(JobUrl(mapLine, submit), std::move(body), referer, labelStart + ad.catalog);
+        };
+        const auto entries = board.MapEntries();
+        if (!entries.empty()) {
+          for (const auto& [key, binding] : entries) {
+            const std::string mapLine = key + "=" + binding;
+            for (const TickedAd& ad : ticked) {
+              if (!report.ProcessMessages()) {
+                result.abandoned = true;
+                result.jobs.Release();
+                return result;
+              }
+              if (MapLineMatches(mapLine, ad.category, ad.group)) addJob(ad, mapLine);
+            }
+          }
+        } else {
+          for (const TickedAd& ad : ticked) {
+            if (!report.ProcessMessages()) {
+              result.abandoned = true;
+              result.jobs.Release();
+              return result;
+            }
+            addJob(ad, std::string());
+          }
+        }
+      }
+    }
+    report.BoardVisited(static_cast<int>(position + 1));
+  }
+  return result;
+}
+
+}  // namespace adw::engine

@@ -1,0 +1,79 @@
+#pragma once
+// The job list of a posting run: one request per matching pair of a ticked
+// board and a ticked ad, built on the main thread at run start from the
+// board files, base.dat, the variables map and the ad record set.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/base/board_list.h"
+#include "engine/base/record_set.h"
+
+namespace adw::engine {
+
+// Four parallel lists; job k is the k-th entry of each.
+struct JobList {
+  std::vector<std::string> JobURLs;
+  std::vector<std::string> JobBodies;
+  std::vector<std::string> JobReferers;
+  std::vector<std::string> JobLabels;  // board NAME, TAB, the ad's report directory
+
+  std::size_t Count() const { return JobURLs.size(); }
+  void Add(std::string url, std::string body, std::string referer, std::string label);
+  // Frees the lists' memory, not only their entries.
+  void Release();
+};
+
+// lbProg's caption while the list is built.
+std::string CheckingCaption();  // "Подождите идет проверка ..."
+
+// The window's side of the build. Every call happens on the main thread.
+class IJobListProgress {
+ public:
+  virtual ~IJobListProgress() = default;
+  // lbProg := CheckingCaption(), pbStat 0 .. boardCount - 1.
+  virtual void BuildStarted(int /*boardCount*/) {}
+  // Before each board and each ad record visited: process pending window
+  // messages. Returning false abandons the build (the window is closing).
+  virtual bool ProcessMessages() { return true; }
+  // pbStat's position after each board list entry, ticked or not.
+  virtual void BoardVisited(int /*position*/) {}
+};
+
+// A ticked board that gave no jobs because its file could not be used.
+struct SkippedBoard {
+  std::string name;
+  std::string reason;  // English, like the runtime's messages
+};
+
+struct JobListBuild {
+  JobList jobs;
+  std::vector<SkippedBoard> skipped;
+  // NAMEs of ticked ads whose category value has no group line in the
+  // variables map; they could match only by the primary rule.
+  std::vector<std::string> adsWithoutGroup;
+  bool abandoned = false;  // ProcessMessages said no
+  // The status bar hint about skipped boards (cp1251), naming how many and
+  // the first; empty when none was skipped.
+  std::string SkipHint() const;
+};
+
+// Builds the job list. scriptDir: the script directory box's current text
+// (board files and base.dat); variablesMapPath: base.map in the stored
+// script directory; boards: the board list rows in list order; ads: the ad
+// record set (NAME, STAT, CATALOG). A ticked board whose ".prj" file is
+// missing or cannot be read is skipped and the build goes on.
+JobListBuild BuildJobList(const std::string& scriptDir, const std::string& variablesMapPath,
+                          const std::vector<BoardRow>& boards, const RecordSet& ads,
+                          IJobListProgress* progress = nullptr);
+
+// The match of one ad against one MAP line (key=binding): primary (the
+// category value right after an "=") or, failing that, the group value
+// anywhere in the line; an empty group value never matches.
+bool MapLineMatches(const std::string& mapLine, const std::string& categoryValue, const std::string& groupValue);
+
+// A job's URL: the map line's text before its first "=" when the line holds
+// "http" (case-sensitive), else the board's SUBMIT.
+std::string JobUrl(const std::string& mapLine, const std::string& submit);
+
+}  // namespace adw::engine

@@ -1,0 +1,453 @@
+#include "engine/posting/worker_pool.h"
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+#include <utility>
+
+#include "engine/posting/http/http_post_client.h"
+#include "platform/text1251.h"
+
+namespace adw::engine {
+
+std::string RunActiveHint() {
+  return platform::W("Размещение уже идет: дождитесь его окончания или нажмите \"Стоп\"");
+}
+
+namespace {
+
+class HttpJobPoster : public IJobPoster {
+ public:
+  explicit HttpJobPoster(const PostingSettings& settings) {
+    m_client.SetBody(kErrorRetrievingPage);
+    m_client.SetTimeOut(settings.timeOutMs);
+    // The worker's time-out timer: the whole job, not only lookup and
+    // connect, ends once the stored time-out has passed.
+    m_client.SetAbortAfter(settings.timeOutMs);
+    if (!settings.proxyHost.empty()) {
+      m_client.SetProxy(settings.proxyHost);
+      m_client.SetProxyPort(settings.proxyPort);
+    }
+  }
+  bool Post(const std::string& url, const std::string& body, const std::string& referer) override {
+    m_client.HeaderInfo().Referer = referer;
+    try {
+      m_client.Post(url, body);
+      return true;
+    } catch (const std::exception&) {
+      return false;
+    }
+  }
+  void Abort() override { m_client.Abort(); }
+  std::string TakeBody() override {
+    std::string body = m_client.Body();
+    m_client.SetBody({});
+    return body;
+  }
+  std::string ReplyText() const override { return m_client.ReplyText(); }
+  int LastSocketError() const override { return m_client.LastSocketError(); }
+
+ private:
+  HttpPostClient m_client;
+};
+
+}  // namespace
+
+JobPosterFactory HttpJobPosterFactory() {
+  return [](const PostingSettings& settings) { return std::make_unique<HttpJobPoster>(settings); };
+}
+
+struct PostingPool::Job {
+  std::uint64_t runId = 0;
+  int index = 0;
+  std::string url;
+  std::string body;
+  std::string referer;
+  std::string label;
+  PostingSettings settings;
+};
+
+// The worker of one pool slot. Its thread runs the jobs the main thread
+// starts in the slot, one at a time, each with a client of its own, and
+// hands each outcome over through the main-thread call. The object owns its
+// thread and joins it on destruction, so it is never destroyed under it.
+class TThreadHTTP {
+ public:
+  TThreadHTTP(PostingPool& pool, std::size_t slot) : m_pool(pool), m_slot(slot) {
+    m_thread = std::thread([this] { Execute(); });
+  }
+  ~TThreadHTTP() {
+    Quit();
+    if (m_thread.joinable()) m_thread.join();
+  }
+  TThreadHTTP(const TThreadHTTP&) = delete;
+  TThreadHTTP& operator=(const TThreadHTTP&) = delete;
+
+  // Main thread: the next job of this slot.
+  void Assign(PostingPool::Job job) {
+    {
+      std::lock_guard lock(m_mutex);
+      m_pending.push_back(std::move(job));
+    }
+    m_wake.notify_one();
+  }
+  // The job in hand finishes its request and reports nothing; the thread
+  // then ends.
+  void Quit() {
+    {
+      std::lock_guard lock(m_mutex);
+      m_quit = true;
+      m_pending.clear();
+    }
+    m_wake.notify_one();
+  }
+  void AbortRequest() {
+    std::lock_guard lock(m_mutex);
+    if (m_poster) m_poster->Abort();
+  }
+  bool Exited() const { return m_exited.load(); }
+
+ private:
+  void Execute() {
+    for (;;) {
+      PostingPool::Job job;
+      {
+        std::unique_lock lock(m_mutex);
+        m_wake.wait(lock, [&] { return m_quit || !m_pending.empty(); });
+        if (m_quit) break;
+        job = std::move(m_pending.front());
+        m_pending.pop_front();
+      }
+      RunJob(job);
+    }
+    m_exited.store(true);
+    m_pool.WorkerExited();
+  }
+
+  void RunJob(PostingPool::Job& job) {
+    std::unique_ptr<IJobPoster> poster;
+    try {
+      poster = m_pool.m_hooks.posterFactory(job.settings);
+    } catch (const std::exception&) {
+    }
+    JobResult result;
+    result.url = job.url;
+    result.label = std::move(job.label);
+    if (poster) {
+      {
+        std::lock_guard lock(m_mutex);
+        m_poster = poster.get();
+        if (m_quit && m_pool.m_shuttingDown.load()) poster->Abort();
+      }
+      result.success = poster->Post(job.url, job.body, job.referer);
+      result.body = poster->TakeBody();
+      result.replyText = poster->ReplyText();
+      result.lastSocketError = poster->LastSocketError();
+      std::lock_guard lock(m_mutex);
+      m_poster = nullptr;
+    } else {
+      result.body = kErrorRetrievingPage;
+    }
+    job.body.clear();
+    {
+      std::lock_guard lock(m_mutex);
+      if (m_quit) return;  // stopped while posting: the outcome is not reported
+    }
+    if (m_pool.m_shuttingDown.load()) return;
+    try {
+      m_pool.m_mainThread.CallBlocking([&] { m_pool.JobFinished(job.runId, m_slot, result); });
+    } catch (...) {
+      // The main thread's handling never comes back to the worker.
+    }
+  }
+
+  PostingPool& m_pool;
+  const std::size_t m_slot;
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+  std::deque<PostingPool::Job> m_pending;
+  bool m_quit = false;
+  IJobPoster* m_poster = nullptr;
+  std::atomic<bool> m_exited{false};
+  std::thread m_thread;
+};
+
+PostingPool::PostingPool(platform::IMainThread& mainThread, IPostingObserver& observer)
+    : PostingPool(mainThread, observer, Hooks{}) {}
+
+PostingPool::PostingPool(platform::IMainThread& mainThread, IPostingObserver& observer, Hooks hooks)
+    : m_mainThread(mainThread), m_observer(observer), m_hooks(std::move(hooks)) {
+  if (!m_hooks.posterFactory) m_hooks.posterFactory = HttpJobPosterFactory();
+  if (!m_hooks.servePending) {
+    if (auto* queue = dynamic_cast<platform::QueueMainThread*>(&m_mainThread)) {
+      m_hooks.servePending = [queue] { queue->RunPending(); };
+    }
+  }
+}
+
+PostingPool::~PostingPool() { Shutdown(); }
+
+PostingPool::StartResult PostingPool::Start(JobList jobs, const RunOptions& options) {
+  if (m_active) return StartResult::Refused;
+  ReapRetired();
+  m_jobs = std::move(jobs);
+  m_options = options;
+  const int jobCount = static_cast<int>(m_jobs.Count());
+
+  m_display = RunDisplay{};
+  m_display.counters.jobCount = jobCount;
+  m_display.progressMax = jobCount;
+  m_display.progressText = "0%";
+
+  m_runningJobs = 0;
+  m_nextJob = std::min(jobCount, 3);
+  m_maxRunning = 0;
+  // At least the three slots the first workers take, whatever the box says.
+  const int limit = std::max(m_observer.Switches().threadLimit, 3);
+  m_slots.clear();
+  m_slots.resize(static_cast<std::size_t>(limit));
+  m_slotBusy.assign(static_cast<std::size_t>(limit), false);
+  m_display.counters.running = m_nextJob;
+
+  if (m_nextJob == 0) {
+    m_display.startVisible = true;
+    m_display.stopVisible = false;
+    m_display.progressText.clear();
+    m_jobs.Release();
+    Publish();
+    return StartResult::NoJobs;
+  }
+
+  m_display.startVisible = false;
+  m_display.stopVisible = true;
+  m_runningJobs = m_nextJob;
+  m_maxRunning = m_runningJobs;
+  m_active = true;
+  ++m_runId;
+  Publish();
+
+  if (!m_library.Load(m_options.companionPath)) {
+    m_observer.TerminateApplication();
+  } else {
+    if (m_library.HasLoadForm()) {
+      m_library.CallLoadForm(m_options.application);
+    } else {
+      m_library.Release();
+    }
+    if (!m_library.HasUnloadForm()) m_library.Release();
+  }
+
+  StartInitialJobs();
+  if (m_active && m_options.startMinimised) m_observer.HideToTray();
+  return StartResult::Started;
+}
+
+void PostingPool::StartInitialJobs() {
+  // NextJob and RunningJobs already count the first jobs, so a report that
+  // the window's message processing lets in between refills correctly.
+  const std::uint64_t runId = m_runId;
+  const int first = m_nextJob;
+  for (int k = 0; k < first; ++k) m_slotBusy[static_cast<std::size_t>(k)] = true;
+  for (int k = 0; k < first; ++k) {
+    StartJob(static_cast<std::size_t>(k), k);
+    m_observer.ProcessMessages();
+    // The window may have stopped or closed the run meanwhile.
+    if (!m_active || m_runId != runId) return;
+  }
+  DrainFailedStarts();
+}
+
+bool PostingPool::StartNextJob(std::size_t slot) {
+  if (m_nextJob >= static_cast<int>(m_jobs.Count()) || slot >= m_slots.size()) return false;
+  const int index = m_nextJob++;
+  ++m_runningJobs;
+  m_maxRunning = std::max(m_maxRunning, m_runningJobs);
+  StartJob(slot, index);
+  return true;
+}
+
+void PostingPool::StartJob(std::size_t slot, int index) {
+  m_slotBusy[slot] = true;
+  const auto at = static_cast<std::size_t>(index);
+  Job job;
+  job.runId = m_runId;
+  job.index = index;
+  job.url = m_jobs.JobURLs[at];
+  // The body is needed only by the request; the worker takes it over.
+  job.body = std::move(m_jobs.JobBodies[at]);
+  job.referer = m_jobs.JobReferers[at];
+  job.label = m_jobs.JobLabels[at];
+  try {
+    job.settings = ReadPostingSettings(m_options.settingsFile);
+    if (!m_slots[slot]) m_slots[slot] = std::make_unique<TThreadHTTP>(*this, slot);
+    m_slots[slot]->Assign(std::move(job));
+  } catch (const std::exception&) {
+    // A worker that cannot be started fails its job, so the counters still
+    // add up to the job count and the run still ends.
+    m_failedStarts.emplace_back(slot, index);
+  }
+}
+
+std::optional<std::size_t> PostingPool::FreeSlot() const {
+  for (std::size_t slot = 0; slot < m_slotBusy.size(); ++slot) {
+    if (!m_slotBusy[slot]) return slot;
+  }
+  return std::nullopt;
+}
+
+void PostingPool::JobFinished(std::uint64_t runId, std::size_t slot, JobResult& result) {
+  // A report of a stopped run (it was already queued when Stop came) or one
+  // arriving while the pool shuts down changes nothing.
+  if (!m_active || runId != m_runId || m_shuttingDown.load()) return;
+  try {
+    HandleResult(slot, result);
+    DrainFailedStarts();
+  } catch (const std::exception&) {
+    // Nothing of the main thread's handling may fall back into the worker.
+  }
+}
+
+void PostingPool::HandleResult(std::size_t slot, JobResult& result) {
+  m_display.currentUrl = result.url;
+  if (slot < m_slotBusy.size()) m_slotBusy[slot] = false;
+  --m_runningJobs;
+  ++m_display.progressPosition;
+
+  const RunSwitches switches = m_observer.Switches();
+  const std::string statusText =
+      RecordJobResult(result, ResultSwitches{switches.reports, switches.log}, m_options.logFile, m_display.counters);
+  m_observer.JobReported(result, statusText);
+  if (!m_active) return;  // the observer stopped the run
+
+  // Refill: grow by one after a success while below the limit, otherwise
+  // keep at most four going.
+  const int limit = switches.threadLimit;
+  if (result.success && m_runningJobs < limit - 1) {
+    StartNextJob(slot);
+    if (const auto free = FreeSlot()) StartNextJob(*free);
+  } else if (m_runningJobs <= 3) {
+    StartNextJob(slot);
+  }
+
+  m_display.counters.running = m_runningJobs;
+  m_display.progressText = ProgressText(m_display.counters, m_display.progressText);
+  if (m_runningJobs == 0) {
+    EndOfRun();
+  } else {
+    Publish();
+  }
+}
+
+void PostingPool::DrainFailedStarts() {
+  while (m_active && !m_failedStarts.empty()) {
+    const auto [slot, index] = m_failedStarts.front();
+    m_failedStarts.pop_front();
+    JobResult failed;
+    failed.url = m_jobs.JobURLs[static_cast<std::size_t>(index)];
+    failed.label = m_jobs.JobLabels[static_cast<std::size_t>(index)];
+    failed.body = kErrorRetrievingPage;
+    HandleResult(slot, failed);
+  }
+}
+
+void PostingPool::EndOfRun() {
+  m_active = false;
+  m_failedStarts.clear();
+  ReleaseCompanion();
+  m_observer.RestoreFromTray();
+  m_display.stopVisible = false;
+  m_display.progressPosition = 0;
+  m_display.startVisible = true;
+  m_jobs.Release();
+  RetireWorkers();
+  Publish();
+  m_observer.RunEnded(RunEnd::Finished);
+}
+
+void PostingPool::Stop() {
+  if (!m_active) return;
+  m_active = false;
+  m_failedStarts.clear();
+  RetireWorkers();
+  m_jobs.Release();
+  m_display.counters = RunCounters{};
+  m_display.currentUrl.clear();
+  m_display.progressText = "0%";
+  m_display.startVisible = true;
+  m_display.progressPosition = 0;
+  m_display.stopVisible = false;
+  ReleaseCompanion();
+  Publish();
+  m_observer.RunEnded(RunEnd::Stopped);
+}
+
+void PostingPool::Shutdown() {
+  const bool wasActive = m_active;
+  m_active = false;
+  m_shuttingDown.store(true);
+  m_failedStarts.clear();
+  RetireWorkers();
+  m_jobs.Release();
+  ReleaseCompanion();
+  // Abort every request and keep serving hand-overs that were queued before
+  // the workers saw the shutdown, until every worker thread has ended.
+  for (;;) {
+    bool allExited = true;
+    for (auto& worker : m_retired) {
+      if (!worker->Exited()) {
+        allExited = false;
+        // Repeated: a request that was just starting may have missed the
+        // first one.
+        worker->AbortRequest();
+      }
+    }
+    if (allExited) break;
+    ServePending();
+    std::unique_lock lock(m_exitMutex);
+    m_exitCv.wait_for(lock, std::chrono::milliseconds(1));
+  }
+  m_retired.clear();
+  m_shuttingDown.store(false);
+  if (wasActive) {
+    m_display.startVisible = true;
+    m_display.stopVisible = false;
+    m_display.progressPosition = 0;
+    m_observer.RunEnded(RunEnd::Shutdown);
+  }
+}
+
+void PostingPool::ReleaseCompanion() {
+  if (!m_library.IsLoaded()) return;
+  m_library.CallUnloadForm(1);
+  m_library.Release();
+}
+
+void PostingPool::RetireWorkers() {
+  for (auto& worker : m_slots) {
+    if (!worker) continue;
+    worker->Quit();
+    m_retired.push_back(std::move(worker));
+  }
+  std::fill(m_slotBusy.begin(), m_slotBusy.end(), false);
+}
+
+void PostingPool::ReapRetired() {
+  // Only threads that have ended are joined here, so the main thread never
+  // waits for a request still on its way.
+  std::erase_if(m_retired, [](const std::unique_ptr<TThreadHTTP>& worker) { return worker->Exited(); });
+}
+
+void PostingPool::ServePending() {
+  if (m_hooks.servePending) m_hooks.servePending();
+}
+
+void PostingPool::Publish() { m_observer.DisplayChanged(m_display); }
+
+void PostingPool::WorkerExited() {
+  {
+    std::lock_guard lock(m_exitMutex);
+  }
+  m_exitCv.notify_all();
+}
+
+}  // namespace adw::engine
