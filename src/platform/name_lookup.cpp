@@ -78,6 +78,11 @@ LookupResult LookupHostIpv4(const std::string& host, int timeoutMs, const Cancel
     result.address = *numeric;
     return result;
   }
+  if (cancel.Cancelled()) {
+    LookupResult result;
+    result.status = LookupStatus::Cancelled;
+    return result;
+  }
   if (host.empty() || host.find('\0') != std::string::npos) {
     LookupResult result;
     result.error = EAI_NONAME;

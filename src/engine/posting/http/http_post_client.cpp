@@ -116,7 +116,8 @@ PostUrl ParsePostUrl(std::string_view url, std::string_view previousHost, int pr
   PostUrl out;
   out.url = std::string(url);
 
-  std::size_t colon = url.find(':');
+  // A path alone stays on the previous port, even with a ":" in its query.
+  std::size_t colon = url.front() == '/' ? std::string_view::npos : url.find(':');
   if (colon != std::string_view::npos) {
     std::string scheme = platform::LowerAscii(url.substr(0, colon));
     out.port = scheme == "gopher" ? 70 : scheme == "ftp" ? 21 : 80;
@@ -216,7 +217,10 @@ void HttpPostClient::Post(const std::string& url, const std::string& data) {
       if (!reply.cookie.empty()) m_headerInfo.Cookie = reply.cookie;
       if (!reply.location.empty()) {
         currentUrl = reply.location;
-        if (currentUrl.find('/') == std::string::npos) currentUrl = "http://" + m_host + "/" + currentUrl;
+        // A bare name stays on the same server, its port included.
+        if (currentUrl.find('/') == std::string::npos) {
+          currentUrl = "http://" + m_host + (m_port != 80 ? ":" + std::to_string(m_port) : "") + "/" + currentUrl;
+        }
       }
     }
   }
@@ -300,10 +304,8 @@ void HttpPostClient::RunRound(const PostUrl& target, bool isPost, const std::str
   };
 
   std::string line;
-  m_header.clear();
-  m_statusCode = 0;
   if (SocketResult r = reader.ReadLine(line); r.status != SocketStatus::Ok) failLineRead(r);
-  m_header += line;
+  m_header = line;
   m_statusCode = ParseStatusNumber(line);
   for (;;) {
     if (SocketResult r = reader.ReadLine(line); r.status != SocketStatus::Ok) failLineRead(r);
