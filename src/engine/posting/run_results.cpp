@@ -1,9 +1,12 @@
 #include "engine/posting/run_results.h"
 
 #include <exception>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <unordered_map>
 
 #include "platform/files.h"
-#include "platform/profile.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
@@ -71,12 +74,131 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
   WriteLogEntry(logPath, text, number, enabled, CurrentLocalDateTime());
 }
 
+namespace {
+
+// What the end of a log file looks like: the section its last lines belong
+// to and whether it ends with a line break. Remembered per file together
+// with the size and time it had after our own append, so the next entry
+// needs no read of the file at all.
+struct LogTail {
+  std::uintmax_t size = 0;
+  std::filesystem::file_time_type mtime{};
+  std::string lastSection;
+  bool hasSection = false;
+  bool endsWithBreak = true;
+};
+
+struct LogTailCache {
+  std::mutex mutex;
+  std::unordered_map<std::string, LogTail> tails;
+};
+
+LogTailCache& TailCache() {
+  static LogTailCache cache;
+  return cache;
+}
+
+// The section name of a header line ("[name]" with blanks around), or
+// nullopt for any other line.
+std::optional<std::string> HeaderName(std::string_view line) {
+  const std::string text = platform::Trim(line);
+  if (text.size() < 2 || text.front() != '[') return std::nullopt;
+  const std::size_t close = text.find(']');
+  if (close == std::string::npos) return std::nullopt;
+  return platform::Trim(std::string_view(text).substr(1, close - 1));
+}
+
+// Reads the file backwards in chunks until the last header line is found.
+LogTail ScanTail(const std::string& path, std::uintmax_t size) {
+  LogTail tail;
+  tail.size = size;
+  if (size == 0) return tail;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return tail;
+  constexpr std::uintmax_t kChunk = 64 * 1024;
+  std::string carry;  // the start of a line cut at the previous chunk's start
+  std::uintmax_t start = size;
+  while (start > 0) {
+    const std::uintmax_t from = start > kChunk ? start - kChunk : 0;
+    std::string data(static_cast<std::size_t>(start - from), '\0');
+    in.seekg(static_cast<std::streamoff>(from));
+    if (!in.read(data.data(), static_cast<std::streamsize>(data.size()))) return tail;
+    if (start == size) tail.endsWithBreak = data.back() == '\n' || data.back() == '\r';
+    data += carry;
+    std::size_t end = data.size();
+    while (end > 0) {
+      const std::size_t lineBreak = data.find_last_of("\r\n", end - 1);
+      if (lineBreak == std::string::npos) break;
+      if (const auto name = HeaderName(std::string_view(data).substr(lineBreak + 1, end - lineBreak - 1))) {
+        tail.lastSection = *name;
+        tail.hasSection = true;
+        return tail;
+      }
+      end = lineBreak;
+    }
+    carry = data.substr(0, end);
+    start = from;
+  }
+  if (const auto name = HeaderName(carry)) {
+    tail.lastSection = *name;
+    tail.hasSection = true;
+  }
+  return tail;
+}
+
+std::string OneLine(std::string_view text) {
+  std::string line(text);
+  for (char& c : line) {
+    if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+  }
+  return line;
+}
+
+}  // namespace
+
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled,
                    const LocalDateTime& now) {
   if (!enabled) return;
+  // Every entry is added at the end of the file, also when an entry of the
+  // same second is already there: a rewrite in place would cost a copy of
+  // the whole log and would lose the earlier job's entry.
   try {
-    platform::IniFile log(logPath);
-    log.AppendString(FormatShortDate(now.date), FormatLongTime(now.time), LogEntryValue(text, number));
+    LogTailCache& cache = TailCache();
+    std::lock_guard lock(cache.mutex);
+    std::error_code error;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type mtime{};
+    if (std::filesystem::exists(logPath, error)) {
+      size = std::filesystem::file_size(logPath, error);
+      if (error) return;
+      mtime = std::filesystem::last_write_time(logPath, error);
+      if (error) return;
+    }
+    auto found = cache.tails.find(logPath);
+    if (found == cache.tails.end() || found->second.size != size || found->second.mtime != mtime) {
+      found = cache.tails.insert_or_assign(logPath, ScanTail(logPath, size)).first;
+    }
+    LogTail& tail = found->second;
+    const std::string section = FormatShortDate(now.date);
+    std::string bytes;
+    if (size > 0 && !tail.endsWithBreak) bytes += "\r\n";
+    if (!tail.hasSection || !platform::EqualsNoCase(tail.lastSection, section)) {
+      bytes += "[" + section + "]\r\n";
+    }
+    bytes += FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number) + "\r\n";
+    if (!platform::AppendToFile(logPath, bytes)) {
+      cache.tails.erase(logPath);
+      return;
+    }
+    tail.size = std::filesystem::file_size(logPath, error);
+    if (!error) tail.mtime = std::filesystem::last_write_time(logPath, error);
+    if (error) {
+      cache.tails.erase(logPath);
+      return;
+    }
+    tail.lastSection = section;
+    tail.hasSection = true;
+    tail.endsWithBreak = true;
   } catch (const std::exception&) {
     // A log that cannot be written never disturbs a run.
   }
