@@ -1,0 +1,165 @@
+// pNSTR: the configuration. Every control with a key in the settings file
+// keeps the component name that key is formed from.
+#include <QCheckBox>
+#include <QDate>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "ui/shell/main_window.h"
+#include "ui/shell/panel_parts.h"
+#include "ui/shell/product_info.h"
+
+namespace adw::ui {
+
+namespace {
+
+QCheckBox* CheckBox(const QString& caption, const QString& name, QWidget* parent) {
+  auto* box = new QCheckBox(caption, parent);
+  box->setObjectName(name);
+  return box;
+}
+
+// A masked box sized to its places.
+QLineEdit* MaskedBox(const QString& name, const QString& mask, int places, QWidget* parent) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  edit->setInputMask(mask);
+  const int charWidth = edit->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  edit->setFixedWidth(charWidth * places + 16);
+  return edit;
+}
+
+}  // namespace
+
+QWidget* TfrmMain::BuildConfigPanel() {
+  pNSTR = new QWidget;
+  pNSTR->setObjectName(QStringLiteral("pNSTR"));
+  auto* panelLayout = new QVBoxLayout(pNSTR);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  // The panel holds more than the smallest window shows; it scrolls then
+  // instead of squeezing its boxes.
+  auto* scroll = new QScrollArea(pNSTR);
+  scroll->setObjectName(QStringLiteral("sbNSTR"));
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  panelLayout->addWidget(scroll);
+  auto* content = new QWidget;
+  content->setObjectName(QStringLiteral("pNSTRContent"));
+  scroll->setWidget(content);
+  auto* layout = new QGridLayout(content);
+  layout->setContentsMargins(6, 4, 6, 6);
+
+  // " Общие "
+  auto* gbCommon = new QGroupBox(QStringLiteral(" Общие "), content);
+  gbCommon->setObjectName(QStringLiteral("gbCommon"));
+  auto* common = new QGridLayout(gbCommon);
+  edSiteURL = new QLineEdit(kMakerSiteUrl, gbCommon);
+  edSiteURL->setObjectName(QStringLiteral("edSiteURL"));
+  deScript = new QLineEdit;
+  deScript->setObjectName(QStringLiteral("deScript"));
+  deScriptButton = new QToolButton;
+  deScriptButton->setObjectName(QStringLiteral("deScriptButton"));
+  QWidget* scriptRow = MakeBoxWithButton(deScript, deScriptButton, gbCommon);
+  connect(deScriptButton, &QToolButton::clicked, this, [this] {
+    const QString dir = QFileDialog::getExistingDirectory(this, QStringLiteral("Каталог скриптов"), deScript->text());
+    if (!dir.isEmpty()) deScript->setText(dir);
+  });
+  cbState = CheckBox(QStringLiteral("запускать свернув"), QStringLiteral("cbState"), gbCommon);
+  RxSEdPost = new QSpinBox(gbCommon);
+  RxSEdPost->setObjectName(QStringLiteral("RxSEdPost"));
+  RxSEdPost->setRange(3, 30);
+  RxSEdPost->setValue(3);
+  // Arrows only: the count is never typed.
+  if (auto* text = RxSEdPost->findChild<QLineEdit*>()) text->setReadOnly(true);
+  cbTime = CheckBox(QStringLiteral("время запуска"), QStringLiteral("cbTime"), gbCommon);
+  edData = new QDateEdit(QDate::currentDate(), gbCommon);
+  edData->setObjectName(QStringLiteral("edData"));
+  edData->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+  edData->setCalendarPopup(true);
+  // Hours may have one digit, minutes and seconds need two; "_" marks an
+  // empty place.
+  medTime = MaskedBox(QStringLiteral("medTime"), QStringLiteral("09:99:99;_"), 8, gbCommon);
+
+  common->addWidget(MakeLabel(QStringLiteral("Сайт производителя"), gbCommon, QStringLiteral("lbSiteURL")), 0, 0);
+  common->addWidget(edSiteURL, 0, 1, 1, 3);
+  common->addWidget(MakeLabel(QStringLiteral("Каталог скриптов"), gbCommon, QStringLiteral("lbScript")), 1, 0);
+  common->addWidget(scriptRow, 1, 1, 1, 3);
+  common->addWidget(cbState, 2, 0, 1, 2);
+  common->addWidget(MakeLabel(QStringLiteral("кол. потоков"), gbCommon, QStringLiteral("lbPost")), 3, 0);
+  common->addWidget(RxSEdPost, 3, 1, Qt::AlignLeft);
+  common->addWidget(cbTime, 4, 0);
+  common->addWidget(edData, 4, 1);
+  common->addWidget(medTime, 4, 2, Qt::AlignLeft);
+  common->setColumnStretch(3, 1);
+  common->setRowStretch(5, 1);
+
+  // " Специальные "
+  auto* gbSpecial = new QGroupBox(QStringLiteral(" Специальные "), content);
+  gbSpecial->setObjectName(QStringLiteral("gbSpecial"));
+  auto* special = new QGridLayout(gbSpecial);
+  EdProxy = new QLineEdit(gbSpecial);
+  EdProxy->setObjectName(QStringLiteral("EdProxy"));
+  EdProxyPort = MaskedBox(QStringLiteral("EdProxyPort"), QStringLiteral("#####; "), 5, gbSpecial);
+  edTimeOut = MaskedBox(QStringLiteral("edTimeOut"), QStringLiteral("###; "), 3, gbSpecial);
+  edTimeOut->setText(QStringLiteral("20"));
+  cbUseProxy = CheckBox(QStringLiteral("использовать прокси-сервер"), QStringLiteral("cbUseProxy"), gbSpecial);
+  cbUpDate = CheckBox(QStringLiteral("проверять новые версии"), QStringLiteral("cbUpDate"), gbSpecial);
+  cbLogFile = CheckBox(QStringLiteral("вести журнал"), QStringLiteral("cbLogFile"), gbSpecial);
+  RxSEdDays = new QSpinBox(gbSpecial);
+  RxSEdDays->setObjectName(QStringLiteral("RxSEdDays"));
+  RxSEdDays->setRange(1, 30);
+  RxSEdDays->setValue(1);
+  cbReports = CheckBox(QStringLiteral("создавать отчеты"), QStringLiteral("cbReports"), gbSpecial);
+
+  special->addWidget(MakeLabel(QStringLiteral("Прокси-сервер"), gbSpecial, QStringLiteral("lbProxy")), 0, 0);
+  special->addWidget(EdProxy, 0, 1);
+  special->addWidget(MakeLabel(QStringLiteral("порт"), gbSpecial, QStringLiteral("lbProxyPort")), 0, 2);
+  special->addWidget(EdProxyPort, 0, 3);
+  special->addWidget(MakeLabel(QStringLiteral("тайм-аут"), gbSpecial, QStringLiteral("lbTimeOut")), 1, 0);
+  special->addWidget(edTimeOut, 1, 1, Qt::AlignLeft);
+  special->addWidget(cbUseProxy, 2, 0, 1, 4);
+  special->addWidget(cbUpDate, 3, 0, 1, 4);
+  special->addWidget(cbLogFile, 4, 0, 1, 2);
+  auto* daysRow = new QHBoxLayout;
+  daysRow->addWidget(MakeLabel(QStringLiteral("журнал хранить (дней)"), gbSpecial, QStringLiteral("lbDays")));
+  daysRow->addWidget(RxSEdDays);
+  daysRow->addStretch(1);
+  special->addLayout(daysRow, 5, 0, 1, 4);
+  special->addWidget(cbReports, 6, 0, 1, 4);
+  special->setColumnStretch(1, 1);
+
+  // " Переменные "
+  auto* gbVariables = new QGroupBox(QStringLiteral(" Переменные "), content);
+  gbVariables->setObjectName(QStringLiteral("gbVariables"));
+  auto* variables = new QVBoxLayout(gbVariables);
+  cbTemplate = CheckBox(QStringLiteral("использовать переменные"), QStringLiteral("cbTemplate"), gbVariables);
+  DBGridTemplate = new QTableView(gbVariables);
+  DBGridTemplate->setObjectName(QStringLiteral("DBGridTemplate"));
+  SetUpGrid(DBGridTemplate, {QStringLiteral("Переменная"), QStringLiteral("Значение переменной")});
+  DBGridTemplate->setColumnWidth(0, 160);
+  DBGridTemplate->horizontalHeader()->setStretchLastSection(true);
+  DBGridTemplate->setMinimumHeight(110);
+  variables->addWidget(cbTemplate);
+  variables->addWidget(DBGridTemplate, 1);
+
+  layout->addWidget(gbCommon, 0, 0);
+  layout->addWidget(gbSpecial, 0, 1);
+  layout->addWidget(gbVariables, 1, 0, 1, 2);
+  layout->setRowStretch(1, 1);
+  layout->setColumnStretch(0, 1);
+  layout->setColumnStretch(1, 1);
+  return pNSTR;
+}
+
+}  // namespace adw::ui
