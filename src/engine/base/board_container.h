@@ -9,15 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include "engine/base/lzhuf.h"  // ElzhException: table errors of the coder
+
 namespace adw::engine {
 
 // File errors of the compressor (messages as the user sees them).
 class ELzrw1Exception : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-// Table errors of the coder.
-class ElzhException : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
@@ -27,16 +24,21 @@ class BoardFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A plain size above this is refused as damage instead of being written.
+// A plain size above this is refused as damage instead of being written;
+// a negative one too. Compress refuses larger inputs, so everything it
+// writes can be read back.
 inline constexpr std::int64_t kMaxPlainSize = 64LL * 1024 * 1024;
 
 class Tlzrw1 {
  public:
   std::string InputFile;
   std::string OutputFile;
-  // InputFile -> OutputFile as a "!HZL" container; bytes written.
+  // InputFile -> OutputFile as a "!HZL" container; bytes written. The
+  // output is written whole or not at all; on failure an existing output
+  // is left as it was.
   std::int64_t Compress();
-  // Container InputFile -> plain OutputFile; bytes written.
+  // Container InputFile ("!HZL" magic) -> plain OutputFile; bytes written.
+  // On a failure after the input was opened the output is deleted.
   std::int64_t Decompress();
 
   // The same coding in memory. DecompressBytes takes a whole container
