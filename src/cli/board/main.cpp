@@ -1,0 +1,34 @@
+// adweld-board: board files from the command line, over the same engine as
+// the program.
+#include <cstdio>
+#include <cstring>
+
+#include "cli/board/commands.h"
+
+void PrintUsage(std::FILE* to) {
+  std::fputs(
+      "usage: adweld-board COMMAND ARGS\n"
+      "  pack TEXT OUT.prj    store the plain board description TEXT as the board file OUT.prj\n"
+      "  unpack FILE.prj      write the plain description of a board file to standard output\n"
+      "  list DIR             the board list of a script directory\n"
+      "  forms ...            (later) the forms of a board page\n",
+      to);
+}
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    PrintUsage(stderr);
+    return kExitUsage;
+  }
+  const char* command = argv[1];
+  if (std::strcmp(command, "-h") == 0 || std::strcmp(command, "--help") == 0 || std::strcmp(command, "help") == 0) {
+    PrintUsage(stdout);
+    return kExitOk;
+  }
+  if (std::strcmp(command, "pack") == 0) return RunPack(argc - 1, argv + 1);
+  if (std::strcmp(command, "unpack") == 0) return RunUnpack(argc - 1, argv + 1);
+  if (std::strcmp(command, "list") == 0) return RunList(argc - 1, argv + 1);
+  std::fprintf(stderr, "adweld-board: unknown command \"%s\"\n", command);
+  PrintUsage(stderr);
+  return kExitUsage;
+}

@@ -1,0 +1,48 @@
+// pack and unpack: a board file to and from its plain description.
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "cli/board/commands.h"
+#include "engine/base/board_container.h"
+
+namespace {
+
+int Fail(const std::exception& e) {
+  std::fprintf(stderr, "adweld-board: %s\n", e.what());
+  return kExitFailed;
+}
+
+}  // namespace
+
+int RunUnpack(int argc, char** argv) {
+  if (argc != 2) {
+    PrintUsage(stderr);
+    return kExitUsage;
+  }
+  std::string plain;
+  try {
+    plain = adw::engine::ReadBoardText(argv[1]);
+  } catch (const std::exception& e) {
+    return Fail(e);
+  }
+  // Byte for byte: the text is cp1251 with CR LF and may hold any byte.
+  if (std::fwrite(plain.data(), 1, plain.size(), stdout) != plain.size() || std::fflush(stdout) != 0) {
+    std::fputs("adweld-board: cannot write to standard output\n", stderr);
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+int RunPack(int argc, char** argv) {
+  if (argc != 3) {
+    PrintUsage(stderr);
+    return kExitUsage;
+  }
+  try {
+    adw::engine::PackBoardFile(argv[1], argv[2]);
+  } catch (const std::exception& e) {
+    return Fail(e);
+  }
+  return kExitOk;
+}
