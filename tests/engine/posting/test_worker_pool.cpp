@@ -1,0 +1,394 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "engine/posting/worker_pool.h"
+#include "platform/files.h"
+#include "support/http_peers.h"
+#include "support/temp_dir.h"
+
+namespace adw::engine {
+namespace {
+
+// Job URLs name the job and its outcome: "job:7:ok" succeeds, "job:7:fail"
+// fails.
+std::string JobName(int k, bool ok) { return "job:" + std::to_string(k) + (ok ? ":ok" : ":fail"); }
+
+JobList MakeJobs(int count, const std::function<bool(int)>& ok = [](int) { return true; }) {
+  JobList jobs;
+  for (int k = 0; k < count; ++k) jobs.Add(JobName(k, ok(k)), "b", "r", "Board" + std::to_string(k) + "\t");
+  return jobs;
+}
+
+// The posting side of the tests. Gated posts wait until the test lets their
+// job finish (or the request is aborted); ungated ones finish at once.
+class FakePosters {
+ public:
+  explicit FakePosters(bool gated) : m_gated(gated) {}
+
+  JobPosterFactory Factory() {
+    return [this](const PostingSettings&) { return std::make_unique<Poster>(*this); };
+  }
+  void Release(const std::string& url) {
+    std::lock_guard lock(m_mutex);
+    m_released.insert(url);
+    m_changed.notify_all();
+  }
+  void ReleaseAll() {
+    std::lock_guard lock(m_mutex);
+    m_gated = false;
+    m_changed.notify_all();
+  }
+  void WaitStarted(std::size_t n) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_started.size() >= n; });
+  }
+  int MaxInFlight() {
+    std::lock_guard lock(m_mutex);
+    return m_maxInFlight;
+  }
+  std::vector<std::string> Started() {
+    std::lock_guard lock(m_mutex);
+    return m_started;
+  }
+
+ private:
+  class Poster : public IJobPoster {
+   public:
+    explicit Poster(FakePosters& owner) : m_owner(owner) {}
+    bool Post(const std::string& url, const std::string&, const std::string&) override {
+      std::unique_lock lock(m_owner.m_mutex);
+      m_owner.m_started.push_back(url);
+      m_owner.m_maxInFlight = std::max(m_owner.m_maxInFlight, ++m_owner.m_inFlight);
+      m_owner.m_changed.notify_all();
+      m_owner.m_changed.wait(lock, [&] { return m_aborted || !m_owner.m_gated || m_owner.m_released.count(url); });
+      --m_owner.m_inFlight;
+      m_body = "reply to " + url;
+      return !m_aborted && url.ends_with(":ok");
+    }
+    void Abort() override {
+      std::lock_guard lock(m_owner.m_mutex);
+      m_aborted = true;
+      m_owner.m_changed.notify_all();
+    }
+    std::string TakeBody() override { return std::move(m_body); }
+    std::string ReplyText() const override { return ""; }
+    int LastSocketError() const override { return 10035; }
+
+   private:
+    FakePosters& m_owner;
+    bool m_aborted = false;  // guarded by the owner's mutex
+    std::string m_body;
+  };
+
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  bool m_gated;
+  std::set<std::string> m_released;
+  std::vector<std::string> m_started;
+  int m_inFlight = 0;
+  int m_maxInFlight = 0;
+};
+
+// A main thread that also tells how many hand-overs were queued.
+class CountingMainThread : public platform::QueueMainThread {
+ public:
+  void CallBlocking(const std::function<void()>& fn) override {
+    {
+      std::lock_guard lock(m_mutex);
+      ++m_queued;
+      m_changed.notify_all();
+    }
+    QueueMainThread::CallBlocking(fn);
+  }
+  void WaitQueued(int n) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_queued >= n; });
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  int m_queued = 0;
+};
+
+class RecordingObserver : public IPostingObserver {
+ public:
+  RunSwitches switches{3, false, false};
+  std::vector<int> runningAfterReport;
+  std::vector<std::string> reported;
+  std::vector<std::string> events;
+  RunDisplay last;
+  std::function<void()> onReport;
+
+  RunSwitches Switches() override { return switches; }
+  void DisplayChanged(const RunDisplay& display) override { last = display; }
+  void JobReported(const JobResult& result, const std::string&) override {
+    reported.push_back(result.url);
+    if (onReport) onReport();
+  }
+  void RunEnded(RunEnd how) override {
+    events.push_back(how == RunEnd::Finished ? "ended" : how == RunEnd::Stopped ? "stopped" : "shutdown");
+  }
+  void HideToTray() override { events.push_back("hide"); }
+  void RestoreFromTray() override { events.push_back("restore"); }
+  void TerminateApplication() override { events.push_back("terminate"); }
+};
+
+// Remembers the running count after every report (read from the display the
+// pool publishes once its refill is done).
+class CountingObserver : public RecordingObserver {
+ public:
+  void DisplayChanged(const RunDisplay& display) override {
+    // The position steps once per report and drops to 0 at the end of the run.
+    if (display.progressPosition > lastPosition || (display.progressPosition == 0 && lastPosition > 0)) {
+      runningAfterReport.push_back(display.counters.running);
+    }
+    lastPosition = display.progressPosition;
+    RecordingObserver::DisplayChanged(display);
+  }
+  int lastPosition = 0;
+};
+
+std::string Companion() { return std::string(ADWELD_BIN_DIR) + "/libbanrun.so"; }
+
+RunOptions Options(const std::string& settings = "/nonexistent/adwelder.ini") {
+  RunOptions options;
+  options.settingsFile = settings;
+  options.companionPath = Companion();
+  return options;
+}
+
+void RunToEnd(platform::QueueMainThread& main, PostingPool& pool) {
+  while (pool.IsActive()) main.WaitAndRun(1000);
+}
+
+TEST(WorkerPoolRefill, GrowsAfterSuccessesUpToTheLimit) {
+  platform::QueueMainThread main;
+  CountingObserver observer;
+  observer.switches.threadLimit = 10;
+  FakePosters posters(false);
+  PostingPool pool(main, observer, {posters.Factory(), {}});
+  ASSERT_EQ(pool.Start(MakeJobs(100), Options()), PostingPool::StartResult::Started);
+  RunToEnd(main, pool);
+
+  // Three at first; each success starts two while fewer than nine run, so
+  // the pool grows by one per success to ten, then stays at nine or ten.
+  const std::vector<int> growth(observer.runningAfterReport.begin(), observer.runningAfterReport.begin() + 8);
+  EXPECT_EQ(growth, (std::vector<int>{4, 5, 6, 7, 8, 9, 10, 9}));
+  for (std::size_t i = 6; i < 100 - 10; ++i) {
+    EXPECT_TRUE(observer.runningAfterReport[i] == 9 || observer.runningAfterReport[i] == 10) << i;
+  }
+  EXPECT_LE(posters.MaxInFlight(), 10);
+  EXPECT_EQ(observer.last.counters.successes, 100);
+  EXPECT_EQ(observer.last.progressText, "100%");
+}
+
+TEST(WorkerPoolRefill, NeverMoreThanThreeWithTheSmallestLimit) {
+  platform::QueueMainThread main;
+  CountingObserver observer;
+  FakePosters posters(false);
+  PostingPool pool(main, observer, {posters.Factory(), {}});
+  pool.Start(MakeJobs(10), Options());
+  RunToEnd(main, pool);
+  EXPECT_EQ(observer.runningAfterReport, (std::vector<int>{3, 3, 3, 3, 3, 3, 3, 2, 1, 0}));
+  EXPECT_LE(posters.MaxInFlight(), 3);
+  EXPECT_EQ(observer.reported.size(), 10u);
+}
+
+TEST(WorkerPoolRefill, FailuresKeepThreeThenSettleAtFour) {
+  platform::QueueMainThread main;
+  CountingObserver observer;
+  observer.switches.threadLimit = 10;
+  FakePosters posters(true);
+  PostingPool pool(main, observer, {posters.Factory(), {}});
+  // Jobs 0..19 succeed, the rest fail; they finish strictly in job order.
+  pool.Start(MakeJobs(40, [](int k) { return k < 20; }), Options());
+  for (int k = 0; k < 40; ++k) {
+    posters.Release(JobName(k, k < 20));
+    while (observer.reported.size() < static_cast<std::size_t>(k + 1)) main.WaitAndRun(1000);
+  }
+  RunToEnd(main, pool);
+  const auto& r = observer.runningAfterReport;
+  // Grown to ten by successes, ...
+  EXPECT_EQ(std::vector<int>(r.begin(), r.begin() + 8), (std::vector<int>{4, 5, 6, 7, 8, 9, 10, 9}));
+  // ... then a series of failures starts nothing until three or fewer run,
+  // after which each failure starts one: the pool settles at four.
+  const std::vector<int> afterFailures(r.begin() + 20, r.begin() + 30);
+  EXPECT_EQ(afterFailures, (std::vector<int>{8, 7, 6, 5, 4, 4, 4, 4, 4, 4}));
+  EXPECT_EQ(observer.last.counters.successes, 20);
+  EXPECT_EQ(observer.last.counters.failures, 20);
+
+  // Failures only from the start: the pool stays at three.
+  CountingObserver failing;
+  failing.switches.threadLimit = 10;
+  FakePosters failPosters(false);
+  PostingPool failPool(main, failing, {failPosters.Factory(), {}});
+  failPool.Start(MakeJobs(10, [](int) { return false; }), Options());
+  RunToEnd(main, failPool);
+  EXPECT_EQ(failing.runningAfterReport, (std::vector<int>{3, 3, 3, 3, 3, 3, 3, 2, 1, 0}));
+}
+
+TEST(WorkerPoolRun, EndOfRunSequenceAfterTheLastReport) {
+  platform::QueueMainThread main;
+  RecordingObserver observer;
+  observer.switches.reports = true;
+  FakePosters posters(true);
+  PostingPool pool(main, observer, {posters.Factory(), {}});
+  RunOptions options = Options();
+  options.startMinimised = true;
+  ASSERT_EQ(pool.Start(MakeJobs(1), options), PostingPool::StartResult::Started);
+  EXPECT_TRUE(pool.IsActive());
+  EXPECT_FALSE(observer.last.startVisible);
+  EXPECT_TRUE(observer.last.stopVisible);
+  EXPECT_EQ(observer.last.counters.jobCount, 1);
+  EXPECT_EQ(observer.last.counters.running, 1);
+  EXPECT_EQ(observer.last.progressText, "0%");
+  EXPECT_TRUE(pool.CompanionHeld()) << "the companion library is built beside the tests: " << Companion();
+  EXPECT_EQ(observer.events, std::vector<std::string>{"hide"});
+  // A second start while running is refused and changes nothing.
+  EXPECT_EQ(pool.Start(MakeJobs(5), options), PostingPool::StartResult::Refused);
+  EXPECT_EQ(observer.last.counters.jobCount, 1);
+
+  posters.Release(JobName(0, true));
+  RunToEnd(main, pool);
+  EXPECT_EQ(observer.events, (std::vector<std::string>{"hide", "restore", "ended"}));
+  EXPECT_FALSE(pool.CompanionHeld());
+  EXPECT_TRUE(observer.last.startVisible);
+  EXPECT_FALSE(observer.last.stopVisible);
+  EXPECT_EQ(observer.last.progressPosition, 0);
+  // The counters, the percentage and the last URL stay on display.
+  EXPECT_EQ(observer.last.counters.successes, 1);
+  EXPECT_EQ(observer.last.progressText, "100%");
+  EXPECT_EQ(observer.last.currentUrl, JobName(0, true));
+}
+
+TEST(WorkerPoolRun, NoJobsEndsAtOnceAndAMissingCompanionAsksToTerminate) {
+  platform::QueueMainThread main;
+  RecordingObserver observer;
+  FakePosters posters(false);
+  PostingPool pool(main, observer, {posters.Factory(), {}});
+  RunOptions options = Options();
+  options.companionPath = "/nonexistent/libbanrun.so";
+  EXPECT_EQ(pool.Start(JobList{}, options), PostingPool::StartResult::NoJobs);
+  EXPECT_FALSE(pool.IsActive());
+  EXPECT_TRUE(observer.last.startVisible);
+  EXPECT_EQ(observer.last.progressText, "");
+  EXPECT_TRUE(observer.events.empty());
+
+  // The run still starts and finishes; the program is told to close.
+  EXPECT_EQ(pool.Start(MakeJobs(2), options), PostingPool::StartResult::Started);
+  RunToEnd(main, pool);
+  EXPECT_EQ(observer.events, (std::vector<std::string>{"terminate", "restore", "ended"}));
+  EXPECT_EQ(observer.last.counters.successes, 2);
+}
+
+TEST(WorkerPoolStop, ResetsCountersAndIgnoresLaterResults) {
+  CountingMainThread main;
+  RecordingObserver observer;
+  FakePosters posters(true);
+  PostingPool pool(main, observer, {posters.Factory(), {}});
+  pool.Start(MakeJobs(6), Options());
+  posters.WaitStarted(3);
+  posters.Release(JobName(0, true));
+  main.WaitQueued(1);  // job 0 waits in its hand-over
+  pool.Stop();
+  EXPECT_FALSE(pool.IsActive());
+  EXPECT_FALSE(pool.CompanionHeld());
+  EXPECT_EQ(observer.events, std::vector<std::string>{"stopped"});
+  for (int value : {observer.last.counters.jobCount, observer.last.counters.running,
+                    observer.last.counters.successes, observer.last.counters.failures}) {
+    EXPECT_EQ(value, 0);
+  }
+  EXPECT_EQ(observer.last.progressText, "0%");
+  EXPECT_EQ(observer.last.currentUrl, "");
+  EXPECT_TRUE(observer.last.startVisible);
+  EXPECT_FALSE(observer.last.stopVisible);
+
+  // The queued result and those of the requests still on their way change
+  // nothing; no further job starts.
+  main.RunPending();
+  posters.ReleaseAll();
+  pool.Shutdown();
+  main.RunPending();
+  EXPECT_TRUE(observer.reported.empty());
+  EXPECT_EQ(observer.last.counters.successes, 0);
+  EXPECT_EQ(posters.Started().size(), 3u);
+
+  // The pool runs again after a Stop.
+  RecordingObserver again;
+  PostingPool second(main, again, {posters.Factory(), {}});
+  second.Start(MakeJobs(4), Options());
+  RunToEnd(main, second);
+  EXPECT_EQ(again.last.counters.successes, 4);
+}
+
+TEST(WorkerPoolShutdown, EndsWhileRequestsHangAndHandOversWait) {
+  CountingMainThread main;
+  RecordingObserver observer;
+  FakePosters posters(true);
+  auto pool = std::make_unique<PostingPool>(main, observer, PostingPool::Hooks{posters.Factory(), {}});
+  pool->Start(MakeJobs(10), Options());
+  posters.WaitStarted(3);
+  posters.Release(JobName(1, true));
+  main.WaitQueued(1);  // one worker blocked in its hand-over, two requests hanging
+  pool->Shutdown();    // the window's destructor
+  EXPECT_FALSE(pool->IsActive());
+  EXPECT_FALSE(pool->CompanionHeld());
+  EXPECT_EQ(observer.events, std::vector<std::string>{"shutdown"});
+  EXPECT_TRUE(observer.reported.empty());
+  pool.reset();
+  EXPECT_EQ(main.RunPending(), 0);
+}
+
+TEST(WorkerPoolShutdown, ReportThatStopsTheRunFromTheObserver) {
+  platform::QueueMainThread main;
+  RecordingObserver observer;
+  FakePosters posters(false);
+  PostingPool pool(main, observer, {posters.Factory(), {}});
+  observer.onReport = [&] { pool.Stop(); };
+  pool.Start(MakeJobs(20), Options());
+  RunToEnd(main, pool);
+  EXPECT_EQ(observer.reported.size(), 1u);
+  EXPECT_EQ(observer.events, std::vector<std::string>{"stopped"});
+}
+
+TEST(WorkerPoolHttp, RealRunWritesPagesAndLogAndTimesOut) {
+  test::TempDir dir;
+  test::RawServer server(test::RawServer::Mode::Reply, {"HTTP/1.0 200 OK\r\n\r\n<html>posted</html>"});
+  test::RawServer silent(test::RawServer::Mode::NeverAnswer);
+  const std::string settings = dir.Write("adwelder.ini", "[Save]\r\nedTimeOut_Text=1\r\n");
+  JobList jobs;
+  for (int k = 0; k < 4; ++k) {
+    jobs.Add(server.Url("/add"), "a=" + std::to_string(k), "http://ref/", "B" + std::to_string(k) + "\t" + dir.Path());
+  }
+  jobs.Add(silent.Url("/add"), "a=x", "", "Silent\t" + dir.Path());
+
+  platform::QueueMainThread main;
+  RecordingObserver observer;
+  observer.switches = {3, true, true};
+  PostingPool pool(main, observer);
+  RunOptions options = Options(settings);
+  options.logFile = dir.File("adwelder.log");
+  ASSERT_EQ(pool.Start(std::move(jobs), options), PostingPool::StartResult::Started);
+  RunToEnd(main, pool);
+
+  EXPECT_EQ(observer.last.counters.successes, 4);
+  EXPECT_EQ(observer.last.counters.failures, 1);
+  EXPECT_EQ(dir.Read("B2.htm"), "<html>posted</html>\r\n");
+  EXPECT_EQ(dir.Read("Silent.htm"), "error retrieving page\r\n");
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 4u);
+  EXPECT_NE(requests[0].find("Referer: http://ref/\r\n"), std::string::npos);
+  const std::string log = dir.Read("adwelder.log");
+  std::size_t entries = 0;
+  for (std::size_t at = log.find(" result="); at != std::string::npos; at = log.find(" result=", at + 1)) ++entries;
+  EXPECT_EQ(entries, 5u);
+}
+
+}  // namespace
+}  // namespace adw::engine
