@@ -1,0 +1,75 @@
+#pragma once
+// The report panel's two commands: join an ad's result pages into
+// report.htm (one row per board: its name, whether the posting there
+// succeeded, a link to the page) and open it; delete the result pages.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/base/record_set.h"
+#include "platform/shell.h"
+
+namespace adw::engine {
+
+inline constexpr std::string_view kReportPageName = "report.htm";
+
+// The status bar hint for an ad without a report directory (cp1251).
+std::string NoReportDirectoryHint();
+
+// Text made safe inside an HTML element or a quoted attribute.
+std::string HtmlEscape(std::string_view text);
+// A path as a link target: HTML-escaped, and "%", "#" and "?" written as
+// %25, %23 and %3F so the browser takes them as part of the file name.
+std::string HtmlLinkTarget(std::string_view path);
+
+// A result page's text with its line ends dropped, the lines joined.
+std::string JoinPageLines(std::string_view text);
+// Failure when the joined text holds "ERROR", "NOT FOUND" or "INVALID" in
+// any Latin letter case.
+bool PageReportsFailure(std::string_view joinedText);
+
+// The fixed pieces of report.htm (cp1251, without their CR LF).
+std::string ReportHeaderLine();
+std::string ReportSeparatorLine();
+std::string ReportFooterLine();
+std::string ReportRowLine(std::string_view boardName, bool failure, std::string_view linkTarget);
+
+// The result pages of a report directory: every "*.htm" file but the report
+// page itself, in the listing's order.
+std::vector<std::string> ListResultPages(const std::string& reportDir);
+
+struct ReportOutcome {
+  enum class Status {
+    Written,              // report.htm is there; open openTarget
+    NoPages,              // the directory holds no result page: nothing written or opened
+    NoReportDirectory,    // the ad has none: hint
+    WriteFailed,          // report.htm could not be written: hint, nothing opened
+    NoRecord,             // the ad record set is empty
+  };
+  Status status = Status::NoRecord;
+  std::string reportPath;
+  std::string openTarget;  // "file://" and the report page's absolute path
+  std::string hint;        // for the status bar; empty when there is nothing to say
+  int rows = 0;
+};
+
+// Assembles reportDir/report.htm from the result pages; each row's name is
+// the NAME of the board file of the same name in scriptDir, or the page's
+// own name when that board file is gone or unreadable.
+ReportOutcome BuildReport(const std::string& reportDir, const std::string& scriptDir);
+
+// btnViewRep: the report of the current ad of the ad record set, opened
+// through the shell when it was written.
+ReportOutcome ViewReport(const RecordSet& ads, const std::string& scriptDir, platform::IShell& shell);
+
+struct ClearOutcome {
+  int deleted = 0;
+  int kept = 0;      // files that could not be deleted (left in place)
+  std::string hint;  // NoReportDirectoryHint() for an ad without one
+};
+// Deletes every "*.htm" file of reportDir (result pages and report.htm).
+ClearOutcome ClearReports(const std::string& reportDir);
+// btnEmpty: for the current ad of the ad record set.
+ClearOutcome ClearReport(const RecordSet& ads);
+
+}  // namespace adw::engine
