@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -427,7 +428,7 @@ class ParseCache {
     std::lock_guard lock(m_mutex);
     std::shared_ptr<const IniDocument> result;
     auto it = std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.path == path; });
-    if (it != m_entries.end() && it->doc == held && held.use_count() == 2) {
+    if (it != m_entries.end() && it->doc == held && SoleHolders(held)) {
       edit(*const_cast<IniDocument*>(held.get()));
       result = held;
     } else {
@@ -444,6 +445,21 @@ class ParseCache {
   // Enough for the settings file, the ad store, the map and the log at once
   // while board files stream through; each board file is read once.
   static constexpr std::size_t kCapacity = 16;
+
+  // True when only the cache entry and the caller hold doc. A reader that
+  // dropped its reference did so with a release decrement; the acquire
+  // fence after seeing the count orders its last reads before our writes.
+  // ThreadSanitizer does not model that fence, so its builds always copy.
+  static bool SoleHolders(const std::shared_ptr<const IniDocument>& doc) {
+#if defined(__SANITIZE_THREAD__)
+    (void)doc;
+    return false;
+#else
+    if (doc.use_count() != 2) return false;
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return true;
+#endif
+  }
 
   struct Entry {
     std::string path;
@@ -524,8 +540,13 @@ IniDocument IniFile::Snapshot() const { return Current(); }
 
 namespace {
 
+// Writes of the process are serialized, so two threads that change the same
+// file never lose each other's change between reading and renaming.
+std::mutex g_writeMutex;
+
 template <typename Edit>
 void Rewrite(const std::string& path, std::shared_ptr<const IniDocument>& held, Edit edit) {
+  std::lock_guard lock(g_writeMutex);
   std::shared_ptr<const IniDocument> current = Load(path, true);
   if (!current) throw ProfileWriteError(path);
   auto next = std::make_shared<IniDocument>(*current);
@@ -570,10 +591,12 @@ void IniFile::AppendString(std::string_view section, std::string_view key, std::
   CheckSection(section);
   CheckKey(key);
   CheckValue(key, value);
+  std::unique_lock lock(g_writeMutex);
   std::shared_ptr<const IniDocument> current = Load(m_path, true);
   if (!current) throw ProfileWriteError(m_path);
   if (!current->CanAppendAtEnd(section, key)) {
     current.reset();
+    lock.unlock();
     WriteString(section, key, value);
     return;
   }

@@ -6,7 +6,9 @@
 
 #include <csignal>
 
+#include <atomic>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -335,6 +337,36 @@ TEST(ProfileFile, ManyAppendsKeepTheCachedParseTrue) {
   IniFile reader(path);
   EXPECT_EQ(reader.ReadSectionKeys("log").size(), 300u);
   EXPECT_EQ(IniDocument::Parse(dir.Read("run.log")).Serialize(), log.Snapshot().Serialize());
+}
+
+// Posting workers read the settings while the main thread may rewrite them:
+// every read sees one whole state of the file, old or new.
+TEST(ProfileFile, ConcurrentReadersSeeWholeStates) {
+  adw::test::TempDir dir;
+  const std::string path = dir.Write("a.ini", "[Save]\r\na=0\r\nb=0\r\n");
+  std::atomic<bool> stop{false};
+  std::atomic<int> torn{0}, reads{0};
+  std::vector<std::thread> readers;
+  for (int r = 0; r < 3; ++r) {
+    readers.emplace_back([&] {
+      while (!stop.load()) {
+        IniDocument d = IniFile(path).Snapshot();
+        if (d.ReadString("Save", "a", "?") != d.ReadString("Save", "b", "!")) torn.fetch_add(1);
+        reads.fetch_add(1);
+      }
+    });
+  }
+  IniFile writer(path);
+  for (int i = 1; i <= 200; ++i) {
+    writer.WriteStrings("Save", {{"a", std::to_string(i)}, {"b", std::to_string(i)}});
+    writer.AppendString("Save", "k" + std::to_string(i), "v");
+  }
+  while (reads.load() < 100) std::this_thread::yield();
+  stop = true;
+  for (auto& t : readers) t.join();
+  EXPECT_EQ(torn.load(), 0);
+  EXPECT_EQ(IniFile(path).ReadString("Save", "a"), "200");
+  EXPECT_EQ(IniFile(path).ReadSectionKeys("Save").size(), 202u);
 }
 
 }  // namespace
