@@ -1,0 +1,155 @@
+// adweld-run: a posting run without the window. It builds the job list by
+// the program's rules, runs the same worker pool (its main-thread calls
+// served by a queue on this thread), writes result pages and log entries as
+// the settings say, and prints one line per finished job and the counts.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/run/run_arguments.h"
+#include "engine/base/ad_store.h"
+#include "engine/base/board_list.h"
+#include "engine/base/record_set.h"
+#include "engine/base/variables_map.h"
+#include "engine/posting/job_list.h"
+#include "engine/posting/run_results.h"
+#include "engine/posting/worker_pool.h"
+#include "engine/shell/settings_file.h"
+#include "platform/companion_library.h"
+#include "platform/files.h"
+#include "platform/main_thread.h"
+#include "platform/profile.h"
+#include "platform/text1251.h"
+
+namespace {
+
+using namespace adw;
+using cli::kExitAllPosted;
+using cli::kExitBadInput;
+using cli::kExitSomeFailed;
+
+std::string Out(const std::string& cp1251) { return platform::Cp1251ToUtf8(cp1251); }
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "adweld-run: %s\n", message.c_str());
+  return kExitBadInput;
+}
+
+class RunnerObserver : public engine::IPostingObserver {
+ public:
+  RunnerObserver(int threads, bool reports, bool log) : m_switches{threads, reports, log} {}
+  engine::RunSwitches Switches() override { return m_switches; }
+  void DisplayChanged(const engine::RunDisplay& display) override { m_display = display; }
+  void JobReported(const engine::JobResult& result, const std::string&) override {
+    const auto [board, reportDir] = engine::SplitJobLabel(result.label);
+    std::printf("%s\t%s\t%s\n", result.success ? "ok" : "failed", Out(board).c_str(), Out(result.url).c_str());
+    std::fflush(stdout);
+  }
+  void TerminateApplication() override { m_terminate = true; }
+  bool Terminate() const { return m_terminate; }
+  const engine::RunDisplay& Display() const { return m_display; }
+
+ private:
+  engine::RunSwitches m_switches;
+  engine::RunDisplay m_display;
+  bool m_terminate = false;
+};
+
+int StoredThreadCount(const std::string& settingsFile) {
+  const std::string text = platform::Trim(
+      platform::IniFile(settingsFile).ReadString(engine::kSettingsSection, engine::kKeyThreadCount, "3"));
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || value > 1000) return 3;
+    value = value * 10 + (c - '0');
+  }
+  return value < 3 ? 3 : value > 30 ? 30 : value;
+}
+
+int Run(const cli::RunArguments& args) {
+  if (!platform::DirectoryExists(args.scriptDir)) return Fail("cannot read the script directory " + args.scriptDir);
+  std::string settingsFile = args.settingsFile;
+  if (settingsFile.empty()) {
+    settingsFile = platform::JoinPath(platform::ProgramDirectory(), "adwelder.ini");
+  } else if (!platform::ReadWholeFile(settingsFile)) {
+    return Fail("cannot read the settings file " + settingsFile);
+  }
+  const std::string storePath = engine::AdStorePath(args.scriptDir);
+  if (!platform::ReadWholeFile(storePath)) return Fail("cannot read " + storePath);
+
+  bool unreadable = false;
+  engine::BoardList list = engine::LoadBoardList(args.scriptDir);
+  for (const auto& failure : list.failures) {
+    if (failure.listed && args.boards == cli::RunArguments::Boards::Due) continue;
+    std::fprintf(stderr, "adweld-run: cannot read board file %s: %s\n", Out(failure.fileName).c_str(),
+                 Out(failure.reason).c_str());
+    if (args.boards == cli::RunArguments::Boards::All && !failure.listed) unreadable = true;
+  }
+  if (args.boards == cli::RunArguments::Boards::All) engine::TickAll(list.rows);
+  if (args.boards == cli::RunArguments::Boards::Named) {
+    engine::UntickAll(list.rows);
+    for (const std::string& name : args.boardNames) {
+      bool found = false;
+      for (auto& row : list.rows) {
+        if (platform::EqualsNoCase(row.name, name)) row.ticked = found = true;
+      }
+      if (!found) return Fail("no board named " + Out(name) + " in " + args.scriptDir);
+    }
+  }
+
+  engine::RecordSet ads = engine::MakeAdsRecordSet();
+  engine::LoadAds(storePath, ads);
+  for (std::size_t row = 0; row < ads.RecordCount(); ++row) ads.SetValue(row, "STAT", args.allAds ? "1" : "0");
+  for (const std::string& name : args.adNames) {
+    bool found = false;
+    for (std::size_t row = 0; row < ads.RecordCount(); ++row) {
+      if (ads.Value(row, "NAME") == name) {
+        ads.SetValue(row, "STAT", "1");
+        found = true;
+      }
+    }
+    if (!found) return Fail("no ad named " + Out(name) + " in " + storePath);
+  }
+
+  engine::JobListBuild build =
+      engine::BuildJobList(args.scriptDir, engine::VariablesMapPath(args.scriptDir), list.rows, ads);
+  for (const auto& skipped : build.skipped) {
+    std::fprintf(stderr, "adweld-run: skipped board %s: %s\n", Out(skipped.name).c_str(), Out(skipped.reason).c_str());
+    unreadable = true;
+  }
+
+  const int threads = args.threads ? *args.threads : StoredThreadCount(settingsFile);
+  RunnerObserver observer(threads, engine::ReadSettingsBool(settingsFile, "cbReports_Checked"),
+                          engine::ReadSettingsBool(settingsFile, engine::kKeyLogFile));
+  platform::QueueMainThread mainThread;
+  engine::PostingPool pool(mainThread, observer);
+  engine::RunOptions options;
+  options.settingsFile = settingsFile;
+  options.logFile = engine::LogFileName(settingsFile);
+  const int jobCount = static_cast<int>(build.jobs.Count());
+  pool.Start(std::move(build.jobs), options);
+  while (pool.IsActive() && !observer.Terminate()) mainThread.WaitAndRun(200);
+  pool.Shutdown();
+  if (observer.Terminate()) {
+    return Fail("cannot load the companion library " + platform::CompanionLibrary::DefaultPath());
+  }
+
+  const engine::RunCounters& counters = observer.Display().counters;
+  std::printf("jobs=%d succeeded=%d failed=%d\n", jobCount, counters.successes, counters.failures);
+  if (unreadable) return kExitBadInput;
+  return counters.failures > 0 ? kExitSomeFailed : kExitAllPosted;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  const auto parsed = cli::ParseRunArguments(args, error);
+  if (!parsed) {
+    std::fprintf(stderr, "adweld-run: %s\n", error.c_str());
+    cli::PrintRunUsage(stderr);
+    return kExitBadInput;
+  }
+  return Run(*parsed);
+}

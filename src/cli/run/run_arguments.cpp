@@ -1,0 +1,109 @@
+#include "cli/run/run_arguments.h"
+
+#include <cstdio>
+
+#include "platform/text1251.h"
+
+namespace adw::cli {
+
+namespace {
+
+// "a,b,c" in the terminal's UTF-8, as cp1251 names; empty parts dropped.
+std::vector<std::string> SplitNames(const std::string& list) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    const std::size_t comma = list.find(',', start);
+    const std::string part = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const std::string name = platform::Trim(platform::Utf8ToCp1251(part));
+    if (!name.empty()) names.push_back(name);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return names;
+}
+
+std::optional<int> ParseThreads(const std::string& text) {
+  if (text.empty() || text.size() > 2) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 3 || value > 30) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<RunArguments> ParseRunArguments(const std::vector<std::string>& args, std::string& error) {
+  RunArguments parsed;
+  bool haveScript = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& option = args[i];
+    if (option != "--script" && option != "--settings" && option != "--boards" && option != "--ads" &&
+        option != "--threads") {
+      error = "unknown argument: " + option;
+      return std::nullopt;
+    }
+    if (i + 1 >= args.size()) {
+      error = option + " needs a value";
+      return std::nullopt;
+    }
+    const std::string& value = args[++i];
+    if (option == "--script") {
+      parsed.scriptDir = value;
+      haveScript = !value.empty();
+    } else if (option == "--settings") {
+      parsed.settingsFile = value;
+    } else if (option == "--boards") {
+      parsed.boardNames.clear();
+      if (value == "due") {
+        parsed.boards = RunArguments::Boards::Due;
+      } else if (value == "all") {
+        parsed.boards = RunArguments::Boards::All;
+      } else {
+        parsed.boards = RunArguments::Boards::Named;
+        parsed.boardNames = SplitNames(value);
+        if (parsed.boardNames.empty()) {
+          error = "--boards names no board";
+          return std::nullopt;
+        }
+      }
+    } else if (option == "--ads") {
+      parsed.adNames.clear();
+      parsed.allAds = value == "all";
+      if (!parsed.allAds) {
+        parsed.adNames = SplitNames(value);
+        if (parsed.adNames.empty()) {
+          error = "--ads names no ad";
+          return std::nullopt;
+        }
+      }
+    } else {
+      parsed.threads = ParseThreads(value);
+      if (!parsed.threads) {
+        error = "--threads must be a whole number from 3 to 30: " + value;
+        return std::nullopt;
+      }
+    }
+  }
+  if (!haveScript) {
+    error = "--script DIR is required";
+    return std::nullopt;
+  }
+  return parsed;
+}
+
+void PrintRunUsage(std::FILE* to) {
+  std::fputs(
+      "usage: adweld-run --script DIR [--settings FILE] [--boards due|all|NAME,...]\n"
+      "                  [--ads all|NAME,...] [--threads N]\n"
+      "Posts the chosen ads to the chosen boards of a script directory, as the\n"
+      "program's Start button does. One line per finished job, then the counts.\n"
+      "Exit status: 0 every job succeeded, 1 some job failed, 2 bad arguments or\n"
+      "unreadable files.\n",
+      to);
+}
+
+}  // namespace adw::cli

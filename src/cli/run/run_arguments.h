@@ -1,0 +1,33 @@
+#pragma once
+// The command line of adweld-run:
+//   adweld-run --script DIR [--settings FILE] [--boards due|all|NAME,...]
+//              [--ads all|NAME,...] [--threads N]
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace adw::cli {
+
+inline constexpr int kExitAllPosted = 0;
+inline constexpr int kExitSomeFailed = 1;
+inline constexpr int kExitBadInput = 2;
+
+struct RunArguments {
+  std::string scriptDir;
+  std::string settingsFile;  // empty: adwelder.ini beside the program
+  // Board selection: "due" (the board list's own ticks), "all", or names.
+  enum class Boards { Due, All, Named } boards = Boards::Due;
+  std::vector<std::string> boardNames;  // cp1251
+  bool allAds = true;
+  std::vector<std::string> adNames;  // cp1251
+  std::optional<int> threads;        // 3..30; absent: the stored thread count
+};
+
+// Parses argv (without the program name); on failure returns nullopt and
+// sets error to a one-line reason.
+std::optional<RunArguments> ParseRunArguments(const std::vector<std::string>& args, std::string& error);
+
+void PrintRunUsage(std::FILE* to);
+
+}  // namespace adw::cli

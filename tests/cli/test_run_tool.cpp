@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/base/board_container.h"
+#include "platform/text1251.h"
+#include "support/http_peers.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using adw::platform::W;
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quoted(const std::string& arg) {
+  std::string q = "'";
+  for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// A script directory with two boards (one posting to a server that
+// answers, one to a server that hangs up), two ads and a settings file
+// with reports and log on.
+class RunTool : public ::testing::Test {
+ protected:
+  RunTool()
+      : m_good(adw::test::RawServer::Mode::Reply, {"HTTP/1.0 200 OK\r\n\r\nposted"}),
+        m_bad(adw::test::RawServer::Mode::CloseAtOnce) {
+    Board("Good.prj", "NAME=Good\r\nSUBMIT=" + m_good.Url("/add") + "\r\nSUBBODY=t=$TEXT\r\n");
+    Board(W("Плохая.prj"), W("NAME=Плохая\r\nSUBMIT=") + m_bad.Url("/add") + "\r\nSUBBODY=t=$TEXT\r\n");
+    m_script.Write("base.dat", W("[Ad1]\r\nТекст$TEXT=one\r\nreppath=") + m_reports.Path() +
+                                   W("\r\n[Объявление 2]\r\nТекст$TEXT=two\r\nreppath=") + m_reports.Path() + "\r\n");
+    m_settings = m_io.Write("adwelder.ini",
+                            "[Save]\r\ncbReports_Checked=True\r\ncbLogFile_Checked=1\r\nedTimeOut_Text=10\r\n");
+  }
+  void Board(const std::string& fileName, const std::string& projectLines) {
+    std::string bytes = adw::engine::Tlzrw1::CompressBytes("[Project]\r\n" + projectLines);
+    bytes.replace(0, 4, "ADWP");
+    m_script.Write(fileName, bytes);
+  }
+  ToolRun Run(const std::vector<std::string>& args) {
+    std::string cmd = Quoted(std::string(ADWELD_BIN_DIR) + "/adweld-run");
+    for (const std::string& a : args) cmd += " " + Quoted(a);
+    cmd += " >" + Quoted(m_io.File("out")) + " 2>" + Quoted(m_io.File("err"));
+    const int raw = std::system(cmd.c_str());
+    ToolRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = m_io.Read("out");
+    run.err = m_io.Read("err");
+    return run;
+  }
+
+  adw::test::RawServer m_good;
+  adw::test::RawServer m_bad;
+  adw::test::TempDir m_script;
+  adw::test::TempDir m_reports;
+  adw::test::TempDir m_io;
+  std::string m_settings;
+};
+
+TEST_F(RunTool, AllPostedExitsZeroWithPagesAndLog) {
+  const ToolRun run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Good"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string line = "ok\tGood\t" + m_good.Url("/add") + "\n";
+  EXPECT_EQ(run.out, line + line + "jobs=2 succeeded=2 failed=0\n");
+  EXPECT_EQ(m_reports.Read("Good.htm"), "posted\r\n");
+  const auto requests = m_good.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_NE(requests[0].find("\r\n\r\nt=one"), std::string::npos);
+  // The log sits beside the settings file, one entry per job.
+  const std::string log = m_io.Read("adwelder.log");
+  EXPECT_NE(log.find("= result="), log.rfind("= result="));
+}
+
+TEST_F(RunTool, AnyFailureExitsOne) {
+  const ToolRun run =
+      Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "all", "--ads", "Объявление 2",
+           "--threads", "5"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.out.find("ok\tGood\t"), std::string::npos);
+  EXPECT_NE(run.out.find("failed\tПлохая\t"), std::string::npos);
+  EXPECT_NE(run.out.find("jobs=2 succeeded=1 failed=1\n"), std::string::npos);
+  EXPECT_EQ(m_reports.Read(W("Плохая.htm")), "error retrieving page\r\n");
+}
+
+TEST_F(RunTool, BadArgumentsAndUnreadableFilesExitTwo) {
+  const std::string script = m_script.Path();
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--boards", "all"},
+      {"--script"},
+      {"--script", script, "--threads", "2"},
+      {"--script", script, "--threads", "31"},
+      {"--script", script, "--frobnicate", "1"},
+      {"--script", script, "--settings", m_settings, "--boards", "Nowhere"},
+      {"--script", script, "--settings", m_settings, "--ads", "Nobody"},
+      {"--script", m_script.File("missing"), "--settings", m_settings},
+      {"--script", script, "--settings", m_io.File("missing.ini")},
+  };
+  for (const auto& args : cases) {
+    const ToolRun run = Run(args);
+    EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
+    EXPECT_FALSE(run.err.empty());
+  }
+  EXPECT_TRUE(m_good.Requests().empty());
+
+  // A ticked board whose file is damaged is skipped; the rest is posted.
+  m_script.Write("Broken.prj", "ADWPdamaged");
+  const ToolRun run = Run({"--script", script, "--settings", m_settings, "--boards", "all", "--ads", "Ad1"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.out.find("ok\tGood\t"), std::string::npos);
+  EXPECT_NE(run.err.find("Broken"), std::string::npos);
+}
+
+}  // namespace
