@@ -15,7 +15,7 @@ bool CompanionLibrary::Load(const std::string& path) {
   const std::string file = path.empty() ? DefaultPath() : path;
   // RTLD_LOCAL keeps the library's symbols from standing in for the
   // program's own.
-  m_handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  m_handle = ::dlopen(NativePath(file).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!m_handle) return false;
   m_loadForm = reinterpret_cast<void (*)(void*)>(::dlsym(m_handle, "LoadForm"));
   m_unloadForm = reinterpret_cast<void (*)(int)>(::dlsym(m_handle, "UnloadForm"));

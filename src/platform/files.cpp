@@ -69,18 +69,33 @@ std::string DirName(const std::string& path) {
   return path.substr(0, pos);
 }
 
+bool IsAscii(std::string_view s) {
+  for (unsigned char c : s) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+std::string NativePath(std::string_view path) {
+  return IsAscii(path) ? std::string(path) : Cp1251ToUtf8(path);
+}
+
+std::string FromNativePath(std::string_view native) {
+  return IsAscii(native) ? std::string(native) : Utf8ToCp1251(native);
+}
 
 std::string TempDirectory() {
   std::error_code ec;
-  std::string dir = std::filesystem::temp_directory_path(ec).string();
+  std::string dir = FromNativePath(std::filesystem::temp_directory_path(ec).string());
   if (ec || dir.empty()) dir = "/tmp";
   if (dir.back() != kPathSeparator) dir.push_back(kPathSeparator);
   return dir;
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -107,7 +122,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
   if (path.empty()) return false;
   struct stat old {};
-  const bool existed = ::stat(path.c_str(), &old) == 0;
+  const bool existed = ::stat(NativePath(path).c_str(), &old) == 0;
   if (existed && !S_ISREG(old.st_mode)) return false;
 
   // The temporary file lives beside the target so the rename stays within
@@ -120,7 +135,7 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     tmp = JoinPath(dir, "." + base + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter.fetch_add(1)));
     // 0666 lets the umask decide the mode of a new file, as a plain create would.
-    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = ::open(NativePath(tmp).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return false;
   }
   if (fd < 0) return false;
@@ -132,13 +147,13 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
   }
   if (ok) ok = ::fdatasync(fd) == 0;
   if (::close(fd) != 0) ok = false;
-  if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(tmp.c_str());
+  if (ok) ok = ::rename(NativePath(tmp).c_str(), NativePath(path).c_str()) == 0;
+  if (!ok) ::unlink(NativePath(tmp).c_str());
   return ok;
 }
 
 bool AppendToFile(const std::string& path, std::string_view bytes) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   struct stat st {};
   const bool sized = ::fstat(fd, &st) == 0;
@@ -152,20 +167,21 @@ bool AppendToFile(const std::string& path, std::string_view bytes) {
 
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::vector<std::string> ListFiles(const std::string& dir, std::string_view pattern) {
   std::vector<std::string> names;
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  DIR* d = ::opendir(dir.empty() ? "." : NativePath(dir).c_str());
   if (!d) return names;
   while (dirent* e = ::readdir(d)) {
-    std::string_view name = e->d_name;
+    const std::string converted = FromNativePath(e->d_name);
+    std::string_view name = converted;
     if (name == "." || name == "..") continue;
     if (!WildcardMatch(name, pattern)) continue;
     bool regular = e->d_type == DT_REG;
@@ -180,7 +196,7 @@ std::vector<std::string> ListFiles(const std::string& dir, std::string_view patt
 }
 
 void RemoveFileQuiet(const std::string& path) {
-  if (!path.empty()) ::unlink(path.c_str());
+  if (!path.empty()) ::unlink(NativePath(path).c_str());
 }
 
 std::string JoinPath(std::string_view dir, std::string_view name) {
@@ -209,7 +225,7 @@ std::string ProgramFilePath() {
     char buf[PATH_MAX + 1];
     ssize_t n = ::readlink("/proc/self/exe", buf, PATH_MAX);
     if (n <= 0) return std::string();
-    return std::string(buf, static_cast<std::size_t>(n));
+    return FromNativePath(std::string_view(buf, static_cast<std::size_t>(n)));
   }();
   return path;
 }

@@ -1,7 +1,13 @@
 #pragma once
 // Files as the program uses them: whole-file reads and writes, the per-user
-// temporary directory, wildcard listing and best-effort deletion. Paths are
-// native (the platform's separator is "/").
+// temporary directory, wildcard listing and best-effort deletion.
+//
+// Paths are Windows-1251 text like every other text the program keeps: a
+// board's file name is its NAME, a report directory comes from base.dat, the
+// script directory from the settings file. The file system here names files
+// in UTF-8, so every call into the OS converts the path with NativePath and
+// every name read from the OS comes back through FromNativePath. The
+// separator is "/".
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -9,6 +15,10 @@
 #include <vector>
 
 namespace adw::platform {
+
+// Path conversion at the OS boundary (plain ASCII paths pass unchanged).
+std::string NativePath(std::string_view path);
+std::string FromNativePath(std::string_view native);
 
 // The platform's path separator as text.
 inline constexpr char kPathSeparator = '/';

@@ -345,7 +345,7 @@ FileStamp StampOf(const struct stat& st) {
 
 std::optional<FileStamp> StampPath(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  if (::stat(NativePath(path).c_str(), &st) != 0) return std::nullopt;
   return StampOf(st);
 }
 
@@ -361,7 +361,7 @@ struct LoadedFile {
 // describes the bytes that were read.
 LoadedFile LoadFile(const std::string& path) {
   LoadedFile out;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     out.state = errno == ENOENT || errno == ENOTDIR ? LoadState::Absent : LoadState::Unreadable;
     return out;

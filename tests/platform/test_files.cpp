@@ -1,6 +1,8 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <sys/stat.h>
 
 #include "support/temp_dir.h"
@@ -49,6 +51,8 @@ TEST(Files, ListFilesMatchesWildcardsWithoutRegardToLatinCase) {
   for (const char* name : {"b.prj", "A.PRJ", "c.prj.bak", "x.htm", "\xC0.prj"}) dir.Write(name, "");
   ASSERT_EQ(::mkdir(dir.File("dir.prj").c_str(), 0755), 0);
   EXPECT_EQ(ListFiles(dir.Path(), "*.prj"), (std::vector<std::string>{"A.PRJ", "b.prj", "\xC0.prj"}));
+  // The program names files in Windows-1251; on disk they carry UTF-8 names.
+  EXPECT_TRUE(std::filesystem::exists(dir.Path() + "/\xD0\x90.prj"));
   EXPECT_EQ(ListFiles(dir.Path(), "?.htm"), (std::vector<std::string>{"x.htm"}));
   EXPECT_EQ(ListFiles(dir.Path(), "*.*.*"), (std::vector<std::string>{"c.prj.bak"}));
   EXPECT_EQ(ListFiles(dir.Path(), "*b*a*k"), (std::vector<std::string>{"c.prj.bak"}));

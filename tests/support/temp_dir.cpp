@@ -38,15 +38,18 @@ std::string TempDir::File(std::string_view name) const { return adw::platform::J
 std::string TempDir::Write(std::string_view name, std::string_view bytes) const {
   std::string path = File(name);
   std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  // Test paths are Windows-1251 text like the program's own; the file system
+  // gets them converted, as the platform layer does.
+  const std::string native = adw::platform::NativePath(path);
+  std::filesystem::create_directories(std::filesystem::path(native).parent_path(), ec);
+  std::ofstream out(native, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write test file " + path);
   return path;
 }
 
 std::string TempDir::Read(std::string_view name) const {
-  std::ifstream in(File(name), std::ios::binary);
+  std::ifstream in(adw::platform::NativePath(File(name)), std::ios::binary);
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
