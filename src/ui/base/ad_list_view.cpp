@@ -53,6 +53,7 @@ AdListTicker::AdListTicker(QTableView* view, RecordSetModel* model) : QObject(vi
 }
 
 void AdListTicker::Toggle() {
+  if (!m_model) return;
   adw::engine::ToggleCurrentTick(m_model->Set());
   m_view->viewport()->update();
 }

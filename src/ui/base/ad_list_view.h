@@ -4,6 +4,7 @@
 // the ad's subject after it. Space, a double click on an ad and a press
 // on an ad within the left 20 pixels flip the current ad's tick.
 #include <QObject>
+#include <QPointer>
 #include <QStyledItemDelegate>
 
 class QTableView;
@@ -37,7 +38,7 @@ class AdListTicker : public QObject {
  private:
   void Toggle();
   QTableView* m_view;
-  RecordSetModel* m_model;
+  QPointer<RecordSetModel> m_model;
 };
 
 // Makes a plain table view the ad list over the ads record set: model,

@@ -81,10 +81,12 @@ std::optional<adw::engine::ChosenCategory> TfrmVariab::SelectedCategory() const 
 }
 
 std::optional<adw::engine::ChosenCategory> ChooseCategory(TfrmVariab* chooser, const QWidget* box,
-                                                           const std::string& mapPath) {
+                                                           const std::string& mapPath,
+                                                           const std::function<int(QDialog&)>& execModal) {
   chooser->SetMapPath(mapPath);
   if (box) chooser->move(box->mapToGlobal(QPoint(0, box->height())));
-  if (chooser->exec() != QDialog::Accepted) return std::nullopt;
+  const int result = execModal ? execModal(*chooser) : chooser->exec();
+  if (result != QDialog::Accepted) return std::nullopt;
   return chooser->SelectedCategory();
 }
 

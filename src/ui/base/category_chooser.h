@@ -4,6 +4,7 @@
 // map each time it is shown and keeps its result and selection until the
 // next showing.
 #include <QDialog>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -46,8 +47,10 @@ class TfrmVariab : public QDialog {
 // The "…" button of a category box: places the chooser just below the box
 // at its left edge, shows it modally over the given map and returns the
 // node confirmed with "Выбрать"; nullopt after "Отмена", the close box or
-// with nothing selected.
-std::optional<adw::engine::ChosenCategory> ChooseCategory(TfrmVariab* chooser, const QWidget* box,
-                                                           const std::string& mapPath);
+// with nothing selected. execModal shows a window modally and returns its
+// result (empty: the dialog's own exec).
+std::optional<adw::engine::ChosenCategory> ChooseCategory(
+    TfrmVariab* chooser, const QWidget* box, const std::string& mapPath,
+    const std::function<int(QDialog&)>& execModal = {});
 
 }  // namespace adw::ui

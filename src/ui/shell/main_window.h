@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/base/record_set.h"
 #include "ui/platform_qt.h"
 
 class QAction;
@@ -40,11 +41,13 @@ class QTreeWidget;
 
 namespace adw::engine {
 class FormStorage;
+struct AdForm;
 }
 
 namespace adw::ui {
 
 class TfrmWait;
+class TfrmVariab;
 class TfrmDownLoad;
 class MainFormStorageAdapter;
 
@@ -307,6 +310,15 @@ class TfrmMain : public QMainWindow {
   int TrayFrame() const { return m_trayFrame; }
   static int TrayFrameCount();
 
+  // -- board base and ads (src/ui/base) -----------------------------------
+  // The ads, the variables and the fields of the ad being edited; the grids
+  // show them through record set models.
+  adw::engine::RecordSet RxMD = adw::engine::MakeAdsRecordSet();
+  adw::engine::RecordSet RxMDTemp = adw::engine::MakeVariablesRecordSet();
+  adw::engine::RecordSet RxMDFields = adw::engine::MakeFieldsRecordSet();
+  // The category chooser; made with the grids' models at the first load.
+  TfrmVariab* frmVariab = nullptr;
+
   TfrmWait* frmWait() const;  // null once the start-up load has closed it
   TfrmDownLoad* frmDownLoad() const { return m_frmDownLoad; }
 
@@ -362,6 +374,18 @@ class TfrmMain : public QMainWindow {
   bool m_runInProgress = false;
   QTimer* m_trayAnimation = nullptr;
   int m_trayFrame = 0;
+
+  // Models, editor state and variables map of the board base and the ads
+  // (src/ui/base/main_window_base.cpp). Declared after the record sets so
+  // the models, which listen to them, go first.
+  struct BaseParts;
+  static void DeleteBaseParts(BaseParts* parts);
+  using BasePartsPtr = std::unique_ptr<BaseParts, void (*)(BaseParts*)>;
+  BaseParts& Base();
+  std::string AdStoreFile() const;
+  std::string VariablesMapFile() const;
+  void ShowAdForm(const adw::engine::AdForm& form);
+  BasePartsPtr m_baseParts{nullptr, &TfrmMain::DeleteBaseParts};
 };
 
 }  // namespace adw::ui

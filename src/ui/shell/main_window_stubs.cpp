@@ -6,28 +6,6 @@
 
 namespace adw::ui {
 
-// Start-up load (FormShow) and program end (FormDestroy).
-void TfrmMain::LoadBoardList() {}
-void TfrmMain::LoadVariables() {}
-void TfrmMain::LoadAds() {}
-void TfrmMain::SaveVariables() {}
-
-// Ad editor.
-void TfrmMain::mmRedoNewClick() {}
-void TfrmMain::mmRedoOpenClick() {}
-void TfrmMain::mmRedoDelClick() {}
-void TfrmMain::SaveEditedAd() {
-  // Whatever the save does, it ends on the projects panel.
-  BringToFront(pTree);
-  SetViewMode(vmProjects);
-}
-void TfrmMain::cbCategButtonClick() {}
-
-// Board list ticks.
-void TfrmMain::mmRedoSelAllClick() {}
-void TfrmMain::mmRedoUnSelAllClick() {}
-void TfrmMain::mmRedoInvertClick() {}
-
 // Posting run and scheduled start.
 void TfrmMain::btnStartClick() {}
 void TfrmMain::btnStopClick() {}

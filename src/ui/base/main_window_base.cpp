@@ -1,0 +1,248 @@
+// The main window's handlers of the board base and the ads: the board list
+// with its tick commands, the loads of the start-up, the ad editor's New,
+// Open, Save and Delete, and the category box's "…" button. The rules are
+// the engine's; these read the boxes, call it and show what it returns.
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTableView>
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "engine/base/ad_editor.h"
+#include "engine/base/ad_store.h"
+#include "engine/base/board_list.h"
+#include "engine/base/variables_map.h"
+#include "engine/shell/settings_file.h"
+#include "platform/text1251.h"
+#include "ui/base/ad_list_view.h"
+#include "ui/base/board_list_widget.h"
+#include "ui/base/category_chooser.h"
+#include "ui/base/record_grid.h"
+#include "ui/base/record_set_model.h"
+#include "ui/shell/main_window.h"
+#include "ui/text_convert.h"
+
+namespace adw::ui {
+
+using adw::platform::Trim;
+
+struct TfrmMain::BaseParts {
+  std::unique_ptr<RecordSetModel> adsModel;
+  std::unique_ptr<RecordSetModel> fieldsModel;
+  std::unique_ptr<RecordSetModel> variablesModel;
+  adw::engine::VariablesMap variablesMap;
+  // The edit between New or Open and the following Save.
+  adw::engine::AdEditorState editorState;
+  // The hints this part put into the status bar, so a later success can
+  // take back its own hint without wiping anyone else's.
+  QString boardHint;
+  QString editorHint;
+};
+
+namespace {
+
+// Gives a grid back the column widths it had when the record set model
+// took it over, now and after every rebuild of the set (a model reset
+// returns a header to its default widths).
+void KeepColumnWidths(QTableView* grid, const std::vector<int>& widths) {
+  const auto apply = [grid, widths] {
+    for (std::size_t c = 0; c < widths.size(); ++c) grid->setColumnWidth(static_cast<int>(c), widths[c]);
+  };
+  apply();
+  QObject::connect(grid->model(), &QAbstractItemModel::modelReset, grid, apply);
+}
+
+std::vector<int> ColumnWidths(const QTableView* grid) {
+  std::vector<int> widths;
+  const int count = grid->model() ? grid->model()->columnCount() : 0;
+  for (int c = 0; c < count; ++c) widths.push_back(grid->columnWidth(c));
+  return widths;
+}
+
+// The directory of a file path, ending with the separator.
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void SetStatusHint(TfrmMain& window, QString& mine, const QString& hint) {
+  if (!hint.isEmpty()) {
+    window.SetStatusText(hint);
+  } else if (!mine.isEmpty() && window.StatusText() == mine) {
+    window.SetStatusText({});
+  }
+  mine = hint;
+}
+
+}  // namespace
+
+void TfrmMain::DeleteBaseParts(BaseParts* parts) { delete parts; }
+
+TfrmMain::BaseParts& TfrmMain::Base() {
+  if (m_baseParts) return *m_baseParts;
+  m_baseParts = BasePartsPtr(new BaseParts, &TfrmMain::DeleteBaseParts);
+  BaseParts& parts = *m_baseParts;
+
+  std::vector<int> widths = ColumnWidths(DBGridMessage);
+  parts.adsModel = std::make_unique<RecordSetModel>(
+      RxMD, std::vector<RecordSetModel::Column>{{"NAME", QStringLiteral("Наименование проекта")}});
+  AttachAdList(DBGridMessage, parts.adsModel.get());
+  KeepColumnWidths(DBGridMessage, widths);
+
+  widths = ColumnWidths(DBGridFields);
+  parts.fieldsModel = std::make_unique<RecordSetModel>(
+      RxMDFields, std::vector<RecordSetModel::Column>{{"DESC", QStringLiteral("Имя поля")}, {"DATA", {}}});
+  ShowRecordSet(DBGridFields, parts.fieldsModel.get());
+  ApplyValueColumnRule(DBGridFields);
+  KeepColumnWidths(DBGridFields, widths);
+
+  widths = ColumnWidths(DBGridTemplate);
+  parts.variablesModel = std::make_unique<RecordSetModel>(
+      RxMDTemp, std::vector<RecordSetModel::Column>{{"DESC", QStringLiteral("Переменная")},
+                                                    {"DATA", QStringLiteral("Значение переменной")}});
+  ShowRecordSet(DBGridTemplate, parts.variablesModel.get());
+  ApplyValueColumnRule(DBGridTemplate);
+  KeepColumnWidths(DBGridTemplate, widths);
+
+  SetUpBoardList(CLBMain);
+  // The record keeps only so many characters; a longer subject or
+  // directory would be stored cut without a word.
+  EdTema->setMaxLength(static_cast<int>(adw::engine::kNameSize));
+  deRepCat->setMaxLength(static_cast<int>(adw::engine::kCatalogSize));
+
+  frmVariab = new TfrmVariab(this);
+  FormResize();
+  return parts;
+}
+
+std::string TfrmMain::AdStoreFile() const {
+  // Without a script directory there is no store: the file would land in
+  // whatever directory the program happened to be started from.
+  const std::string dir = Trim(FromQ(deScript->text()));
+  return dir.empty() ? std::string() : adw::engine::AdStorePath(dir);
+}
+
+std::string TfrmMain::VariablesMapFile() const {
+  const std::string dir = adw::engine::StoredScriptDir(m_settingsPath);
+  return Trim(dir) == "/" ? std::string() : adw::engine::VariablesMapPath(dir);
+}
+
+// -- start-up load and program end ------------------------------------------
+
+void TfrmMain::LoadBoardList() {
+  BaseParts& parts = Base();
+  CLBMain->clear();
+  const adw::engine::BoardList list = adw::engine::LoadBoardList(FromQ(deScript->text()));
+  ShowBoardRows(CLBMain, list.rows);
+  SetStatusHint(*this, parts.boardHint, ToQ(adw::engine::BoardLoadHint(list.failures)));
+}
+
+void TfrmMain::LoadVariables() {
+  BaseParts& parts = Base();
+  parts.variablesMap.Load(VariablesMapFile(), RxMDTemp);
+}
+
+void TfrmMain::LoadAds() {
+  Base();
+  const std::string store = AdStoreFile();
+  if (store.empty()) {
+    RxMD.Clear();
+  } else {
+    adw::engine::LoadAds(store, RxMD);
+  }
+  FormResize();
+}
+
+void TfrmMain::SaveVariables() {
+  // Nothing was loaded when the window was never shown.
+  if (m_baseParts) m_baseParts->variablesMap.Save(RxMDTemp);
+}
+
+// -- board list ticks -----------------------------------------------------------
+
+void TfrmMain::mmRedoSelAllClick() { ChangeBoardTicks(CLBMain, &adw::engine::TickAll); }
+
+void TfrmMain::mmRedoUnSelAllClick() { ChangeBoardTicks(CLBMain, &adw::engine::UntickAll); }
+
+void TfrmMain::mmRedoInvertClick() { ChangeBoardTicks(CLBMain, &adw::engine::InvertTicks); }
+
+// -- ad editor --------------------------------------------------------------------
+
+void TfrmMain::ShowAdForm(const adw::engine::AdForm& form) {
+  EdTema->setText(ToQ(form.subject));
+  cbCateg->setText(ToQ(form.category));
+  deRepCat->setText(ToQ(form.reportDir));
+  BringToFront(pRedo);
+  SetViewMode(vmEditor);
+  FormResize();
+  EdTema->setFocus();
+}
+
+void TfrmMain::mmRedoNewClick() {
+  BaseParts& parts = Base();
+  EnterEditingState();
+  ShowAdForm(adw::engine::NewAd(parts.editorState, RxMDTemp, RxMDFields, cbTemplate->isChecked(),
+                                DirectoryOf(m_settingsPath)));
+}
+
+void TfrmMain::mmRedoOpenClick() {
+  BaseParts& parts = Base();
+  if (RxMD.IsEmpty()) return;
+  EnterEditingState();
+  try {
+    const auto form = adw::engine::OpenAd(parts.editorState, RxMD, RxMDFields, AdStoreFile(), VariablesMapFile());
+    if (form) ShowAdForm(*form);
+  } catch (...) {
+    EnterNormalState();
+    throw;
+  }
+}
+
+void TfrmMain::SaveEditedAd() {
+  BaseParts& parts = Base();
+  const adw::engine::AdForm form{FromQ(EdTema->text()), FromQ(cbCateg->text()), FromQ(deRepCat->text())};
+  const std::string store = AdStoreFile();
+  const bool wouldWrite = !Trim(form.subject).empty() && !Trim(form.category).empty();
+  if (wouldWrite && store.empty()) {
+    EnterEditingState();
+    SetStatusHint(*this, parts.editorHint, QStringLiteral("Не задан каталог скриптов: объявление некуда сохранить"));
+    return;
+  }
+  adw::engine::SaveAdResult result;
+  try {
+    result = adw::engine::SaveAd(parts.editorState, form, RxMD, RxMDFields, store);
+  } catch (...) {
+    // A refused write changed nothing; the edit stays open so the user can
+    // save again once the store can be written, instead of losing it.
+    EnterEditingState();
+    throw;
+  }
+  if (result.outcome == adw::engine::SaveAdOutcome::Refused) {
+    EnterEditingState();
+    SetStatusHint(*this, parts.editorHint, ToQ(result.hint));
+    EdTema->setFocus();
+    return;
+  }
+  SetStatusHint(*this, parts.editorHint, {});
+  BringToFront(pTree);
+  SetViewMode(vmProjects);
+  FormResize();
+  DBGridMessage->viewport()->update();
+}
+
+void TfrmMain::mmRedoDelClick() {
+  Base();
+  if (adw::engine::DeleteAd(RxMD, AdStoreFile())) DBGridMessage->viewport()->update();
+}
+
+void TfrmMain::cbCategButtonClick() {
+  BaseParts& parts = Base();
+  const auto choice = ChooseCategory(frmVariab, cbCateg, VariablesMapFile(),
+                                     [this](QDialog& dialog) { return ExecModal(dialog); });
+  if (choice) cbCateg->setText(ToQ(adw::engine::ConfirmCategory(parts.editorState, *choice)));
+}
+
+}  // namespace adw::ui
