@@ -53,6 +53,7 @@ QWidget* TfrmMain::BuildConfigPanel() {
   scroll->setObjectName(QStringLiteral("sbNSTR"));
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setWidgetResizable(true);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   panelLayout->addWidget(scroll);
   auto* content = new QWidget;
   content->setObjectName(QStringLiteral("pNSTRContent"));
@@ -66,8 +67,11 @@ QWidget* TfrmMain::BuildConfigPanel() {
   auto* common = new QGridLayout(gbCommon);
   edSiteURL = new QLineEdit(kMakerSiteUrl, gbCommon);
   edSiteURL->setObjectName(QStringLiteral("edSiteURL"));
+  edSiteURL->setCursorPosition(0);
+  edSiteURL->setMinimumWidth(60);
   deScript = new QLineEdit;
   deScript->setObjectName(QStringLiteral("deScript"));
+  deScript->setMinimumWidth(60);
   deScriptButton = new QToolButton;
   deScriptButton->setObjectName(QStringLiteral("deScriptButton"));
   QWidget* scriptRow = MakeBoxWithButton(deScript, deScriptButton, gbCommon);
@@ -91,18 +95,21 @@ QWidget* TfrmMain::BuildConfigPanel() {
   // empty place.
   medTime = MaskedBox(QStringLiteral("medTime"), QStringLiteral("09:99:99;_"), 8, gbCommon);
 
+  common->setVerticalSpacing(4);
   common->addWidget(MakeLabel(QStringLiteral("Сайт производителя"), gbCommon, QStringLiteral("lbSiteURL")), 0, 0);
-  common->addWidget(edSiteURL, 0, 1, 1, 3);
+  common->addWidget(edSiteURL, 0, 1);
   common->addWidget(MakeLabel(QStringLiteral("Каталог скриптов"), gbCommon, QStringLiteral("lbScript")), 1, 0);
-  common->addWidget(scriptRow, 1, 1, 1, 3);
+  common->addWidget(scriptRow, 1, 1);
   common->addWidget(cbState, 2, 0, 1, 2);
   common->addWidget(MakeLabel(QStringLiteral("кол. потоков"), gbCommon, QStringLiteral("lbPost")), 3, 0);
   common->addWidget(RxSEdPost, 3, 1, Qt::AlignLeft);
+  // The start date and time stand one above the other so that the two
+  // groups fit side by side in the smallest window.
   common->addWidget(cbTime, 4, 0);
-  common->addWidget(edData, 4, 1);
-  common->addWidget(medTime, 4, 2, Qt::AlignLeft);
-  common->setColumnStretch(3, 1);
-  common->setRowStretch(5, 1);
+  common->addWidget(edData, 4, 1, Qt::AlignLeft);
+  common->addWidget(medTime, 5, 1, Qt::AlignLeft);
+  common->setColumnStretch(1, 1);
+  common->setRowStretch(6, 1);
 
   // " Специальные "
   auto* gbSpecial = new QGroupBox(QStringLiteral(" Специальные "), content);
@@ -110,6 +117,7 @@ QWidget* TfrmMain::BuildConfigPanel() {
   auto* special = new QGridLayout(gbSpecial);
   EdProxy = new QLineEdit(gbSpecial);
   EdProxy->setObjectName(QStringLiteral("EdProxy"));
+  EdProxy->setMinimumWidth(60);
   EdProxyPort = MaskedBox(QStringLiteral("EdProxyPort"), QStringLiteral("#####; "), 5, gbSpecial);
   edTimeOut = MaskedBox(QStringLiteral("edTimeOut"), QStringLiteral("###; "), 3, gbSpecial);
   edTimeOut->setText(QStringLiteral("20"));
@@ -122,22 +130,23 @@ QWidget* TfrmMain::BuildConfigPanel() {
   RxSEdDays->setValue(1);
   cbReports = CheckBox(QStringLiteral("создавать отчеты"), QStringLiteral("cbReports"), gbSpecial);
 
+  special->setVerticalSpacing(4);
   special->addWidget(MakeLabel(QStringLiteral("Прокси-сервер"), gbSpecial, QStringLiteral("lbProxy")), 0, 0);
-  special->addWidget(EdProxy, 0, 1);
-  special->addWidget(MakeLabel(QStringLiteral("порт"), gbSpecial, QStringLiteral("lbProxyPort")), 0, 2);
-  special->addWidget(EdProxyPort, 0, 3);
-  special->addWidget(MakeLabel(QStringLiteral("тайм-аут"), gbSpecial, QStringLiteral("lbTimeOut")), 1, 0);
-  special->addWidget(edTimeOut, 1, 1, Qt::AlignLeft);
+  special->addWidget(EdProxy, 0, 1, 1, 3);
+  special->addWidget(MakeLabel(QStringLiteral("порт"), gbSpecial, QStringLiteral("lbProxyPort")), 1, 0);
+  special->addWidget(EdProxyPort, 1, 1, Qt::AlignLeft);
+  special->addWidget(MakeLabel(QStringLiteral("тайм-аут"), gbSpecial, QStringLiteral("lbTimeOut")), 1, 2, Qt::AlignRight);
+  special->addWidget(edTimeOut, 1, 3, Qt::AlignLeft);
   special->addWidget(cbUseProxy, 2, 0, 1, 4);
   special->addWidget(cbUpDate, 3, 0, 1, 4);
-  special->addWidget(cbLogFile, 4, 0, 1, 2);
+  special->addWidget(cbLogFile, 4, 0, 1, 4);
   auto* daysRow = new QHBoxLayout;
   daysRow->addWidget(MakeLabel(QStringLiteral("журнал хранить (дней)"), gbSpecial, QStringLiteral("lbDays")));
   daysRow->addWidget(RxSEdDays);
   daysRow->addStretch(1);
   special->addLayout(daysRow, 5, 0, 1, 4);
   special->addWidget(cbReports, 6, 0, 1, 4);
-  special->setColumnStretch(1, 1);
+  special->setColumnStretch(2, 1);
 
   // " Переменные "
   auto* gbVariables = new QGroupBox(QStringLiteral(" Переменные "), content);
@@ -149,7 +158,7 @@ QWidget* TfrmMain::BuildConfigPanel() {
   SetUpGrid(DBGridTemplate, {QStringLiteral("Переменная"), QStringLiteral("Значение переменной")});
   DBGridTemplate->setColumnWidth(0, 160);
   DBGridTemplate->horizontalHeader()->setStretchLastSection(true);
-  DBGridTemplate->setMinimumHeight(110);
+  DBGridTemplate->setMinimumHeight(64);
   variables->addWidget(cbTemplate);
   variables->addWidget(DBGridTemplate, 1);
 

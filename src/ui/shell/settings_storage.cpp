@@ -80,6 +80,7 @@ void MainFormStorageAdapter::SetText(std::string_view component, std::string_vie
   if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
     // A masked box lays the text into its places again ("20" -> "20 ").
     edit->setText(text);
+    edit->setCursorPosition(0);  // a long path shows from its start
   } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
     if (combo->isEditable())
       combo->setEditText(text);
