@@ -5,11 +5,14 @@
 
 #include "cli/board/commands.h"
 #include "engine/base/board_container.h"
+#include "platform/files.h"
+#include "platform/text1251.h"
 
 namespace {
 
+// The engine speaks cp1251 (paths included); the terminal speaks UTF-8.
 int Fail(const std::exception& e) {
-  std::fprintf(stderr, "adweld-board: %s\n", e.what());
+  std::fprintf(stderr, "adweld-board: %s\n", adw::platform::Cp1251ToUtf8(e.what()).c_str());
   return kExitFailed;
 }
 
@@ -22,7 +25,7 @@ int RunUnpack(int argc, char** argv) {
   }
   std::string plain;
   try {
-    plain = adw::engine::ReadBoardText(argv[1]);
+    plain = adw::engine::ReadBoardText(adw::platform::FromNativePath(argv[1]));
   } catch (const std::exception& e) {
     return Fail(e);
   }
@@ -40,7 +43,7 @@ int RunPack(int argc, char** argv) {
     return kExitUsage;
   }
   try {
-    adw::engine::PackBoardFile(argv[1], argv[2]);
+    adw::engine::PackBoardFile(adw::platform::FromNativePath(argv[1]), adw::platform::FromNativePath(argv[2]));
   } catch (const std::exception& e) {
     return Fail(e);
   }

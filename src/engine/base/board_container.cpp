@@ -17,7 +17,7 @@ constexpr std::size_t kHeaderSize = 8;
 std::string CannotOpen(const std::string& path) { return "Cannot open file " + path; }
 
 bool CanOpenForReading(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = std::fopen(platform::NativePath(path).c_str(), "rb");
   if (!f) return false;
   std::fclose(f);
   return true;
@@ -36,7 +36,7 @@ std::string ReadCompressorInput(const std::string& path, bool lzhSuffix) {
 
 std::string ReadPlainInput(const std::string& path) {
   std::error_code ec;
-  const auto size = std::filesystem::file_size(path, ec);
+  const auto size = std::filesystem::file_size(platform::NativePath(path), ec);
   if (ec) throw ELzrw1Exception("Lzrw1 compression : Failed to obtain the size of : " + path);
   if (size > static_cast<std::uintmax_t>(kMaxPlainSize)) {
     throw ELzrw1Exception("Lzrw1 compression : the file is larger than " + std::to_string(kMaxPlainSize) +

@@ -203,8 +203,8 @@ TEST_F(BoardContainer, CompressRefusesWhatCouldNotBeReadBack) {
 
 TEST_F(BoardContainer, OpenAndCloseLeaveTheStoredFileUnchanged) {
   const std::string text = BoardText();
-  const std::string source = m_dir.Write("plain.txt", text);
-  const std::string name = Name("board");
+  const std::string source = m_dir.Write(platform::W("текст.txt"), text);
+  const std::string name = Name(platform::W("Барахолка"));
   m_names.push_back(name);
   PackBoardFile(source, m_dir.File(name));
   const std::string stored = m_dir.Read(name);
