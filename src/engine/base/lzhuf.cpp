@@ -1,6 +1,8 @@
 #include "engine/base/lzhuf.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -193,8 +195,31 @@ class BitReader {
   int m_count = 0;
 };
 
+// Index of the first byte in 1..59 where a and b differ, F when none does.
+// Compares eight bytes at a time; may read up to 5 bytes past index 59,
+// which the encoder's ring pads.
+inline int FirstDifference(const std::uint8_t* a, const std::uint8_t* b) {
+  for (int i = 1; i < F; i += 8) {
+    std::uint64_t wa;
+    std::uint64_t wb;
+    std::memcpy(&wa, a + i, sizeof wa);
+    std::memcpy(&wb, b + i, sizeof wb);
+    const std::uint64_t diff = wa ^ wb;
+    if (diff != 0) {
+      int byte;
+      if constexpr (std::endian::native == std::endian::little) {
+        byte = std::countr_zero(diff) >> 3;
+      } else {
+        byte = std::countl_zero(diff) >> 3;
+      }
+      return std::min(i + byte, F);
+    }
+  }
+  return F;
+}
+
 struct EncoderState {
-  std::uint8_t text[kRingBytes];
+  std::uint8_t text[kRingBytes + 8];  // 8 bytes of padding for FirstDifference
   std::uint16_t lson[N + 1];
   std::uint16_t rson[N + 257];  // N + 1 + c: root of the tree of first byte c
   std::uint16_t dad[N + 1];
@@ -233,11 +258,8 @@ struct EncoderState {
           return;
         }
       }
-      int i = 1;
-      for (; i < F; ++i) {
-        cmp = static_cast<int>(key[i]) - static_cast<int>(text[p + i]);
-        if (cmp != 0) break;
-      }
+      const int i = FirstDifference(key, &text[p]);
+      if (i < F) cmp = static_cast<int>(key[i]) - static_cast<int>(text[p + i]);
       if (i > THRESHOLD) {
         const int position = ((r - p) & kRingMask) - 1;
         if (i > matchLength) {
@@ -352,6 +374,7 @@ void TLZH::Encode(std::string_view plain, std::string& out) {
   std::memset(st.text, ' ', kStart);
   std::memset(st.text + kStart, 0, N - kStart);
   std::memset(st.text + N, ' ', kRingBytes - N);  // mirrors the spaces at 0..58
+  std::memset(st.text + kRingBytes, 0, sizeof st.text - kRingBytes);
 
   int s = 0;
   int r = kStart;
