@@ -1,21 +1,34 @@
 // The ad side of the windows: the record set models and grids, the ad list
-// with its painted ticks and tick gestures, and the value-column rule.
+// with its painted ticks and tick gestures, the value-column rule, and the
+// ad editor's New, Open, Save and Delete through the main window.
 #include <QAbstractItemModelTester>
+#include <QAction>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QtTest>
+#include <filesystem>
 
+#include "engine/base/ad_editor.h"
 #include "engine/base/record_set.h"
+#include "platform/files.h"
+#include "platform/profile.h"
 #include "platform/text1251.h"
 #include "support/temp_dir.h"
 #include "ui/base/ad_list_view.h"
+#include "ui/base/category_chooser.h"
 #include "ui/base/record_grid.h"
 #include "ui/base/record_set_model.h"
+#include "ui/shell/main_window.h"
 
 using adw::engine::RecordSet;
 using adw::platform::W;
 using adw::ui::RecordSetModel;
+using adw::ui::TfrmMain;
+using adw::ui::TfrmVariab;
 
 namespace {
 
@@ -52,6 +65,103 @@ struct AdList {
     return shot.copy(QRect(QPoint(left, r.top()), QPoint(right, r.bottom())));
   }
 };
+
+// The worked example of the variables map and the ad store, with two more
+// ads: one filed under a whole list and one without a category.
+const char* const kMap =
+    "[Variab]\r\n"
+    "item1=Компьютеры$comp\r\n"
+    "item2=Имя$NAME$Иван\r\n"
+    "item3=Текст$TEXT$\r\n"
+    "[$comp]\r\n"
+    "item1=Ноутбуки\r\n"
+    "item2=Мониторы\r\n";
+
+const char* const kStore =
+    "[Продам ноутбук]\r\n"
+    "Имя$NAME=Иван\r\n"
+    "Текст$TEXT=Почти новый\r\n"
+    "default=Ноутбуки$comp\r\n"
+    "reppath=/tmp/Отчеты\r\n"
+    "[Куплю компьютер]\r\n"
+    "Имя$NAME=Петр\r\n"
+    "default=$comp\r\n"
+    "[Без категории]\r\n"
+    "Текст$TEXT=Просто текст\r\n";
+
+QString Q(const std::string& cp1251) { return QString::fromStdString(adw::platform::Cp1251ToUtf8(cp1251)); }
+
+// A script directory with the map and the store, and the main window over
+// it. Modal windows go through a hook, so the chooser is driven from here.
+class EditorWindow {
+ public:
+  explicit EditorWindow(bool useTemplate = false, const char* store = kStore) {
+    m_scripts.Write("base.map", W(kMap));
+    if (store) m_scripts.Write("base.dat", W(store));
+    m_settings = m_scripts.Write("adwelder.ini", "[Save]\r\ndeScript_Text=" + m_scripts.Path() +
+                                                     "\r\ncbTemplate_Checked=" + (useTemplate ? "True" : "False") +
+                                                     "\r\n");
+  }
+  TfrmMain& Open() {
+    m_window = std::make_unique<TfrmMain>(m_settings);
+    m_window->SetUserHooks({[this](const QString& text) { errors << text; },
+                            [this](QDialog& dialog) { return modal ? modal(dialog) : 0; }});
+    m_window->show();
+    return *m_window;
+  }
+  void Close() { m_window.reset(); }
+
+  // The chooser's answer to the next "…": a node (child -1: the list
+  // itself) and the way it closes.
+  void Choose(int list, int child, const QString& how = QStringLiteral("select")) {
+    modal = [list, child, how](QDialog& dialog) {
+      auto& chooser = static_cast<TfrmVariab&>(dialog);
+      chooser.show();
+      QTreeWidgetItem* top = chooser.tvCateg->topLevelItem(list);
+      chooser.tvCateg->setCurrentItem(child < 0 ? top : top->child(child));
+      if (how == "select") chooser.btnSelect->click();
+      if (how == "cancel") chooser.btnCancel->click();
+      if (how == "close") chooser.close();
+      return chooser.result();
+    };
+  }
+
+  std::string StoreBytes() const { return m_scripts.Read("base.dat"); }
+  adw::platform::IniDocument Store() const { return adw::platform::IniDocument::Parse(StoreBytes()); }
+  std::string Value(const char* section, const char* key) const { return Store().ReadString(W(section), key, "<none>"); }
+  const adw::test::TempDir& Scripts() const { return m_scripts; }
+
+  QStringList errors;
+  std::function<int(QDialog&)> modal;
+
+ private:
+  adw::test::TempDir m_scripts;
+  std::string m_settings;
+  std::unique_ptr<TfrmMain> m_window;
+};
+
+QStringList Column(const TfrmMain& window, const RecordSet& set, const char* field) {
+  (void)window;
+  QStringList values;
+  for (std::size_t i = 0; i < set.RecordCount(); ++i) values << Q(set.Value(i, field));
+  return values;
+}
+
+QStringList Sections(const adw::platform::IniDocument& doc) {
+  QStringList names;
+  for (const std::string& name : doc.SectionNames()) names << Q(name);
+  return names;
+}
+
+bool InEditingState(const TfrmMain& window) {
+  return window.sbtnSave->isEnabled() && window.mmRedoSave->isEnabled() && !window.sbtnNew->isEnabled() &&
+         !window.mmRedoOpen->isEnabled();
+}
+
+bool InNormalState(const TfrmMain& window) {
+  return !window.sbtnSave->isEnabled() && window.sbtnNew->isEnabled() && window.sbtnOpen->isEnabled() &&
+         window.sbtnDel->isEnabled();
+}
 
 }  // namespace
 
@@ -223,6 +333,294 @@ class TestAdEditorWindow : public QObject {
     QTest::keyClick(editor, Qt::Key_Return);
     QCoreApplication::processEvents();  // the delegate commits through a queued call
     QCOMPARE(fields.Value(0, "DATA"), W("Пётр"));
+  }
+
+  // -- through the main window ------------------------------------------
+
+  void gridsOfTheWindowShowTheirRecordSets() {
+    EditorWindow env;
+    TfrmMain& window = env.Open();
+    QCOMPARE(window.DBGridMessage->model()->headerData(0, Qt::Horizontal).toString(),
+             QStringLiteral("Наименование проекта"));
+    QCOMPARE(window.DBGridMessage->model()->rowCount(), 3);
+    QCOMPARE(window.DBGridMessage->model()->index(1, 0).data().toString(), QStringLiteral("Куплю компьютер"));
+    QCOMPARE(window.DBGridTemplate->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Переменная"));
+    QCOMPARE(window.DBGridTemplate->model()->headerData(1, Qt::Horizontal).toString(),
+             QStringLiteral("Значение переменной"));
+    QCOMPARE(window.DBGridTemplate->model()->index(0, 1).data().toString(), QStringLiteral("Иван"));
+    QCOMPARE(window.DBGridFields->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Имя поля"));
+    QCOMPARE(window.DBGridFields->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Значение"));
+
+    // The value-column rule holds on the variables grid too.
+    window.DBGridTemplate->setCurrentIndex(window.DBGridTemplate->model()->index(0, 0));
+    QCOMPARE(window.DBGridTemplate->editTriggers(), QAbstractItemView::NoEditTriggers);
+    window.DBGridTemplate->setCurrentIndex(window.DBGridTemplate->model()->index(0, 1));
+    QVERIFY(window.DBGridTemplate->editTriggers() != QAbstractItemView::NoEditTriggers);
+
+    // The ad list ticks the ad pressed at its left edge.
+    const QRect row = window.DBGridMessage->visualRect(window.DBGridMessage->model()->index(1, 0));
+    QTest::mouseClick(window.DBGridMessage->viewport(), Qt::LeftButton, {}, QPoint(3, row.center().y()));
+    QCOMPARE(window.RxMD.Value(1, "STAT"), std::string("1"));
+    QCOMPARE(window.RxMD.Value(0, "STAT"), std::string("0"));
+  }
+
+  void newFillsTheEditor_data() {
+    QTest::addColumn<bool>("useTemplate");
+    QTest::addColumn<QStringList>("values");
+    QTest::newRow("использовать переменные") << true << QStringList{QStringLiteral("Иван"), QString()};
+    QTest::newRow("without variables") << false << QStringList{QString(), QString()};
+  }
+
+  void newFillsTheEditor() {
+    QFETCH(bool, useTemplate);
+    QFETCH(QStringList, values);
+    EditorWindow env(useTemplate);
+    TfrmMain& window = env.Open();
+    window.sbtnNew->click();
+
+    QCOMPARE(window.PanelInFront(), window.pRedo);
+    QCOMPARE(window.ViewMode(), adw::ui::vmEditor);
+    QVERIFY(InEditingState(window));
+    QVERIFY(window.EdTema->text().isEmpty());
+    QVERIFY(window.cbCateg->text().isEmpty());
+    QCOMPARE(window.deRepCat->text(), QString::fromStdString(env.Scripts().Path() + "/Reports"));
+    QCOMPARE(Column(window, window.RxMDFields, "DESC"), (QStringList{QStringLiteral("Имя"), QStringLiteral("Текст")}));
+    QCOMPARE(Column(window, window.RxMDFields, "DATA"), values);
+    QCOMPARE(window.DBGridFields->model()->rowCount(), 2);
+    QCOMPARE(window.DBGridFields->columnWidth(0), 131);
+    // The boxes hold no more than the records keep.
+    QCOMPARE(window.EdTema->maxLength(), 50);
+    QCOMPARE(window.deRepCat->maxLength(), 100);
+    QVERIFY(window.cbCateg->isReadOnly());
+  }
+
+  void savingANewAdAppendsIt() {
+    EditorWindow env;
+    TfrmMain& window = env.Open();
+    window.mmRedoNew->trigger();
+    window.EdTema->setText(QStringLiteral("Куплю диван"));
+    env.Choose(0, 1);
+    window.cbCategButton->click();
+    QCOMPARE(window.cbCateg->text(), QStringLiteral("Мониторы (Компьютеры)"));
+    // Typed into the value column of the fields grid.
+    QVERIFY(window.DBGridFields->model()->setData(window.DBGridFields->model()->index(1, 1), QStringLiteral("Мягкий")));
+    window.sbtnSave->click();
+
+    QVERIFY(env.errors.isEmpty());
+    QCOMPARE(window.PanelInFront(), window.pTree);
+    QCOMPARE(window.ViewMode(), adw::ui::vmProjects);
+    QVERIFY(InNormalState(window));
+    const auto store = env.Store();
+    QCOMPARE(Sections(store).last(), QStringLiteral("Куплю диван"));
+    std::vector<std::string> keys = store.ReadSectionKeys(W("Куплю диван"));
+    QCOMPARE(keys, (std::vector<std::string>{W("Имя$NAME"), W("Текст$TEXT"), "default", "reppath"}));
+    QCOMPARE(env.Value("Куплю диван", "default"), W("Мониторы$comp"));
+    QCOMPARE(store.ReadString(W("Куплю диван"), W("Текст$TEXT"), ""), W("Мягкий"));
+    QCOMPARE(env.Value("Куплю диван", "reppath"), env.Scripts().Path() + "/Reports");
+    QCOMPARE(window.RxMD.RecordCount(), std::size_t{4});
+    QCOMPARE(window.RxMD.Value(3, "NAME"), W("Куплю диван"));
+    QCOMPARE(window.RxMD.Value(3, "VARIAB"), std::string("$comp"));
+    QCOMPARE(window.RxMD.Value(3, "ITEM"), W("Мониторы"));
+    QCOMPARE(window.RxMD.Value(3, "CATALOG"), env.Scripts().Path() + "/Reports");
+  }
+
+  void openShowsTheCurrentAd_data() {
+    QTest::addColumn<int>("ad");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<QString>("reportDir");
+    QTest::addColumn<QStringList>("values");
+    QTest::newRow("category of a list") << 0 << QStringLiteral("Продам ноутбук") << QStringLiteral("Ноутбуки (Компьютеры)")
+                                        << QStringLiteral("/tmp/Отчеты")
+                                        << QStringList{QStringLiteral("Иван"), QStringLiteral("Почти новый")};
+    QTest::newRow("whole list") << 1 << QStringLiteral("Куплю компьютер") << QStringLiteral("Компьютеры") << QString()
+                                << QStringList{QStringLiteral("Петр"), QString()};
+    QTest::newRow("no category") << 2 << QStringLiteral("Без категории") << QString() << QString()
+                                 << QStringList{QString(), QStringLiteral("Просто текст")};
+  }
+
+  void openShowsTheCurrentAd() {
+    QFETCH(int, ad);
+    QFETCH(QString, subject);
+    QFETCH(QString, category);
+    QFETCH(QString, reportDir);
+    QFETCH(QStringList, values);
+    EditorWindow env;
+    TfrmMain& window = env.Open();
+    window.DBGridMessage->setCurrentIndex(window.DBGridMessage->model()->index(ad, 0));
+    window.sbtnOpen->click();
+
+    QCOMPARE(window.PanelInFront(), window.pRedo);
+    QCOMPARE(window.ViewMode(), adw::ui::vmEditor);
+    QVERIFY(InEditingState(window));
+    QCOMPARE(window.EdTema->text(), subject);
+    QCOMPARE(window.cbCateg->text(), category);
+    QCOMPARE(window.deRepCat->text(), reportDir);
+    QCOMPARE(Column(window, window.RxMDFields, "DATA"), values);
+  }
+
+  void savingAnOpenedAdKeepsItsCategoryUnlessChosenAnew() {
+    EditorWindow env;
+    TfrmMain& window = env.Open();
+    // A choice confirmed in an earlier, dropped edit must not leak into
+    // the next one.
+    window.sbtnNew->click();
+    env.Choose(0, -1);
+    window.cbCategButton->click();
+    QCOMPARE(window.cbCateg->text(), QStringLiteral("Компьютеры"));
+    window.sbtnSave->click();  // no subject: dropped
+    QCOMPARE(env.StoreBytes(), W(kStore));
+
+    window.RxMD.SetCurrent(0);
+    window.sbtnOpen->click();
+    window.deRepCat->setText(QStringLiteral("  /tmp/Новые отчеты "));
+    window.sbtnSave->click();
+    QVERIFY(env.errors.isEmpty());
+    QCOMPARE(env.Value("Продам ноутбук", "default"), W("Ноутбуки$comp"));
+    // Written anew at the end; the list keeps the ad in its place until
+    // the next load, with its new report directory at once.
+    QCOMPARE(Sections(env.Store()),
+             (QStringList{QStringLiteral("Куплю компьютер"), QStringLiteral("Без категории"), QStringLiteral("Продам ноутбук")}));
+    QCOMPARE(window.RxMD.Value(0, "NAME"), W("Продам ноутбук"));
+    QCOMPARE(window.RxMD.Value(0, "CATALOG"), W("/tmp/Новые отчеты"));
+
+    // Renamed, with the whole list chosen this time.
+    window.RxMD.SetCurrent(0);
+    window.sbtnOpen->click();
+    window.EdTema->setText(QStringLiteral("Продам два ноутбука"));
+    env.Choose(0, -1);
+    window.cbCategButton->click();
+    window.sbtnSave->click();
+    QCOMPARE(Sections(env.Store()),
+             (QStringList{QStringLiteral("Куплю компьютер"), QStringLiteral("Без категории"), QStringLiteral("Продам два ноутбука")}));
+    QCOMPARE(env.Value("Продам два ноутбука", "default"), std::string("$comp"));
+    QCOMPARE(window.RxMD.Value(0, "ITEM"), std::string());
+  }
+
+  void chooserResultOnlyChangesTheBoxWhenConfirmed_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("Выбрать") << "select" << QStringLiteral("Мониторы (Компьютеры)");
+    QTest::newRow("Отмена") << "cancel" << QStringLiteral("Ноутбуки (Компьютеры)");
+    QTest::newRow("close box") << "close" << QStringLiteral("Ноутбуки (Компьютеры)");
+  }
+
+  void chooserResultOnlyChangesTheBoxWhenConfirmed() {
+    QFETCH(QString, how);
+    QFETCH(QString, box);
+    EditorWindow env;
+    TfrmMain& window = env.Open();
+    window.RxMD.SetCurrent(0);
+    window.sbtnOpen->click();
+    env.Choose(0, 1, how);
+    window.cbCategButton->click();
+    QCOMPARE(window.cbCateg->text(), box);
+    QCOMPARE(window.frmVariab->pos(), window.cbCateg->mapToGlobal(QPoint(0, window.cbCateg->height())));
+    window.sbtnSave->click();
+    QCOMPARE(env.Value("Продам ноутбук", "default"), W(how == "select" ? "Мониторы$comp" : "Ноутбуки$comp"));
+  }
+
+  void saveWithoutSubjectOrCategoryWritesNothing_data() {
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<bool>("chooseCategory");
+    QTest::newRow("blank subject") << QStringLiteral("   ") << true;
+    QTest::newRow("no category") << QStringLiteral("Новое") << false;
+  }
+
+  void saveWithoutSubjectOrCategoryWritesNothing() {
+    QFETCH(QString, subject);
+    QFETCH(bool, chooseCategory);
+    EditorWindow env;
+    TfrmMain& window = env.Open();
+    window.sbtnNew->click();
+    window.EdTema->setText(subject);
+    if (chooseCategory) {
+      env.Choose(0, 0);
+      window.cbCategButton->click();
+    }
+    window.mmRedoSave->trigger();
+    QCOMPARE(env.StoreBytes(), W(kStore));
+    QCOMPARE(window.RxMD.RecordCount(), std::size_t{3});
+    QCOMPARE(window.PanelInFront(), window.pTree);
+    QCOMPARE(window.ViewMode(), adw::ui::vmProjects);
+    QVERIFY(InNormalState(window));
+  }
+
+  void duplicateSubjectIsRefusedAndTheEditStaysOpen() {
+    EditorWindow env;
+    TfrmMain& window = env.Open();
+    window.sbtnNew->click();
+    window.EdTema->setText(QStringLiteral("Продам ноутбук"));
+    env.Choose(0, 0);
+    window.cbCategButton->click();
+    window.sbtnSave->click();
+
+    QCOMPARE(env.StoreBytes(), W(kStore));
+    QCOMPARE(window.StatusText(), Q(adw::engine::DuplicateSubjectHint()));
+    QCOMPARE(window.PanelInFront(), window.pRedo);
+    QCOMPARE(window.ViewMode(), adw::ui::vmEditor);
+    QVERIFY(InEditingState(window));
+    QCOMPARE(window.cbCateg->text(), QStringLiteral("Ноутбуки (Компьютеры)"));
+
+    window.EdTema->setText(QStringLiteral("Продам второй ноутбук"));
+    window.sbtnSave->click();
+    QCOMPARE(env.Value("Продам второй ноутбук", "default"), W("Ноутбуки$comp"));
+    QVERIFY(window.StatusText().isEmpty());
+    QCOMPARE(window.PanelInFront(), window.pTree);
+  }
+
+  void refusedWriteIsShownAndTheEditKept() {
+    EditorWindow env(false, nullptr);
+    // A directory where the store should be: no write can replace it.
+    std::filesystem::create_directory(env.Scripts().File("base.dat"));
+    TfrmMain& window = env.Open();
+    window.sbtnNew->click();
+    window.EdTema->setText(QStringLiteral("Куплю диван"));
+    env.Choose(0, 0);
+    window.cbCategButton->click();
+    window.sbtnSave->click();
+
+    QCOMPARE(env.errors.size(), 1);
+    QVERIFY(env.errors.first().startsWith(QStringLiteral("Unable to write to")));
+    QCOMPARE(window.RxMD.RecordCount(), std::size_t{0});
+    QCOMPARE(window.PanelInFront(), window.pRedo);
+    QVERIFY(InEditingState(window));
+    QCOMPARE(window.EdTema->text(), QStringLiteral("Куплю диван"));
+  }
+
+  void deleteErasesTheCurrentAd() {
+    EditorWindow env;
+    TfrmMain& window = env.Open();
+    window.RxMD.SetCurrent(1);
+    window.sbtnDel->click();
+    QCOMPARE(Sections(env.Store()), (QStringList{QStringLiteral("Продам ноутбук"), QStringLiteral("Без категории")}));
+    QCOMPARE(window.DBGridMessage->model()->rowCount(), 2);
+    window.mmRedoDel->trigger();
+    window.mmRedoDel->trigger();
+    QCOMPARE(window.RxMD.RecordCount(), std::size_t{0});
+    QVERIFY(Sections(env.Store()).isEmpty());
+    window.mmRedoDel->trigger();  // nothing left: nothing happens
+    QVERIFY(env.errors.isEmpty());
+  }
+
+  void openWithoutAdsDoesNothing() {
+    EditorWindow env(false, nullptr);
+    TfrmMain& window = env.Open();
+    window.sbtnOpen->click();
+    QCOMPARE(window.PanelInFront(), window.pTree);
+    QVERIFY(InNormalState(window));
+    QVERIFY(env.errors.isEmpty());
+  }
+
+  void editedVariablesAreWrittenBackAtClose() {
+    EditorWindow env;
+    TfrmMain& window = env.Open();
+    QAbstractItemModel* grid = window.DBGridTemplate->model();
+    QVERIFY(grid->setData(grid->index(0, 1), QStringLiteral("Пётр")));
+    env.Close();
+    const auto map = adw::platform::IniDocument::Parse(env.Scripts().Read("base.map"));
+    QCOMPARE(map.ReadString("Variab", "item2", ""), W("Имя$NAME$Пётр"));
+    QCOMPARE(map.ReadString("Variab", "item1", ""), W("Компьютеры$comp"));
   }
 };
 
