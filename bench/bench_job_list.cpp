@@ -29,16 +29,19 @@ struct Script {
     dir = ::mkdtemp(pattern.data());
     std::string map = W("[Variab]\r\nitem1=Имя$NAME$\r\nitem2=Текст$TEXT$\r\n");
     for (int g = 0; g < 3; ++g) {
-      map += "item" + std::to_string(g + 3) + "=" + W("Группа") + std::to_string(g) + "$g" + std::to_string(g) + "\r\n";
+      map += "item" + std::to_string(g + 3) + "=" + W("Группа") + std::to_string(g) + "$g" +
+             std::to_string(g) + "\r\n";
     }
     adw::platform::WriteFileAtomic(adw::platform::JoinPath(dir, "base.map"), map);
     for (int b = 0; b < boards; ++b) {
       const std::string name = "board" + std::to_string(b);
-      std::string text = "[Project]\r\nNAME=" + name + "\r\nSUBMIT=http://127.0.0.1/" + name +
-                         "/add.cgi\r\nSUBBODY=name=$NAME&rubric=0&text=$TEXT&send=1\r\nREQUEST=http://127.0.0.1/" +
-                         name + "/\r\nCODE=" + (b % 2 ? "KOI8-R" : "win") + "\r\n[MAP]\r\n";
+      std::string text =
+          "[Project]\r\nNAME=" + name + "\r\nSUBMIT=http://127.0.0.1/" + name +
+          "/add.cgi\r\nSUBBODY=name=$NAME&rubric=0&text=$TEXT&send=1\r\nREQUEST=http://127.0.0.1/" + name +
+          "/\r\nCODE=" + (b % 2 ? "KOI8-R" : "win") + "\r\n[MAP]\r\n";
       for (int g = 0; g < 3; ++g) {
-        text += std::to_string(g + 1) + "$rubric=" + W("Группа") + std::to_string(g) + "$g" + std::to_string(g) + "\r\n";
+        text += std::to_string(g + 1) + "$rubric=" + W("Группа") + std::to_string(g) + "$g" +
+                std::to_string(g) + "\r\n";
       }
       std::string packed = adw::engine::Tlzrw1::CompressBytes(text);
       packed.replace(0, 4, "ADWP");
@@ -68,8 +71,8 @@ void BM_BuildJobList(benchmark::State& state) {
   const Script script(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   std::size_t jobs = 0;
   for (auto _ : state) {
-    auto build = adw::engine::BuildJobList(script.dir, adw::platform::JoinPath(script.dir, "base.map"), script.rows,
-                                           script.ads);
+    auto build = adw::engine::BuildJobList(script.dir, adw::platform::JoinPath(script.dir, "base.map"),
+                                           script.rows, script.ads);
     jobs = build.jobs.Count();
     benchmark::DoNotOptimize(build);
   }

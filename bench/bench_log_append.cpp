@@ -22,8 +22,8 @@ std::string FilledLog(std::size_t bytes) {
       ++day;
     }
     const int s = second % 86400;
-    text += std::to_string(s / 3600) + ":" + (s / 60 % 60 < 10 ? "0" : "") + std::to_string(s / 60 % 60) + ":" +
-            (s % 60 < 10 ? "0" : "") + std::to_string(s % 60) + "= result=10035\r\n";
+    text += std::to_string(s / 3600) + ":" + (s / 60 % 60 < 10 ? "0" : "") + std::to_string(s / 60 % 60) +
+            ":" + (s % 60 < 10 ? "0" : "") + std::to_string(s % 60) + "= result=10035\r\n";
     ++second;
   }
   return text;
@@ -40,7 +40,8 @@ void BM_WriteLogEntry(benchmark::State& state) {
   adw::engine::WriteLogEntry(log, "", 10035, true);
   for (auto _ : state) adw::engine::WriteLogEntry(log, "", 10035, true);
   std::error_code ignored;
-  state.counters["log_MB"] = static_cast<double>(std::filesystem::file_size(log, ignored)) / (1024.0 * 1024.0);
+  state.counters["log_MB"] =
+      static_cast<double>(std::filesystem::file_size(log, ignored)) / (1024.0 * 1024.0);
   std::filesystem::remove_all(dir, ignored);
 }
 BENCHMARK(BM_WriteLogEntry)->Arg(0)->Arg(10)->Unit(benchmark::kMicrosecond);

@@ -27,8 +27,12 @@ constexpr int kJobs = 2000;
 constexpr int kThreads = 30;
 constexpr int kRounds = 5;
 
-std::string Url(int port, int k) { return "http://127.0.0.1:" + std::to_string(port) + "/post?" + std::to_string(k); }
-std::string Body(int k) { return "name=bench&rubric=3&text=job" + std::to_string(k); }
+std::string Url(int port, int k) {
+  return "http://127.0.0.1:" + std::to_string(port) + "/post?" + std::to_string(k);
+}
+std::string Body(int k) {
+  return "name=bench&rubric=3&text=job" + std::to_string(k);
+}
 
 class Quiet : public adw::engine::IPostingObserver {
  public:
@@ -55,8 +59,9 @@ double OursPerSecond(int port, int& maxRunning, int& failures) {
 }
 
 double CurlPerSecond(const std::string& config) {
-  const std::string command = "curl --silent --show-error --no-progress-meter --http1.0 --parallel --parallel-max " +
-                              std::to_string(kThreads) + " --config '" + config + "'";
+  const std::string command =
+      "curl --silent --show-error --no-progress-meter --http1.0 --parallel --parallel-max " +
+      std::to_string(kThreads) + " --config '" + config + "'";
   const auto start = std::chrono::steady_clock::now();
   const int status = std::system(command.c_str());
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -73,7 +78,8 @@ double Median(std::vector<double> values) {
 
 int main() {
   adw::bench::LoopbackServer server;
-  const std::string config = adw::platform::TempDirectory() + "adweld-bench-curl-" + std::to_string(::getpid()) + ".cfg";
+  const std::string config =
+      adw::platform::TempDirectory() + "adweld-bench-curl-" + std::to_string(::getpid()) + ".cfg";
   {
     std::ofstream out(config);
     for (int k = 0; k < kJobs; ++k) {
@@ -91,8 +97,8 @@ int main() {
     int failures = 0;
     ours.push_back(OursPerSecond(server.Port(), maxRunning, failures));
     curl.push_back(CurlPerSecond(config));
-    std::printf("round %d: ours=%.0f/s (up to %d workers, %d failed) curl=%.0f/s\n", round, ours.back(), maxRunning,
-                failures, curl.back());
+    std::printf("round %d: ours=%.0f/s (up to %d workers, %d failed) curl=%.0f/s\n", round, ours.back(),
+                maxRunning, failures, curl.back());
   }
   adw::platform::RemoveFileQuiet(config);
   const double o = Median(ours);

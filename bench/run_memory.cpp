@@ -45,7 +45,8 @@ int main() {
     adw::engine::JobList jobs;
     for (int k = 0; k < kJobs; ++k) {
       // A hundred boards and a hundred ads, as a large real run would have.
-      jobs.Add("http://127.0.0.1:" + std::to_string(server.Port()) + "/board" + std::to_string(k % 100) + "/add.cgi",
+      jobs.Add("http://127.0.0.1:" + std::to_string(server.Port()) + "/board" + std::to_string(k % 100) +
+                   "/add.cgi",
                "name=%C8%E2%E0%ED&rubric=15&text=" + std::string(200, 'x') + std::to_string(k),
                "http://127.0.0.1/board" + std::to_string(k % 100) + "/",
                "board" + std::to_string(k % 100) + "\t" + dir + "/ad" + std::to_string(k / 100));

@@ -37,9 +37,10 @@ class RunTool : public ::testing::Test {
     Board("Good.prj", "NAME=Good\r\nSUBMIT=" + m_good.Url("/add") + "\r\nSUBBODY=t=$TEXT\r\n");
     Board(W("Плохая.prj"), W("NAME=Плохая\r\nSUBMIT=") + m_bad.Url("/add") + "\r\nSUBBODY=t=$TEXT\r\n");
     m_script.Write("base.dat", W("[Ad1]\r\nТекст$TEXT=one\r\nreppath=") + m_reports.Path() +
-                                   W("\r\n[Объявление 2]\r\nТекст$TEXT=two\r\nreppath=") + m_reports.Path() + "\r\n");
-    m_settings = m_io.Write("adwelder.ini",
-                            "[Save]\r\ncbReports_Checked=True\r\ncbLogFile_Checked=1\r\nedTimeOut_Text=10\r\n");
+                                   W("\r\n[Объявление 2]\r\nТекст$TEXT=two\r\nreppath=") + m_reports.Path() +
+                                   "\r\n");
+    m_settings = m_io.Write(
+        "adwelder.ini", "[Save]\r\ncbReports_Checked=True\r\ncbLogFile_Checked=1\r\nedTimeOut_Text=10\r\n");
   }
   void Board(const std::string& fileName, const std::string& projectLines) {
     std::string bytes = adw::engine::Tlzrw1::CompressBytes("[Project]\r\n" + projectLines);
@@ -81,9 +82,8 @@ TEST_F(RunTool, AllPostedExitsZeroWithPagesAndLog) {
 }
 
 TEST_F(RunTool, AnyFailureExitsOne) {
-  const ToolRun run =
-      Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "all", "--ads", "Объявление 2",
-           "--threads", "5"});
+  const ToolRun run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "all", "--ads",
+                           "Объявление 2", "--threads", "5"});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.out.find("ok\tGood\t"), std::string::npos);
   EXPECT_NE(run.out.find("failed\tПлохая\t"), std::string::npos);

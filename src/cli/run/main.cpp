@@ -28,7 +28,9 @@ using cli::kExitAllPosted;
 using cli::kExitBadInput;
 using cli::kExitSomeFailed;
 
-std::string Out(const std::string& cp1251) { return platform::Cp1251ToUtf8(cp1251); }
+std::string Out(const std::string& cp1251) {
+  return platform::Cp1251ToUtf8(cp1251);
+}
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "adweld-run: %s\n", message.c_str());
@@ -42,7 +44,8 @@ class RunnerObserver : public engine::IPostingObserver {
   void DisplayChanged(const engine::RunDisplay& display) override { m_display = display; }
   void JobReported(const engine::JobResult& result, const std::string&) override {
     const auto [board, reportDir] = engine::SplitJobLabel(result.label);
-    std::printf("%s\t%s\t%s\n", result.success ? "ok" : "failed", Out(board).c_str(), Out(result.url).c_str());
+    std::printf("%s\t%s\t%s\n", result.success ? "ok" : "failed", Out(board).c_str(),
+                Out(result.url).c_str());
     std::fflush(stdout);
   }
   void TerminateApplication() override { m_terminate = true; }
@@ -67,7 +70,8 @@ int StoredThreadCount(const std::string& settingsFile) {
 }
 
 int Run(const cli::RunArguments& args) {
-  if (!platform::DirectoryExists(args.scriptDir)) return Fail("cannot read the script directory " + args.scriptDir);
+  if (!platform::DirectoryExists(args.scriptDir))
+    return Fail("cannot read the script directory " + args.scriptDir);
   std::string settingsFile = args.settingsFile;
   if (settingsFile.empty()) {
     settingsFile = platform::JoinPath(platform::ProgramDirectory(), "adwelder.ini");
@@ -99,7 +103,8 @@ int Run(const cli::RunArguments& args) {
 
   engine::RecordSet ads = engine::MakeAdsRecordSet();
   engine::LoadAds(storePath, ads);
-  for (std::size_t row = 0; row < ads.RecordCount(); ++row) ads.SetValue(row, "STAT", args.allAds ? "1" : "0");
+  for (std::size_t row = 0; row < ads.RecordCount(); ++row)
+    ads.SetValue(row, "STAT", args.allAds ? "1" : "0");
   for (const std::string& name : args.adNames) {
     bool found = false;
     for (std::size_t row = 0; row < ads.RecordCount(); ++row) {
@@ -114,7 +119,8 @@ int Run(const cli::RunArguments& args) {
   engine::JobListBuild build =
       engine::BuildJobList(args.scriptDir, engine::VariablesMapPath(args.scriptDir), list.rows, ads);
   for (const auto& skipped : build.skipped) {
-    std::fprintf(stderr, "adweld-run: skipped board %s: %s\n", Out(skipped.name).c_str(), Out(skipped.reason).c_str());
+    std::fprintf(stderr, "adweld-run: skipped board %s: %s\n", Out(skipped.name).c_str(),
+                 Out(skipped.reason).c_str());
     unreadable = true;
   }
 

@@ -14,7 +14,8 @@ std::vector<std::string> SplitNames(const std::string& list) {
   std::size_t start = 0;
   while (start <= list.size()) {
     const std::size_t comma = list.find(',', start);
-    const std::string part = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const std::string part =
+        list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     const std::string name = platform::Trim(platform::Utf8ToCp1251(part));
     if (!name.empty()) names.push_back(name);
     if (comma == std::string::npos) break;

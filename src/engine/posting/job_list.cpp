@@ -63,7 +63,9 @@ void JobList::Release() {
   std::vector<std::string>().swap(JobLabels);
 }
 
-std::string CheckingCaption() { return platform::W("Подождите идет проверка ..."); }
+std::string CheckingCaption() {
+  return platform::W("Подождите идет проверка ...");
+}
 
 std::string JobListBuild::SkipHint() const {
   if (skipped.empty()) return {};
@@ -71,7 +73,8 @@ std::string JobListBuild::SkipHint() const {
          skipped.front().name;
 }
 
-bool MapLineMatches(const std::string& mapLine, const std::string& categoryValue, const std::string& groupValue) {
+bool MapLineMatches(const std::string& mapLine, const std::string& categoryValue,
+                    const std::string& groupValue) {
   if (!categoryValue.empty()) {
     const std::size_t at = mapLine.find(categoryValue);
     if (at != std::string::npos && at > 0 && mapLine[at - 1] == '=') return true;
@@ -85,7 +88,8 @@ std::string JobUrl(const std::string& mapLine, const std::string& submit) {
 }
 
 JobListBuild BuildJobList(const std::string& scriptDir, const std::string& variablesMapPath,
-                          const std::vector<BoardRow>& boards, const RecordSet& ads, IJobListProgress* progress) {
+                          const std::vector<BoardRow>& boards, const RecordSet& ads,
+                          IJobListProgress* progress) {
   NoProgress quiet;
   IJobListProgress& report = progress ? *progress : quiet;
   JobListBuild result;

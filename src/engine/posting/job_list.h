@@ -70,7 +70,8 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
 // The match of one ad against one MAP line (key=binding): primary (the
 // category value right after an "=") or, failing that, the group value
 // anywhere in the line; an empty group value never matches.
-bool MapLineMatches(const std::string& mapLine, const std::string& categoryValue, const std::string& groupValue);
+bool MapLineMatches(const std::string& mapLine, const std::string& categoryValue,
+                    const std::string& groupValue);
 
 // A job's URL: the map line's text before its first "=" when the line holds
 // "http" (case-sensitive), else the board's SUBMIT.

@@ -59,7 +59,8 @@ std::string LogFileName(const std::string& settingsFile) {
   const std::size_t slash = settingsFile.find_last_of('/');
   const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   if (settingsFile.size() >= nameStart + kIni.size() &&
-      platform::EqualsNoCase(std::string_view(settingsFile).substr(settingsFile.size() - kIni.size()), kIni)) {
+      platform::EqualsNoCase(std::string_view(settingsFile).substr(settingsFile.size() - kIni.size()),
+                             kIni)) {
     return settingsFile.substr(0, settingsFile.size() - kIni.size()) + ".log";
   }
   return settingsFile + ".log";
@@ -204,8 +205,8 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
   }
 }
 
-std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches, const std::string& logPath,
-                            RunCounters& counters) {
+std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
+                            const std::string& logPath, RunCounters& counters) {
   std::string statusText;
   if (switches.reports) {
     if (const auto page = ResultPagePath(result.label)) {

@@ -75,7 +75,7 @@ struct ResultSwitches {
 // reports are on), counter, log entry. Returns the status bar text: the
 // page's path when reports are on and the ad has a report directory, else
 // empty. Never throws for a page or log entry that cannot be written.
-std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches, const std::string& logPath,
-                            RunCounters& counters);
+std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
+                            const std::string& logPath, RunCounters& counters);
 
 }  // namespace adw::engine

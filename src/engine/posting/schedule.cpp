@@ -6,7 +6,9 @@ namespace adw::engine {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '_' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '_' || c == '\t';
+}
 
 // One part of the time: blanks, one or two digits, blanks.
 std::optional<int> ReadPart(std::string_view part) {

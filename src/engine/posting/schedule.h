@@ -35,6 +35,8 @@ ScheduleDecision CheckScheduledStart(Date dateBox, std::string_view timeText, co
                                      bool runActive = false);
 
 // cbTimeClick: the timer runs exactly while the box is checked.
-inline bool TimerEnabledFor(bool cbTimeChecked) { return cbTimeChecked; }
+inline bool TimerEnabledFor(bool cbTimeChecked) {
+  return cbTimeChecked;
+}
 
 }  // namespace adw::engine

@@ -185,7 +185,9 @@ PostingPool::PostingPool(platform::IMainThread& mainThread, IPostingObserver& ob
   }
 }
 
-PostingPool::~PostingPool() { Shutdown(); }
+PostingPool::~PostingPool() {
+  Shutdown();
+}
 
 PostingPool::StartResult PostingPool::Start(JobList jobs, const RunOptions& options) {
   if (m_active) return StartResult::Refused;
@@ -314,8 +316,8 @@ void PostingPool::HandleResult(std::size_t slot, JobResult& result) {
   ++m_display.progressPosition;
 
   const RunSwitches switches = m_observer.Switches();
-  const std::string statusText =
-      RecordJobResult(result, ResultSwitches{switches.reports, switches.log}, m_options.logFile, m_display.counters);
+  const std::string statusText = RecordJobResult(result, ResultSwitches{switches.reports, switches.log},
+                                                 m_options.logFile, m_display.counters);
   m_observer.JobReported(result, statusText);
   if (!m_active) return;  // the observer stopped the run
 
@@ -441,12 +443,12 @@ void PostingPool::ServePending() {
   if (m_hooks.servePending) m_hooks.servePending();
 }
 
-void PostingPool::Publish() { m_observer.DisplayChanged(m_display); }
+void PostingPool::Publish() {
+  m_observer.DisplayChanged(m_display);
+}
 
 void PostingPool::WorkerExited() {
-  {
-    std::lock_guard lock(m_exitMutex);
-  }
+  { std::lock_guard lock(m_exitMutex); }
   m_exitCv.notify_all();
 }
 

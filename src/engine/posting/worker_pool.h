@@ -57,13 +57,13 @@ JobPosterFactory HttpJobPosterFactory();
 
 // What the status panel shows.
 struct RunDisplay {
-  RunCounters counters;        // lbMessageCnt, lbProcessCnt, lbSuccessMsg, lbFailMsg
-  std::string currentUrl;      // lbCurrentMsg
-  std::string progressText;    // lbProg
-  int progressMax = 0;         // pbStat maximum (minimum is 0)
-  int progressPosition = 0;    // pbStat position
-  bool startVisible = true;    // btnStart
-  bool stopVisible = false;    // btnStop
+  RunCounters counters;      // lbMessageCnt, lbProcessCnt, lbSuccessMsg, lbFailMsg
+  std::string currentUrl;    // lbCurrentMsg
+  std::string progressText;  // lbProg
+  int progressMax = 0;       // pbStat maximum (minimum is 0)
+  int progressPosition = 0;  // pbStat position
+  bool startVisible = true;  // btnStart
+  bool stopVisible = false;  // btnStop
 };
 
 // Values the pool reads from the configuration panel's boxes at each report.
@@ -101,8 +101,8 @@ class IPostingObserver {
 };
 
 struct RunOptions {
-  std::string settingsFile;  // the workers' proxy and time-out
-  std::string logFile;       // where log entries go when the log is on
+  std::string settingsFile;     // the workers' proxy and time-out
+  std::string logFile;          // where log entries go when the log is on
   bool startMinimised = false;  // cbState
   void* application = nullptr;  // handed to "LoadForm"
   std::string companionPath;    // empty: beside the program
@@ -184,7 +184,7 @@ class PostingPool {
   std::vector<std::unique_ptr<TThreadHTTP>> m_slots;  // WorkerSlots
   std::vector<bool> m_slotBusy;
   std::deque<std::pair<std::size_t, int>> m_failedStarts;  // slot, job
-  std::vector<std::unique_ptr<TThreadHTTP>> m_retired;  // finishing, joined later
+  std::vector<std::unique_ptr<TThreadHTTP>> m_retired;     // finishing, joined later
   platform::CompanionLibrary m_library;
 
   // Seen by workers before they hand over.

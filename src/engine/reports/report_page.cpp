@@ -14,9 +14,13 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-std::string CurrentReportDir(const RecordSet& ads) { return ads.CurrentValue("CATALOG"); }
+std::string CurrentReportDir(const RecordSet& ads) {
+  return ads.CurrentValue("CATALOG");
+}
 
-bool HasReportDir(const std::string& reportDir) { return !platform::Trim(reportDir).empty(); }
+bool HasReportDir(const std::string& reportDir) {
+  return !platform::Trim(reportDir).empty();
+}
 
 std::string Stem(const std::string& fileName) {
   const std::size_t dot = fileName.rfind('.');
@@ -31,19 +35,32 @@ std::string AbsolutePath(const std::string& path) {
 
 }  // namespace
 
-std::string NoReportDirectoryHint() { return platform::W("Для этого проекта не задан каталог отчетов"); }
+std::string NoReportDirectoryHint() {
+  return platform::W("Для этого проекта не задан каталог отчетов");
+}
 
 std::string HtmlEscape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -54,10 +71,17 @@ std::string HtmlLinkTarget(std::string_view path) {
   encoded.reserve(path.size());
   for (char c : path) {
     switch (c) {
-      case '%': encoded += "%25"; break;
-      case '#': encoded += "%23"; break;
-      case '?': encoded += "%3F"; break;
-      default: encoded += c;
+      case '%':
+        encoded += "%25";
+        break;
+      case '#':
+        encoded += "%23";
+        break;
+      case '?':
+        encoded += "%3F";
+        break;
+      default:
+        encoded += c;
     }
   }
   return HtmlEscape(encoded);
@@ -87,7 +111,9 @@ std::string ReportSeparatorLine() {
   return R"x(<tr><td width="100%" colspan="3"><hr size="1" color="#808080" noshade></td></tr>)x";
 }
 
-std::string ReportFooterLine() { return "</table></center></div></body></html>"; }
+std::string ReportFooterLine() {
+  return "</table></center></div></body></html>";
+}
 
 std::string ReportRowLine(std::string_view boardName, bool failure, std::string_view linkTarget) {
   static const std::string success =
@@ -151,7 +177,8 @@ ReportOutcome BuildReport(const std::string& reportDir, const std::string& scrip
       } catch (const std::exception&) {
       }
     }
-    report += ReportRowLine(name, PageReportsFailure(JoinPageLines(*text)), platform::JoinPath(absoluteDir, page));
+    report +=
+        ReportRowLine(name, PageReportsFailure(JoinPageLines(*text)), platform::JoinPath(absoluteDir, page));
     report += kCrLf;
     report += ReportSeparatorLine();
     report += kCrLf;

@@ -40,11 +40,11 @@ std::vector<std::string> ListResultPages(const std::string& reportDir);
 
 struct ReportOutcome {
   enum class Status {
-    Written,              // report.htm is there; open openTarget
-    NoPages,              // the directory holds no result page: nothing written or opened
-    NoReportDirectory,    // the ad has none: hint
-    WriteFailed,          // report.htm could not be written: hint, nothing opened
-    NoRecord,             // the ad record set is empty
+    Written,            // report.htm is there; open openTarget
+    NoPages,            // the directory holds no result page: nothing written or opened
+    NoReportDirectory,  // the ad has none: hint
+    WriteFailed,        // report.htm could not be written: hint, nothing opened
+    NoRecord,           // the ad record set is empty
   };
   Status status = Status::NoRecord;
   std::string reportPath;

@@ -41,15 +41,19 @@ class ScriptDir {
   RecordSet m_ads;
 };
 
-BoardRow Row(std::string_view utf8Name, bool ticked = true) { return BoardRow{W(utf8Name), ticked, {}}; }
+BoardRow Row(std::string_view utf8Name, bool ticked = true) {
+  return BoardRow{W(utf8Name), ticked, {}};
+}
 
 TEST(JobListBuild, WorkedExampleOneBoardOneAd) {
   ScriptDir script;
-  script.Board("Доска1.prj",
-               "[Project]\r\nNAME=Доска1\r\nSUBMIT=S\r\nSUBBODY=name=$NAME&rubric=3&text=$TEXT\r\nREQUEST=R\r\n"
-               "CODE=KOI8-R\r\n[MAP]\r\n15$rubric=Компьютеры$comp\r\n");
-  script.Store("[Продам ноутбук]\r\nИмя$NAME=Иван\r\nТекст$TEXT=Почти новый\r\ndefault=Ноутбуки$comp\r\n"
-               "reppath=C:\\Отчеты\r\n");
+  script.Board(
+      "Доска1.prj",
+      "[Project]\r\nNAME=Доска1\r\nSUBMIT=S\r\nSUBBODY=name=$NAME&rubric=3&text=$TEXT\r\nREQUEST=R\r\n"
+      "CODE=KOI8-R\r\n[MAP]\r\n15$rubric=Компьютеры$comp\r\n");
+  script.Store(
+      "[Продам ноутбук]\r\nИмя$NAME=Иван\r\nТекст$TEXT=Почти новый\r\ndefault=Ноутбуки$comp\r\n"
+      "reppath=C:\\Отчеты\r\n");
   script.Ad("Продам ноутбук", true, "C:\\Отчеты");
 
   const JobListBuild build = script.Build({Row("Доска1")});
@@ -71,18 +75,19 @@ TEST(JobListMatching, PrimaryAndFallbackTable) {
     bool matches;
   };
   const Case cases[] = {
-      {"15$rubric=Ноутбуки$comp", "Ноутбуки$comp", "Компьютеры$comp", true},       // primary
-      {"15$rubric=Компьютеры$comp", "Ноутбуки$comp", "Компьютеры$comp", true},     // fallback
-      {"15$rubric=Компьютеры$comp", "$comp", "Компьютеры$comp", true},             // whole group: fallback
+      {"15$rubric=Ноутбуки$comp", "Ноутбуки$comp", "Компьютеры$comp", true},    // primary
+      {"15$rubric=Компьютеры$comp", "Ноутбуки$comp", "Компьютеры$comp", true},  // fallback
+      {"15$rubric=Компьютеры$comp", "$comp", "Компьютеры$comp", true},          // whole group: fallback
       {"15$rubric=Авто$auto", "Ноутбуки$comp", "Компьютеры$comp", false},
-      {"Ноутбуки$comp=x", "Ноутбуки$comp", "", false},                             // at the line's start
-      {"15$rubric=Ноутбуки$comp", "", "", false},                                  // empty category
-      {"15$rubric=Компьютеры$comp", "Нет$none", "", false},                        // no group line
-      {"a$b=xНоутбуки$comp", "Ноутбуки$comp", "", false},                          // not right after "="
-      {"a$b=x=Ноутбуки$comp", "Ноутбуки$comp", "", true},                          // any "=" before it
+      {"Ноутбуки$comp=x", "Ноутбуки$comp", "", false},       // at the line's start
+      {"15$rubric=Ноутбуки$comp", "", "", false},            // empty category
+      {"15$rubric=Компьютеры$comp", "Нет$none", "", false},  // no group line
+      {"a$b=xНоутбуки$comp", "Ноутбуки$comp", "", false},    // not right after "="
+      {"a$b=x=Ноутбуки$comp", "Ноутбуки$comp", "", true},    // any "=" before it
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(MapLineMatches(W(c.line), W(c.category), W(c.group)), c.matches) << c.line << " / " << c.category;
+    EXPECT_EQ(MapLineMatches(W(c.line), W(c.category), W(c.group)), c.matches)
+        << c.line << " / " << c.category;
   }
 }
 
@@ -104,10 +109,11 @@ TEST(JobListBuild, GroupsByMapLineThenAdAndKeepsOtherCodePages) {
   // No MAP: every ticked ad once, in record order.
   script.Board("Plain.prj", "[Project]\r\nNAME=Plain\r\nSUBMIT=P\r\nSUBBODY=t=$TEXT\r\n");
   script.Board("Unticked.prj", "[Project]\r\nNAME=Unticked\r\nSUBMIT=U\r\n");
-  script.Store("[A]\r\nТекст$TEXT=Привет\r\ndefault=Ноутбуки$comp\r\n"
-               "[B]\r\nТекст$TEXT=b\r\ndefault=$comp\r\n"
-               "[C]\r\nТекст$TEXT=c\r\ndefault=Ноутбуки$comp\r\n"
-               "[D]\r\nТекст$TEXT=d\r\ndefault=Авто$auto\r\n");
+  script.Store(
+      "[A]\r\nТекст$TEXT=Привет\r\ndefault=Ноутбуки$comp\r\n"
+      "[B]\r\nТекст$TEXT=b\r\ndefault=$comp\r\n"
+      "[C]\r\nТекст$TEXT=c\r\ndefault=Ноутбуки$comp\r\n"
+      "[D]\r\nТекст$TEXT=d\r\ndefault=Авто$auto\r\n");
   script.Ad("A", true, "/ra");
   script.Ad("C", false, "/rc");  // not ticked
   script.Ad("B", true, "/rb");
@@ -125,7 +131,7 @@ TEST(JobListBuild, GroupsByMapLineThenAdAndKeepsOtherCodePages) {
 
   const std::vector<std::string> urls = {"S", "S", "http://u/$r", "P", "P", "P"};
   const std::vector<std::string> labels = {W("Доска\t/ra"), W("Доска\t/rb"), W("Доска\t/ra"),
-                                           "Plain\t/ra", "Plain\t/rb", "Plain\t/rd"};
+                                           "Plain\t/ra",    "Plain\t/rb",    "Plain\t/rd"};
   EXPECT_EQ(build.jobs.JobURLs, urls);
   EXPECT_EQ(build.jobs.JobLabels, labels);
   // "koi8-r" is not "KOI8-R": the body stays in Windows-1251.

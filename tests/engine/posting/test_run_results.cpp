@@ -17,11 +17,11 @@ struct PercentCase {
 
 TEST(RunResultsPercent, RoundsHalvesToEven) {
   const PercentCase cases[] = {
-      {1, 0, 3, 33},  {1, 1, 3, 67},   {2, 1, 3, 100},  // three jobs, one failing
-      {1, 0, 8, 12},  {2, 1, 8, 38},                     // 12.5 -> 12, 37.5 -> 38
-      {0, 5, 8, 62},  {7, 0, 8, 88},                     // 62.5 -> 62, 87.5 -> 88
-      {1, 0, 200, 0}, {3, 0, 200, 2},                    // 0.5 -> 0, 1.5 -> 2
-      {0, 0, 5, 0},   {1, 0, 0, std::nullopt},           // no jobs: no percentage
+      {1, 0, 3, 33},  {1, 1, 3, 67},           {2, 1, 3, 100},  // three jobs, one failing
+      {1, 0, 8, 12},  {2, 1, 8, 38},                            // 12.5 -> 12, 37.5 -> 38
+      {0, 5, 8, 62},  {7, 0, 8, 88},                            // 62.5 -> 62, 87.5 -> 88
+      {1, 0, 200, 0}, {3, 0, 200, 2},                           // 0.5 -> 0, 1.5 -> 2
+      {0, 0, 5, 0},   {1, 0, 0, std::nullopt},                  // no jobs: no percentage
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ProgressPercent(c.successes, c.failures, c.jobs), c.expected)
@@ -101,7 +101,9 @@ TEST(RunResultsLog, AppendsAfterAFileWrittenByOthers) {
   // without a line break is ended first.
   dir.Write("a.log", "[21.01.2024]\r\n1:00:00= result=0\r\n[22.01.2024]\r\n2:00:00= result=1");
   WriteLogEntry(dir.File("a.log"), "", 7, true, {d, {3, 0, 0}});
-  EXPECT_EQ(dir.Read("a.log"), "[21.01.2024]\r\n1:00:00= result=0\r\n[22.01.2024]\r\n2:00:00= result=1\r\n3:00:00= result=7\r\n");
+  EXPECT_EQ(
+      dir.Read("a.log"),
+      "[21.01.2024]\r\n1:00:00= result=0\r\n[22.01.2024]\r\n2:00:00= result=1\r\n3:00:00= result=7\r\n");
   // A change behind the writer's back is noticed.
   dir.Write("a.log", "[22.01.2024]\r\n");
   dir.Write("a.log", "[ 21.01.2024 ]\n");

@@ -36,7 +36,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TickCase{"first tick after it", kToday, "12:10:00", {12, 10, 40}, Action::Start},
                     TickCase{"one second early", kToday, "12:10:00", {12, 9, 59}, Action::Wait},
                     TickCase{"time already passed today", kToday, " 9:05:00", {18, 0, 0}, Action::Start},
-                    TickCase{"yesterday's date never starts", kYesterday, "00:00:00", {23, 59, 59}, Action::Wait},
+                    TickCase{
+                        "yesterday's date never starts", kYesterday, "00:00:00", {23, 59, 59}, Action::Wait},
                     TickCase{"tomorrow's date waits", kTomorrow, "00:00:00", {23, 59, 59}, Action::Wait},
                     TickCase{"hour without leading zero", kToday, "9:00:00", {9, 0, 0}, Action::Start},
                     TickCase{"mask blanks as underscores", kToday, "_9:00:00", {9, 0, 0}, Action::Start},
@@ -49,20 +50,24 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ScheduleTickMessages, InvalidTimeGivesTheConversionMessageEveryTick) {
   for (int tick = 0; tick < 3; ++tick) {
-    const ScheduleDecision decision = CheckScheduledStart(kToday, "  :  :  ", LocalDateTime{kToday, {9, tick, 0}});
+    const ScheduleDecision decision =
+        CheckScheduledStart(kToday, "  :  :  ", LocalDateTime{kToday, {9, tick, 0}});
     EXPECT_EQ(decision.action, Action::Error);
     EXPECT_EQ(decision.message, "'  :  :  ' is not a valid time");
   }
 }
 
 TEST(ScheduleTickMessages, DueStartDuringActiveRunIsPostponedWithTheHint) {
-  const ScheduleDecision busy = CheckScheduledStart(kToday, "12:00:00", LocalDateTime{kToday, {12, 1, 0}}, true);
+  const ScheduleDecision busy =
+      CheckScheduledStart(kToday, "12:00:00", LocalDateTime{kToday, {12, 1, 0}}, true);
   EXPECT_EQ(busy.action, Action::Postpone);
   EXPECT_EQ(busy.message, RunActiveHint());
   // The next tick after the run ended starts it.
-  EXPECT_EQ(CheckScheduledStart(kToday, "12:00:00", LocalDateTime{kToday, {12, 2, 0}}, false).action, Action::Start);
+  EXPECT_EQ(CheckScheduledStart(kToday, "12:00:00", LocalDateTime{kToday, {12, 2, 0}}, false).action,
+            Action::Start);
   // A run that is active before the time has come changes nothing.
-  EXPECT_EQ(CheckScheduledStart(kToday, "12:00:00", LocalDateTime{kToday, {11, 0, 0}}, true).action, Action::Wait);
+  EXPECT_EQ(CheckScheduledStart(kToday, "12:00:00", LocalDateTime{kToday, {11, 0, 0}}, true).action,
+            Action::Wait);
 }
 
 TEST(ScheduleTimeText, ReadsOptionalMinutesAndSeconds) {

@@ -16,9 +16,12 @@ namespace {
 
 // Job URLs name the job and its outcome: "job:7:ok" succeeds, "job:7:fail"
 // fails.
-std::string JobName(int k, bool ok) { return "job:" + std::to_string(k) + (ok ? ":ok" : ":fail"); }
+std::string JobName(int k, bool ok) {
+  return "job:" + std::to_string(k) + (ok ? ":ok" : ":fail");
+}
 
-JobList MakeJobs(int count, const std::function<bool(int)>& ok = [](int) { return true; }) {
+JobList MakeJobs(
+    int count, const std::function<bool(int)>& ok = [](int) { return true; }) {
   JobList jobs;
   for (int k = 0; k < count; ++k) jobs.Add(JobName(k, ok(k)), "b", "r", "Board" + std::to_string(k) + "\t");
   return jobs;
@@ -65,7 +68,8 @@ class FakePosters {
       m_owner.m_started.push_back(url);
       m_owner.m_maxInFlight = std::max(m_owner.m_maxInFlight, ++m_owner.m_inFlight);
       m_owner.m_changed.notify_all();
-      m_owner.m_changed.wait(lock, [&] { return m_aborted || !m_owner.m_gated || m_owner.m_released.count(url); });
+      m_owner.m_changed.wait(lock,
+                             [&] { return m_aborted || !m_owner.m_gated || m_owner.m_released.count(url); });
       --m_owner.m_inFlight;
       m_body = "reply to " + url;
       return !m_aborted && url.ends_with(":ok");
@@ -154,7 +158,9 @@ class CountingObserver : public RecordingObserver {
   int lastPosition = 0;
 };
 
-std::string Companion() { return std::string(ADWELD_BIN_DIR) + "/libbanrun.so"; }
+std::string Companion() {
+  return std::string(ADWELD_BIN_DIR) + "/libbanrun.so";
+}
 
 RunOptions Options(const std::string& settings = "/nonexistent/adwelder.ini") {
   RunOptions options;
@@ -364,7 +370,8 @@ TEST(WorkerPoolHttp, RealRunWritesPagesAndLogAndTimesOut) {
   const std::string settings = dir.Write("adwelder.ini", "[Save]\r\nedTimeOut_Text=1\r\n");
   JobList jobs;
   for (int k = 0; k < 4; ++k) {
-    jobs.Add(server.Url("/add"), "a=" + std::to_string(k), "http://ref/", "B" + std::to_string(k) + "\t" + dir.Path());
+    jobs.Add(server.Url("/add"), "a=" + std::to_string(k), "http://ref/",
+             "B" + std::to_string(k) + "\t" + dir.Path());
   }
   jobs.Add(silent.Url("/add"), "a=x", "", "Silent\t" + dir.Path());
 
@@ -386,7 +393,8 @@ TEST(WorkerPoolHttp, RealRunWritesPagesAndLogAndTimesOut) {
   EXPECT_NE(requests[0].find("Referer: http://ref/\r\n"), std::string::npos);
   const std::string log = dir.Read("adwelder.log");
   std::size_t entries = 0;
-  for (std::size_t at = log.find(" result="); at != std::string::npos; at = log.find(" result=", at + 1)) ++entries;
+  for (std::size_t at = log.find(" result="); at != std::string::npos; at = log.find(" result=", at + 1))
+    ++entries;
   EXPECT_EQ(entries, 5u);
 }
 

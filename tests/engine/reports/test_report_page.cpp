@@ -35,9 +35,12 @@ class ReportFixture : public testing::Test {
   test::TempDir m_reports;
 };
 
-const std::string kSuccess = W(R"x(<td width="105">&nbsp; <strong><font color="#008040">Размещено</font></strong></td>)x");
-const std::string kFailure = W(R"x(<td width="105">&nbsp; <strong><font color="#FF0000">Ошибка</font></strong></td>)x");
-const std::string kSeparator = R"x(<tr><td width="100%" colspan="3"><hr size="1" color="#808080" noshade></td></tr>)x";
+const std::string kSuccess =
+    W(R"x(<td width="105">&nbsp; <strong><font color="#008040">Размещено</font></strong></td>)x");
+const std::string kFailure =
+    W(R"x(<td width="105">&nbsp; <strong><font color="#FF0000">Ошибка</font></strong></td>)x");
+const std::string kSeparator =
+    R"x(<tr><td width="100%" colspan="3"><hr size="1" color="#808080" noshade></td></tr>)x";
 
 TEST_F(ReportFixture, ThreePagesGiveEightLinesWithExactPieces) {
   Board("Доска1.prj", "Доска Один");
@@ -53,12 +56,14 @@ TEST_F(ReportFixture, ThreePagesGiveEightLinesWithExactPieces) {
   const std::string expected =
       W(R"x(<html><head><title>Adwelder Pro report</title></head><body bgcolor="#FFFFFF"><div align="center"><center><table border="0" cellspacing="1" width="100%"><tr><td bgcolor="#8000FF" width="100%" colspan="3"><p align="center"><strong><font color="#FFFFFF">Adwelder Pro report</font></strong></td></tr><tr><td width="248" bgcolor="#808080"><font color="#FFFFFF">&nbsp; Наименование проекта</font></td><td width="105" bgcolor="#808080"><p align="center"><font color="#FFFFFF">Статус</font></td><td width="237" bgcolor="#808080"><font color="#FFFFFF">&nbsp; Результат работы</font></td></tr>)x") +
       "\r\n" + W(R"x(<tr><td width="248">&nbsp; <strong>Доска Один</strong></td>)x") + kSuccess +
-      R"x(<td width="237">&nbsp; <a href=")x" + Link("Доска1.htm") + "\">" + W("Доска Один") + "</a></td></tr>\r\n" +
-      kSeparator + "\r\n" + W(R"x(<tr><td width="248">&nbsp; <strong>Доска Два</strong></td>)x") + kFailure +
-      R"x(<td width="237">&nbsp; <a href=")x" + Link("Доска2.htm") + "\">" + W("Доска Два") + "</a></td></tr>\r\n" +
-      kSeparator + "\r\n" + W(R"x(<tr><td width="248">&nbsp; <strong>Доска Три</strong></td>)x") + kSuccess +
-      R"x(<td width="237">&nbsp; <a href=")x" + Link("Доска3.htm") + "\">" + W("Доска Три") + "</a></td></tr>\r\n" +
-      kSeparator + "\r\n</table></center></div></body></html>\r\n";
+      R"x(<td width="237">&nbsp; <a href=")x" + Link("Доска1.htm") + "\">" + W("Доска Один") +
+      "</a></td></tr>\r\n" + kSeparator + "\r\n" +
+      W(R"x(<tr><td width="248">&nbsp; <strong>Доска Два</strong></td>)x") + kFailure +
+      R"x(<td width="237">&nbsp; <a href=")x" + Link("Доска2.htm") + "\">" + W("Доска Два") +
+      "</a></td></tr>\r\n" + kSeparator + "\r\n" +
+      W(R"x(<tr><td width="248">&nbsp; <strong>Доска Три</strong></td>)x") + kSuccess +
+      R"x(<td width="237">&nbsp; <a href=")x" + Link("Доска3.htm") + "\">" + W("Доска Три") +
+      "</a></td></tr>\r\n" + kSeparator + "\r\n</table></center></div></body></html>\r\n";
   EXPECT_EQ(Report(), expected);
   EXPECT_EQ(outcome.openTarget, "file://" + m_reports.Path() + "/report.htm");
 }
@@ -69,9 +74,9 @@ TEST(ReportClassification, WordsInTheJoinedTextInAnyLatinCase) {
     bool failure;
   };
   const Case cases[] = {
-      {"Page Not Found", true},   {"errors were found", true}, {"INVALID e-mail", true},
-      {"all fine", false},        {"ERR\r\nOR", true},         {"NOT\r\nFOUND", false},
-      {"not  found", false},      {"Ошибка", false},           {"", false},
+      {"Page Not Found", true}, {"errors were found", true}, {"INVALID e-mail", true},
+      {"all fine", false},      {"ERR\r\nOR", true},         {"NOT\r\nFOUND", false},
+      {"not  found", false},    {"Ошибка", false},           {"", false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(PageReportsFailure(JoinPageLines(W(c.page))), c.failure) << c.page;
