@@ -10,7 +10,8 @@ void PrintUsage(std::FILE* to) {
       "usage: adweld-board COMMAND ARGS\n"
       "  pack TEXT OUT.prj    store the plain board description TEXT as the board file OUT.prj\n"
       "  unpack FILE.prj      write the plain description of a board file to standard output\n"
-      "  list DIR             the board list of a script directory\n"
+      "  list [--today dd.MM.yyyy] DIR\n"
+      "                       the board list of a script directory\n"
       "  forms ...            (later) the forms of a board page\n",
       to);
 }
