@@ -89,7 +89,9 @@ const char* const kStore =
     "[Без категории]\r\n"
     "Текст$TEXT=Просто текст\r\n";
 
-QString Q(const std::string& cp1251) { return QString::fromStdString(adw::platform::Cp1251ToUtf8(cp1251)); }
+QString Q(const std::string& cp1251) {
+  return QString::fromStdString(adw::platform::Cp1251ToUtf8(cp1251));
+}
 
 // A script directory with the map and the store, and the main window over
 // it. Modal windows go through a hook, so the chooser is driven from here.
@@ -98,9 +100,9 @@ class EditorWindow {
   explicit EditorWindow(bool useTemplate = false, const char* store = kStore) {
     m_scripts.Write("base.map", W(kMap));
     if (store) m_scripts.Write("base.dat", W(store));
-    m_settings = m_scripts.Write("adwelder.ini", "[Save]\r\ndeScript_Text=" + m_scripts.Path() +
-                                                     "\r\ncbTemplate_Checked=" + (useTemplate ? "True" : "False") +
-                                                     "\r\n");
+    m_settings = m_scripts.Write("adwelder.ini",
+                                 "[Save]\r\ndeScript_Text=" + m_scripts.Path() +
+                                     "\r\ncbTemplate_Checked=" + (useTemplate ? "True" : "False") + "\r\n");
   }
   TfrmMain& Open() {
     m_window = std::make_unique<TfrmMain>(m_settings);
@@ -128,7 +130,9 @@ class EditorWindow {
 
   std::string StoreBytes() const { return m_scripts.Read("base.dat"); }
   adw::platform::IniDocument Store() const { return adw::platform::IniDocument::Parse(StoreBytes()); }
-  std::string Value(const char* section, const char* key) const { return Store().ReadString(W(section), key, "<none>"); }
+  std::string Value(const char* section, const char* key) const {
+    return Store().ReadString(W(section), key, "<none>");
+  }
   const adw::test::TempDir& Scripts() const { return m_scripts; }
 
   QStringList errors;
@@ -140,8 +144,7 @@ class EditorWindow {
   std::unique_ptr<TfrmMain> m_window;
 };
 
-QStringList Column(const TfrmMain& window, const RecordSet& set, const char* field) {
-  (void)window;
+QStringList Column(const RecordSet& set, const char* field) {
   QStringList values;
   for (std::size_t i = 0; i < set.RecordCount(); ++i) values << Q(set.Value(i, field));
   return values;
@@ -241,10 +244,11 @@ class TestAdEditorWindow : public QObject {
     const int strip = adw::ui::kTickStripWidth;
     const int right = list.view.columnWidth(0) - 1;
 
-    QCOMPARE(list.Row(shot, 0, 0, strip - 1), list.Row(shot, 1, 0, strip - 1));  // the name stays out of the strip
+    QCOMPARE(list.Row(shot, 0, 0, strip - 1),
+             list.Row(shot, 1, 0, strip - 1));  // the name stays out of the strip
     QVERIFY(list.Row(shot, 0, 0, strip - 1) != list.Row(shot, 2, 0, strip - 1));  // STAT 1 is drawn ticked
-    QVERIFY(list.Row(shot, 0, strip, right) != list.Row(shot, 1, strip, right));   // names differ
-    QCOMPARE(list.Row(shot, 0, strip, right), list.Row(shot, 2, strip, right));    // same name, same text
+    QVERIFY(list.Row(shot, 0, strip, right) != list.Row(shot, 1, strip, right));  // names differ
+    QCOMPARE(list.Row(shot, 0, strip, right), list.Row(shot, 2, strip, right));   // same name, same text
   }
 
   void emptyAdListPaintsNothing() {
@@ -266,12 +270,15 @@ class TestAdEditorWindow : public QObject {
 
     // Three ads, the last one current; the first is ticked beforehand.
     QTest::newRow("space") << "space" << 2 << 0 << std::vector<std::string>{"1", "0", "1"};
-    QTest::newRow("double click on the name") << "dclick" << 1 << 100 << std::vector<std::string>{"1", "1", "0"};
-    QTest::newRow("double click on the box") << "dclick" << 1 << 10 << std::vector<std::string>{"1", "1", "0"};
+    QTest::newRow("double click on the name")
+        << "dclick" << 1 << 100 << std::vector<std::string>{"1", "1", "0"};
+    QTest::newRow("double click on the box")
+        << "dclick" << 1 << 10 << std::vector<std::string>{"1", "1", "0"};
     QTest::newRow("press at the left edge") << "press" << 1 << 0 << std::vector<std::string>{"1", "1", "0"};
     QTest::newRow("press at 20 pixels") << "press" << 0 << 20 << std::vector<std::string>{"0", "0", "0"};
     QTest::newRow("press at 21 pixels") << "press" << 0 << 21 << std::vector<std::string>{"1", "0", "0"};
-    QTest::newRow("press below the last ad") << "press-below" << 0 << 5 << std::vector<std::string>{"1", "0", "0"};
+    QTest::newRow("press below the last ad")
+        << "press-below" << 0 << 5 << std::vector<std::string>{"1", "0", "0"};
   }
 
   void gesturesFlipTheTick() {
@@ -288,11 +295,14 @@ class TestAdEditorWindow : public QObject {
       // Through the window, so the widgets get what a real double click
       // brings them (press, release, double click, release).
       QWindow* window = list.view.window()->windowHandle();
-      QTest::mouseDClick(window, Qt::LeftButton, {}, list.view.viewport()->mapTo(list.view.window(), list.RowPoint(row, x)));
+      QTest::mouseDClick(window, Qt::LeftButton, {},
+                         list.view.viewport()->mapTo(list.view.window(), list.RowPoint(row, x)));
     }
-    if (gesture == "press") QTest::mouseClick(list.view.viewport(), Qt::LeftButton, {}, list.RowPoint(row, x));
+    if (gesture == "press")
+      QTest::mouseClick(list.view.viewport(), Qt::LeftButton, {}, list.RowPoint(row, x));
     if (gesture == "press-below") {
-      QTest::mouseClick(list.view.viewport(), Qt::LeftButton, {}, QPoint(x, list.view.viewport()->height() - 2));
+      QTest::mouseClick(list.view.viewport(), Qt::LeftButton, {},
+                        QPoint(x, list.view.viewport()->height() - 2));
     }
     QCOMPARE(Stats(list.ads), stats);
   }
@@ -344,12 +354,15 @@ class TestAdEditorWindow : public QObject {
              QStringLiteral("Наименование проекта"));
     QCOMPARE(window.DBGridMessage->model()->rowCount(), 3);
     QCOMPARE(window.DBGridMessage->model()->index(1, 0).data().toString(), QStringLiteral("Куплю компьютер"));
-    QCOMPARE(window.DBGridTemplate->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Переменная"));
+    QCOMPARE(window.DBGridTemplate->model()->headerData(0, Qt::Horizontal).toString(),
+             QStringLiteral("Переменная"));
     QCOMPARE(window.DBGridTemplate->model()->headerData(1, Qt::Horizontal).toString(),
              QStringLiteral("Значение переменной"));
     QCOMPARE(window.DBGridTemplate->model()->index(0, 1).data().toString(), QStringLiteral("Иван"));
-    QCOMPARE(window.DBGridFields->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Имя поля"));
-    QCOMPARE(window.DBGridFields->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Значение"));
+    QCOMPARE(window.DBGridFields->model()->headerData(0, Qt::Horizontal).toString(),
+             QStringLiteral("Имя поля"));
+    QCOMPARE(window.DBGridFields->model()->headerData(1, Qt::Horizontal).toString(),
+             QStringLiteral("Значение"));
 
     // The value-column rule holds on the variables grid too.
     window.DBGridTemplate->setCurrentIndex(window.DBGridTemplate->model()->index(0, 0));
@@ -384,8 +397,9 @@ class TestAdEditorWindow : public QObject {
     QVERIFY(window.EdTema->text().isEmpty());
     QVERIFY(window.cbCateg->text().isEmpty());
     QCOMPARE(window.deRepCat->text(), QString::fromStdString(env.Scripts().Path() + "/Reports"));
-    QCOMPARE(Column(window, window.RxMDFields, "DESC"), (QStringList{QStringLiteral("Имя"), QStringLiteral("Текст")}));
-    QCOMPARE(Column(window, window.RxMDFields, "DATA"), values);
+    QCOMPARE(Column(window.RxMDFields, "DESC"),
+             (QStringList{QStringLiteral("Имя"), QStringLiteral("Текст")}));
+    QCOMPARE(Column(window.RxMDFields, "DATA"), values);
     QCOMPARE(window.DBGridFields->model()->rowCount(), 2);
     QCOMPARE(window.DBGridFields->columnWidth(0), 131);
     // The boxes hold no more than the records keep.
@@ -403,7 +417,8 @@ class TestAdEditorWindow : public QObject {
     window.cbCategButton->click();
     QCOMPARE(window.cbCateg->text(), QStringLiteral("Мониторы (Компьютеры)"));
     // Typed into the value column of the fields grid.
-    QVERIFY(window.DBGridFields->model()->setData(window.DBGridFields->model()->index(1, 1), QStringLiteral("Мягкий")));
+    QVERIFY(window.DBGridFields->model()->setData(window.DBGridFields->model()->index(1, 1),
+                                                  QStringLiteral("Мягкий")));
     window.sbtnSave->click();
 
     QVERIFY(env.errors.isEmpty());
@@ -430,11 +445,12 @@ class TestAdEditorWindow : public QObject {
     QTest::addColumn<QString>("category");
     QTest::addColumn<QString>("reportDir");
     QTest::addColumn<QStringList>("values");
-    QTest::newRow("category of a list") << 0 << QStringLiteral("Продам ноутбук") << QStringLiteral("Ноутбуки (Компьютеры)")
-                                        << QStringLiteral("/tmp/Отчеты")
-                                        << QStringList{QStringLiteral("Иван"), QStringLiteral("Почти новый")};
-    QTest::newRow("whole list") << 1 << QStringLiteral("Куплю компьютер") << QStringLiteral("Компьютеры") << QString()
-                                << QStringList{QStringLiteral("Петр"), QString()};
+    QTest::newRow("category of a list")
+        << 0 << QStringLiteral("Продам ноутбук") << QStringLiteral("Ноутбуки (Компьютеры)")
+        << QStringLiteral("/tmp/Отчеты")
+        << QStringList{QStringLiteral("Иван"), QStringLiteral("Почти новый")};
+    QTest::newRow("whole list") << 1 << QStringLiteral("Куплю компьютер") << QStringLiteral("Компьютеры")
+                                << QString() << QStringList{QStringLiteral("Петр"), QString()};
     QTest::newRow("no category") << 2 << QStringLiteral("Без категории") << QString() << QString()
                                  << QStringList{QString(), QStringLiteral("Просто текст")};
   }
@@ -456,7 +472,7 @@ class TestAdEditorWindow : public QObject {
     QCOMPARE(window.EdTema->text(), subject);
     QCOMPARE(window.cbCateg->text(), category);
     QCOMPARE(window.deRepCat->text(), reportDir);
-    QCOMPARE(Column(window, window.RxMDFields, "DATA"), values);
+    QCOMPARE(Column(window.RxMDFields, "DATA"), values);
   }
 
   void savingAnOpenedAdKeepsItsCategoryUnlessChosenAnew() {
@@ -480,7 +496,8 @@ class TestAdEditorWindow : public QObject {
     // Written anew at the end; the list keeps the ad in its place until
     // the next load, with its new report directory at once.
     QCOMPARE(Sections(env.Store()),
-             (QStringList{QStringLiteral("Куплю компьютер"), QStringLiteral("Без категории"), QStringLiteral("Продам ноутбук")}));
+             (QStringList{QStringLiteral("Куплю компьютер"), QStringLiteral("Без категории"),
+                          QStringLiteral("Продам ноутбук")}));
     QCOMPARE(window.RxMD.Value(0, "NAME"), W("Продам ноутбук"));
     QCOMPARE(window.RxMD.Value(0, "CATALOG"), W("/tmp/Новые отчеты"));
 
@@ -492,7 +509,8 @@ class TestAdEditorWindow : public QObject {
     window.cbCategButton->click();
     window.sbtnSave->click();
     QCOMPARE(Sections(env.Store()),
-             (QStringList{QStringLiteral("Куплю компьютер"), QStringLiteral("Без категории"), QStringLiteral("Продам два ноутбука")}));
+             (QStringList{QStringLiteral("Куплю компьютер"), QStringLiteral("Без категории"),
+                          QStringLiteral("Продам два ноутбука")}));
     QCOMPARE(env.Value("Продам два ноутбука", "default"), std::string("$comp"));
     QCOMPARE(window.RxMD.Value(0, "ITEM"), std::string());
   }
@@ -593,7 +611,8 @@ class TestAdEditorWindow : public QObject {
     TfrmMain& window = env.Open();
     window.RxMD.SetCurrent(1);
     window.sbtnDel->click();
-    QCOMPARE(Sections(env.Store()), (QStringList{QStringLiteral("Продам ноутбук"), QStringLiteral("Без категории")}));
+    QCOMPARE(Sections(env.Store()),
+             (QStringList{QStringLiteral("Продам ноутбук"), QStringLiteral("Без категории")}));
     QCOMPARE(window.DBGridMessage->model()->rowCount(), 2);
     window.mmRedoDel->trigger();
     window.mmRedoDel->trigger();

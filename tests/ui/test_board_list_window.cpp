@@ -37,7 +37,9 @@ class BoardsWindow {
     const std::string plain = m_work.Write("plain.txt", text);
     adw::engine::PackBoardFile(plain, m_scripts.File(fileName));
   }
-  std::string Write(const std::string& name, const std::string& bytes) { return m_scripts.Write(name, bytes); }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    return m_scripts.Write(name, bytes);
+  }
 
   TfrmMain& Open() {
     const std::string settings =
@@ -78,11 +80,11 @@ class TestBoardListWindow : public QObject {
   // Files listed in another order than the names; each due mark must land
   // on its own board's row.
   static void FiveBoards(BoardsWindow& boards) {
-    boards.Board("c.prj", "Gamma");                          // no keys: never due
-    boards.Board("a.prj", "beta", DaysAgo(3), "2");          // due since yesterday
-    boards.Board("b.prj", "Alpha", DaysAgo(3), "3");         // due day itself: not yet
-    boards.Board("d.prj", "дельта", {}, "0");                // today + 0: not due
-    boards.Board("e.prj", "Ёлка", {}, "-1");                 // a negative period makes today due
+    boards.Board("c.prj", "Gamma");                   // no keys: never due
+    boards.Board("a.prj", "beta", DaysAgo(3), "2");   // due since yesterday
+    boards.Board("b.prj", "Alpha", DaysAgo(3), "3");  // due day itself: not yet
+    boards.Board("d.prj", "дельта", {}, "0");         // today + 0: not due
+    boards.Board("e.prj", "Ёлка", {}, "-1");          // a negative period makes today due
   }
 
  private slots:
@@ -90,8 +92,8 @@ class TestBoardListWindow : public QObject {
     BoardsWindow boards;
     FiveBoards(boards);
     TfrmMain& window = boards.Open();
-    QCOMPARE(RowTexts(window.CLBMain), (QStringList{"Alpha", "beta", "Gamma", QStringLiteral("дельта"),
-                                                    QStringLiteral("Ёлка")}));
+    QCOMPARE(RowTexts(window.CLBMain),
+             (QStringList{"Alpha", "beta", "Gamma", QStringLiteral("дельта"), QStringLiteral("Ёлка")}));
     QCOMPARE(Ticks(window.CLBMain), QStringLiteral("01001"));
     QVERIFY(window.CLBMain->item(0)->flags() & Qt::ItemIsUserCheckable);
     QVERIFY(boards.Errors().isEmpty());
@@ -120,8 +122,12 @@ class TestBoardListWindow : public QObject {
     TfrmMain& window = boards.Open();
     window.RxMD.SetValue(0, "STAT", "1");
 
-    QPushButton* button = command == "all" ? window.btnSelAll : command == "none" ? window.btnUnSelAll : window.btnInvert;
-    QAction* item = command == "all" ? window.mmRedoSelAll : command == "none" ? window.mmRedoUnSelAll : window.mmRedoInvert;
+    QPushButton* button = command == "all"    ? window.btnSelAll
+                          : command == "none" ? window.btnUnSelAll
+                                              : window.btnInvert;
+    QAction* item = command == "all"    ? window.mmRedoSelAll
+                    : command == "none" ? window.mmRedoUnSelAll
+                                        : window.mmRedoInvert;
     if (fromMenu)
       item->trigger();
     else
@@ -187,7 +193,8 @@ class TestBoardListWindow : public QObject {
     QCOMPARE(Ticks(window.CLBMain), QStringLiteral("01001"));
     const auto list = adw::engine::LoadBoardList(boards.ScriptDir());
     QCOMPARE(list.failures.size(), std::size_t{2});
-    const QString hint = QString::fromStdString(adw::platform::Cp1251ToUtf8(adw::engine::BoardLoadHint(list.failures)));
+    const QString hint =
+        QString::fromStdString(adw::platform::Cp1251ToUtf8(adw::engine::BoardLoadHint(list.failures)));
     QCOMPARE(window.StatusText(), hint);
     QVERIFY(hint.contains(QStringLiteral("broken.prj")));
 

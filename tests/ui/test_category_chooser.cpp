@@ -85,7 +85,8 @@ class TestCategoryChooser : public QObject {
     chooser.show();
     // Simple variables, a list with an empty section and everything after
     // the gap stay out; the first list is selected.
-    QCOMPARE(TopLevelTexts(chooser.tvCateg), (QStringList{QStringLiteral("Компьютеры"), QStringLiteral("Дома")}));
+    QCOMPARE(TopLevelTexts(chooser.tvCateg),
+             (QStringList{QStringLiteral("Компьютеры"), QStringLiteral("Дома")}));
     QCOMPARE(ChildTexts(chooser.tvCateg->topLevelItem(0)),
              (QStringList{QStringLiteral("Ноутбуки"), QStringLiteral("Мониторы")}));
     QCOMPARE(chooser.tvCateg->currentItem(), chooser.tvCateg->topLevelItem(0));
@@ -102,8 +103,10 @@ class TestCategoryChooser : public QObject {
     QTest::newRow("category") << 0 << 0 << "select" << true << QByteArray(W("Ноутбуки$comp").c_str())
                               << QStringLiteral("Ноутбуки (Компьютеры)");
     QTest::newRow("second category of second list")
-        << 1 << 0 << "select" << true << QByteArray(W("Квартиры$house").c_str()) << QStringLiteral("Квартиры (Дома)");
-    QTest::newRow("whole list") << 0 << -1 << "select" << true << QByteArray("$comp") << QStringLiteral("Компьютеры");
+        << 1 << 0 << "select" << true << QByteArray(W("Квартиры$house").c_str())
+        << QStringLiteral("Квартиры (Дома)");
+    QTest::newRow("whole list") << 0 << -1 << "select" << true << QByteArray("$comp")
+                                << QStringLiteral("Компьютеры");
     QTest::newRow("enter in the tree") << 0 << 1 << "enter" << true << QByteArray(W("Мониторы$comp").c_str())
                                        << QStringLiteral("Мониторы (Компьютеры)");
     QTest::newRow("cancel") << 0 << 0 << "cancel" << false << QByteArray() << QString();
@@ -139,7 +142,8 @@ class TestCategoryChooser : public QObject {
     QCOMPARE(chooser.result(), confirmed ? QDialog::Accepted : QDialog::Rejected);
     if (confirmed) {
       QCOMPARE(QByteArray(adw::engine::CategoryValue(*chosen).c_str()), value);
-      QCOMPARE(QString::fromStdString(adw::platform::Cp1251ToUtf8(adw::engine::CategoryBoxText(*chosen))), boxText);
+      QCOMPARE(QString::fromStdString(adw::platform::Cp1251ToUtf8(adw::engine::CategoryBoxText(*chosen))),
+               boxText);
     }
     // The chooser keeps its result and selection after closing.
     QVERIFY(chooser.SelectedCategory().has_value());
@@ -164,7 +168,8 @@ class TestCategoryChooser : public QObject {
     chooser.tvCateg->setCurrentItem(chooser.tvCateg->topLevelItem(1)->child(0));
     chooser.hide();
     chooser.show();
-    QCOMPARE(TopLevelTexts(chooser.tvCateg), (QStringList{QStringLiteral("Компьютеры"), QStringLiteral("Дома")}));
+    QCOMPARE(TopLevelTexts(chooser.tvCateg),
+             (QStringList{QStringLiteral("Компьютеры"), QStringLiteral("Дома")}));
     QCOMPARE(chooser.tvCateg->topLevelItem(0)->childCount(), 2);
     QCOMPARE(chooser.tvCateg->currentItem(), chooser.tvCateg->topLevelItem(0));
   }
@@ -178,7 +183,8 @@ class TestCategoryChooser : public QObject {
   void missingOrEmptyMapGivesEmptyTreeAndNoChoice() {
     QFETCH(QString, mapText);
     adw::test::TempDir dir;
-    const std::string mapPath = mapText.isEmpty() ? dir.File("base.map") : dir.Write("base.map", W(mapText.toStdString()));
+    const std::string mapPath =
+        mapText.isEmpty() ? dir.File("base.map") : dir.Write("base.map", W(mapText.toStdString()));
     TfrmVariab chooser;
     std::optional<adw::engine::ChosenCategory> chosen;
     QTimer::singleShot(0, &chooser, [&] { chooser.btnSelect->click(); });

@@ -14,7 +14,8 @@
 
 namespace adw::ui {
 
-void AdListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void AdListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const {
   const auto* model = qobject_cast<const RecordSetModel*>(index.model());
   if (!model || model->Set().IsEmpty()) return;
 
@@ -42,12 +43,14 @@ void AdListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
   painter->save();
   painter->setFont(option.font);
   painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-  const QString text = option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight, textRect.width());
+  const QString text =
+      option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight, textRect.width());
   painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, text);
   painter->restore();
 }
 
-AdListTicker::AdListTicker(QTableView* view, RecordSetModel* model) : QObject(view), m_view(view), m_model(model) {
+AdListTicker::AdListTicker(QTableView* view, RecordSetModel* model)
+    : QObject(view), m_view(view), m_model(model) {
   view->installEventFilter(this);
   view->viewport()->installEventFilter(this);
 }

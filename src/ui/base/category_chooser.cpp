@@ -81,8 +81,8 @@ std::optional<adw::engine::ChosenCategory> TfrmVariab::SelectedCategory() const 
 }
 
 std::optional<adw::engine::ChosenCategory> ChooseCategory(TfrmVariab* chooser, const QWidget* box,
-                                                           const std::string& mapPath,
-                                                           const std::function<int(QDialog&)>& execModal) {
+                                                          const std::string& mapPath,
+                                                          const std::function<int(QDialog&)>& execModal) {
   chooser->SetMapPath(mapPath);
   if (box) chooser->move(box->mapToGlobal(QPoint(0, box->height())));
   const int result = execModal ? execModal(*chooser) : chooser->exec();

@@ -49,8 +49,8 @@ class TfrmVariab : public QDialog {
 // node confirmed with "Выбрать"; nullopt after "Отмена", the close box or
 // with nothing selected. execModal shows a window modally and returns its
 // result (empty: the dialog's own exec).
-std::optional<adw::engine::ChosenCategory> ChooseCategory(
-    TfrmVariab* chooser, const QWidget* box, const std::string& mapPath,
-    const std::function<int(QDialog&)>& execModal = {});
+std::optional<adw::engine::ChosenCategory> ChooseCategory(TfrmVariab* chooser, const QWidget* box,
+                                                          const std::string& mapPath,
+                                                          const std::function<int(QDialog&)>& execModal = {});
 
 }  // namespace adw::ui

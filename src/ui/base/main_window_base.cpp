@@ -79,7 +79,9 @@ void SetStatusHint(TfrmMain& window, QString& mine, const QString& hint) {
 
 }  // namespace
 
-void TfrmMain::DeleteBaseParts(BaseParts* parts) { delete parts; }
+void TfrmMain::DeleteBaseParts(BaseParts* parts) {
+  delete parts;
+}
 
 TfrmMain::BaseParts& TfrmMain::Base() {
   if (m_baseParts) return *m_baseParts;
@@ -163,11 +165,17 @@ void TfrmMain::SaveVariables() {
 
 // -- board list ticks -----------------------------------------------------------
 
-void TfrmMain::mmRedoSelAllClick() { ChangeBoardTicks(CLBMain, &adw::engine::TickAll); }
+void TfrmMain::mmRedoSelAllClick() {
+  ChangeBoardTicks(CLBMain, &adw::engine::TickAll);
+}
 
-void TfrmMain::mmRedoUnSelAllClick() { ChangeBoardTicks(CLBMain, &adw::engine::UntickAll); }
+void TfrmMain::mmRedoUnSelAllClick() {
+  ChangeBoardTicks(CLBMain, &adw::engine::UntickAll);
+}
 
-void TfrmMain::mmRedoInvertClick() { ChangeBoardTicks(CLBMain, &adw::engine::InvertTicks); }
+void TfrmMain::mmRedoInvertClick() {
+  ChangeBoardTicks(CLBMain, &adw::engine::InvertTicks);
+}
 
 // -- ad editor --------------------------------------------------------------------
 
@@ -193,7 +201,8 @@ void TfrmMain::mmRedoOpenClick() {
   if (RxMD.IsEmpty()) return;
   EnterEditingState();
   try {
-    const auto form = adw::engine::OpenAd(parts.editorState, RxMD, RxMDFields, AdStoreFile(), VariablesMapFile());
+    const auto form =
+        adw::engine::OpenAd(parts.editorState, RxMD, RxMDFields, AdStoreFile(), VariablesMapFile());
     if (form) ShowAdForm(*form);
   } catch (...) {
     EnterNormalState();
@@ -208,7 +217,8 @@ void TfrmMain::SaveEditedAd() {
   const bool wouldWrite = !Trim(form.subject).empty() && !Trim(form.category).empty();
   if (wouldWrite && store.empty()) {
     EnterEditingState();
-    SetStatusHint(*this, parts.editorHint, QStringLiteral("Не задан каталог скриптов: объявление некуда сохранить"));
+    SetStatusHint(*this, parts.editorHint,
+                  QStringLiteral("Не задан каталог скриптов: объявление некуда сохранить"));
     return;
   }
   adw::engine::SaveAdResult result;

@@ -1,11 +1,10 @@
 #include "ui/base/record_grid.h"
 
-#include <algorithm>
-
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QTableView>
+#include <algorithm>
 
 #include "engine/base/ad_editor.h"
 #include "ui/base/record_set_model.h"
@@ -14,7 +13,9 @@ namespace adw::ui {
 
 namespace {
 
-RecordSetModel* ModelOf(const QTableView* view) { return qobject_cast<RecordSetModel*>(view->model()); }
+RecordSetModel* ModelOf(const QTableView* view) {
+  return qobject_cast<RecordSetModel*>(view->model());
+}
 
 void FollowRecordSet(QTableView* view, RecordSetModel* model, int row) {
   QItemSelectionModel* selection = view->selectionModel();
@@ -42,7 +43,8 @@ void ShowRecordSet(QTableView* view, RecordSetModel* model) {
 void ApplyValueColumnRule(QTableView* view) {
   const auto update = [view](const QModelIndex& current) {
     RecordSetModel* model = ModelOf(view);
-    const bool value = model && current.isValid() && adw::engine::IsEditableColumn(model->FieldOfColumn(current.column()));
+    const bool value =
+        model && current.isValid() && adw::engine::IsEditableColumn(model->FieldOfColumn(current.column()));
     view->setEditTriggers(value ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                       QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked
                                 : QAbstractItemView::NoEditTriggers);

@@ -30,7 +30,9 @@ RecordSetModel::RecordSetModel(RecordSet& set, std::vector<Column> columns, QObj
   m_set.AddListener(this);
 }
 
-RecordSetModel::~RecordSetModel() { m_set.RemoveListener(this); }
+RecordSetModel::~RecordSetModel() {
+  m_set.RemoveListener(this);
+}
 
 std::string RecordSetModel::FieldOfColumn(int column) const {
   if (column < 0 || column >= static_cast<int>(m_columns.size())) return {};
@@ -77,7 +79,9 @@ void RecordSetModel::SetCurrentRow(int row) {
   if (HasRecord(row)) m_set.SetCurrent(static_cast<std::size_t>(row));
 }
 
-int RecordSetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
+int RecordSetModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : m_rows;
+}
 
 int RecordSetModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
@@ -169,6 +173,8 @@ void RecordSetModel::RecordChanged(std::size_t row) {
   emit dataChanged(index(r, 0), index(r, static_cast<int>(m_columns.size()) - 1));
 }
 
-void RecordSetModel::CurrentChanged(std::size_t row) { emit CurrentRowChanged(static_cast<int>(row)); }
+void RecordSetModel::CurrentChanged(std::size_t row) {
+  emit CurrentRowChanged(static_cast<int>(row));
+}
 
 }  // namespace adw::ui
