@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <new>
 #include <optional>
 
 #include "platform/files.h"
@@ -13,6 +14,7 @@ namespace {
 constexpr std::string_view kMagic = "!HZL";
 constexpr std::string_view kStoredMagic = "ADWP";
 constexpr std::size_t kHeaderSize = 8;
+const char* const kNoBuffers = "Lzrw1 (de)compression : Failed to get memory for I/O buffers !";
 
 std::string CannotOpen(const std::string& path) { return "Cannot open file " + path; }
 
@@ -54,13 +56,17 @@ std::string EncodeContainer(std::string_view plain, std::string_view magic, cons
     if (!path.empty()) message += " : " + path;
     throw ELzrw1Exception(message);
   }
-  std::string out;
-  out.reserve(kHeaderSize + plain.size() / 2 + 16);
-  out.append(magic);
-  const auto size = static_cast<std::uint32_t>(plain.size());
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((size >> shift) & 0xFF));
-  TLZH().Encode(plain, out);
-  return out;
+  try {
+    std::string out;
+    out.reserve(kHeaderSize + plain.size() / 2 + 16);
+    out.append(magic);
+    const auto size = static_cast<std::uint32_t>(plain.size());
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((size >> shift) & 0xFF));
+    TLZH().Encode(plain, out);
+    return out;
+  } catch (const std::bad_alloc&) {
+    throw ELzrw1Exception(kNoBuffers);
+  }
 }
 
 // acceptStored: a board file read in place may carry either signature; the
@@ -78,9 +84,13 @@ std::string DecodeContainer(std::string_view data, const std::string& path, bool
     throw ELzrw1Exception(path + " : Lzrw1 decompression : the declared size of " + std::to_string(declared) +
                           " bytes is out of range (0 to " + std::to_string(kMaxPlainSize) + ") !");
   }
-  std::string plain;
-  TLZH().Decode(data.substr(kHeaderSize), static_cast<std::size_t>(declared), plain);
-  return plain;
+  try {
+    std::string plain;
+    TLZH().Decode(data.substr(kHeaderSize), static_cast<std::size_t>(declared), plain);
+    return plain;
+  } catch (const std::bad_alloc&) {
+    throw ELzrw1Exception(kNoBuffers);
+  }
 }
 
 void WriteOutput(const std::string& path, std::string_view bytes) {
