@@ -1,0 +1,39 @@
+#pragma once
+// Texts the wizard composes: the fetched page made ready for the viewer and
+// the field tree, and the board description shown on the Preview page.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace adw::engine {
+
+// The entries of the code page box, by index; -1 (nothing picked) gives "".
+std::string CodePageText(int codeIndex);
+
+// The fetched bytes as the viewer and the field tree get them: lines joined
+// with nothing between them (a CR is dropped with an LF right after it; an
+// LF without a CR stays), then decoded by the code page box's index:
+// 1 "KOI8-R" and 2 "ISO" are translated to Windows-1251, anything else is
+// left as it is. A Ctrl+Z character is dropped and the text after it kept.
+std::string PreparePageText(std::string_view bytes, int codeIndex);
+
+// What the Preview text is made of: the wizard's boxes, its captured
+// submission, the field tree's binding lines and the viewer's three texts.
+struct TPreviewSource {
+  std::string boardName;  // edProjName as typed, not trimmed
+  std::string capturedSubmitURL;
+  std::string capturedBody;
+  std::string capturedPageURL;
+  std::string codePage;  // the code page box's text
+  std::vector<std::string> bindingLines;
+  std::string currentLinkURL;
+  std::string documentBase;
+  std::string documentBaseTarget;
+};
+
+// The lines of the board description in the order the board file expects.
+std::vector<std::string> ComposePreviewLines(const TPreviewSource& source);
+// The lines as one text, each line ended with CR LF.
+std::string JoinPreviewLines(const std::vector<std::string>& lines);
+
+}  // namespace adw::engine
