@@ -18,6 +18,8 @@ int RunUnpack(int argc, char** argv);
 int RunPack(int argc, char** argv);
 // adweld-board list ...: the board list of a script directory.
 int RunList(int argc, char** argv);
+// adweld-board forms PAGE ...: the forms and the field tree of a board page.
+int RunForms(int argc, char** argv);
 
 // The tool's usage text.
 void PrintUsage(std::FILE* to);

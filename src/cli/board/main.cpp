@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   if (std::strcmp(command, "pack") == 0) return RunPack(argc - 1, argv + 1);
   if (std::strcmp(command, "unpack") == 0) return RunUnpack(argc - 1, argv + 1);
   if (std::strcmp(command, "list") == 0) return RunList(argc - 1, argv + 1);
+  if (std::strcmp(command, "forms") == 0) return RunForms(argc - 1, argv + 1);
   std::fprintf(stderr, "adweld-board: unknown command \"%s\"\n", command);
   PrintUsage(stderr);
   return kExitUsage;
