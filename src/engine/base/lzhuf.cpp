@@ -107,9 +107,14 @@ struct HuffModel {
       const unsigned k = ++freq[c];
       int l = c + 1;
       if (k > freq[l]) {
-        while (k > freq[++l]) {
+        // l becomes the last node still below k. Frequencies rise with the
+        // node index, so after a short look the rest is a binary search:
+        // early in a stream hundreds of nodes share one count.
+        const int near = std::min(l + 8, T);
+        while (l < near && k > freq[l + 1]) ++l;
+        if (l == near) {
+          l = static_cast<int>(std::lower_bound(freq + l + 1, freq + T + 1, k) - freq) - 1;
         }
-        --l;
         freq[c] = freq[l];
         freq[l] = static_cast<std::uint16_t>(k);
 
