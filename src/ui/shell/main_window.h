@@ -50,6 +50,7 @@ class TfrmWait;
 class TfrmVariab;
 class TfrmDownLoad;
 class MainFormStorageAdapter;
+class PostingController;
 
 // Which context of the main window is current.
 enum TViewMode : std::uint8_t {
@@ -119,6 +120,8 @@ class TfrmMain : public QMainWindow {
 
   // The blocking main-thread call for the posting workers.
   adw::platform::IMainThread& MainThread() { return m_mainThread; }
+  // The posting run, the scheduled start and the report list (src/ui/posting).
+  PostingController& Posting() { return *m_posting; }
 
   // -- window events ----------------------------------------------------
   void FormCreate();
@@ -159,6 +162,7 @@ class TfrmMain : public QMainWindow {
   void SaveConfiguration();
   void cbCategButtonClick();
   void cbTimeClick();
+  void TimerTimer();
   void btnStartClick();
   void btnStopClick();
   void btnViewRepClick();
@@ -386,6 +390,10 @@ class TfrmMain : public QMainWindow {
   std::string VariablesMapFile() const;
   void ShowAdForm(const adw::engine::AdForm& form);
   BasePartsPtr m_baseParts{nullptr, &TfrmMain::DeleteBaseParts};
+
+  // Last, so it goes first: the run is shut down while everything else is whole.
+  static std::shared_ptr<PostingController> MakePosting(TfrmMain& window);
+  std::shared_ptr<PostingController> m_posting = MakePosting(*this);
 };
 
 }  // namespace adw::ui

@@ -6,15 +6,6 @@
 
 namespace adw::ui {
 
-// Posting run and scheduled start.
-void TfrmMain::btnStartClick() {}
-void TfrmMain::btnStopClick() {}
-void TfrmMain::cbTimeClick() {}
-
-// Reports.
-void TfrmMain::btnViewRepClick() {}
-void TfrmMain::btnEmptyClick() {}
-
 // Wizard.
 void TfrmMain::btnNextClick() {}
 void TfrmMain::btnPrevClick() {}

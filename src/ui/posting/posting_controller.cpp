@@ -1,0 +1,161 @@
+#include "ui/posting/posting_controller.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <algorithm>
+
+#include "ui/reports/report_list.h"
+#include "ui/shell/main_window.h"
+#include "ui/text_convert.h"
+
+namespace adw::ui {
+
+namespace {
+
+constexpr int kScheduleTickMs = 60000;
+
+// A range of 0..0 makes Qt draw a busy indicator; an empty bar is meant.
+void SetProgressRange(QProgressBar* bar, int maximum) { bar->setRange(0, std::max(maximum, 1)); }
+
+}  // namespace
+
+class PostingController::Progress : public adw::engine::IJobListProgress {
+ public:
+  explicit Progress(PostingController& owner) : m_owner(owner) {}
+
+  void BuildStarted(int boardCount) override {
+    TfrmMain& w = m_owner.m_window;
+    w.lbProg->setText(ToQ(adw::engine::CheckingCaption()));
+    SetProgressRange(w.pbStat, boardCount - 1);
+    w.pbStat->setValue(0);
+  }
+  bool ProcessMessages() override {
+    QCoreApplication::processEvents();
+    return !m_owner.m_closing;
+  }
+  void BoardVisited(int position) override { m_owner.m_window.pbStat->setValue(position); }
+
+ private:
+  PostingController& m_owner;
+};
+
+PostingController::PostingController(TfrmMain& window)
+    : m_window(window),
+      m_clock(&adw::engine::CurrentLocalDateTime),
+      m_posterFactory(adw::engine::HttpJobPosterFactory()),
+      m_buildProgress(std::make_unique<Progress>(*this)) {
+  m_timer.setObjectName(QStringLiteral("Timer"));
+  m_timer.setInterval(kScheduleTickMs);
+  connect(&m_timer, &QTimer::timeout, this, [this] { m_window.Guarded([this] { m_window.TimerTimer(); }); });
+
+  // The default reaction to a missing companion library: the program ends
+  // once the handler that started the run has returned to the event loop.
+  m_terminate = [] {
+    if (QCoreApplication* app = QCoreApplication::instance())
+      QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+  };
+
+  adw::engine::PostingPool::Hooks hooks;
+  hooks.posterFactory = [this](const adw::engine::PostingSettings& settings) { return m_posterFactory(settings); };
+  // A worker may already wait in its hand-over when the pool shuts down;
+  // those hand-overs are queued calls on the application object.
+  hooks.servePending = [] {
+    if (QCoreApplication* app = QCoreApplication::instance()) QCoreApplication::sendPostedEvents(app, QEvent::MetaCall);
+  };
+  m_pool = std::make_unique<adw::engine::PostingPool>(window.MainThread(), *this, std::move(hooks));
+
+  window.installEventFilter(this);
+  // Closing ends the run at once: requests are aborted and every worker
+  // thread is joined while the window and its controls are still whole.
+  connect(&window, &TfrmMain::Closed, this, [this] {
+    m_closing = true;
+    m_pool->Shutdown();
+  });
+}
+
+PostingController::~PostingController() {
+  m_destroying = true;
+  m_pool->Shutdown();
+  m_pool.reset();
+  m_reports.reset();
+}
+
+adw::engine::IJobListProgress& PostingController::BuildProgress() { return *m_buildProgress; }
+
+ReportList& PostingController::Reports() {
+  if (!m_reports) m_reports = std::make_unique<ReportList>(m_window.RxDBLProject, m_window.RxMD);
+  return *m_reports;
+}
+
+bool PostingController::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == &m_window && event->type() == QEvent::Show) {
+    m_closing = false;
+    // Before the window's own show handling loads the ads, so the list
+    // follows the load.
+    if (m_window.RxDBLProject) Reports();
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+// -- the pool's observer ------------------------------------------------------
+
+adw::engine::RunSwitches PostingController::Switches() {
+  adw::engine::RunSwitches switches;
+  switches.threadLimit = m_window.RxSEdPost->value();
+  switches.reports = m_window.cbReports->isChecked();
+  switches.log = m_window.cbLogFile->isChecked();
+  return switches;
+}
+
+void PostingController::DisplayChanged(const adw::engine::RunDisplay& display) {
+  if (m_destroying) return;
+  m_window.SetRunInProgress(m_pool->IsActive());
+  ShowDisplay(display);
+}
+
+void PostingController::ShowDisplay(const adw::engine::RunDisplay& display) {
+  TfrmMain& w = m_window;
+  w.lbMessageCnt->setText(QString::number(display.counters.jobCount));
+  w.lbProcessCnt->setText(QString::number(display.counters.running));
+  w.lbSuccessMsg->setText(QString::number(display.counters.successes));
+  w.lbFailMsg->setText(QString::number(display.counters.failures));
+  w.lbCurrentMsg->setText(ToQ(display.currentUrl));
+  w.lbProg->setText(ToQ(display.progressText));
+  SetProgressRange(w.pbStat, display.progressMax);
+  w.pbStat->setValue(display.progressPosition);
+  w.btnStart->setVisible(display.startVisible);
+  w.btnStop->setVisible(display.stopVisible);
+}
+
+void PostingController::JobReported(const adw::engine::JobResult&, const std::string& statusText) {
+  if (m_destroying || statusText.empty()) return;
+  m_window.SetStatusText(ToQ(statusText));
+}
+
+void PostingController::RunEnded(adw::engine::RunEnd how) {
+  if (m_destroying) return;
+  m_window.SetRunInProgress(false);
+  if (how == adw::engine::RunEnd::Finished) m_window.BringToFront(m_window.pViewResult);
+  if (how == adw::engine::RunEnd::Shutdown) ShowDisplay(m_pool->Display());
+}
+
+void PostingController::HideToTray() {
+  if (!m_destroying) m_window.HideToTray();
+}
+
+void PostingController::RestoreFromTray() {
+  if (!m_destroying && m_window.IsTrayActive()) m_window.RestoreFromTray();
+}
+
+void PostingController::TerminateApplication() {
+  if (m_terminate) m_terminate();
+}
+
+void PostingController::ProcessMessages() { QCoreApplication::processEvents(); }
+
+}  // namespace adw::ui
