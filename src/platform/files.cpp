@@ -165,6 +165,33 @@ bool AppendToFile(const std::string& path, std::string_view bytes) {
   return ok;
 }
 
+std::optional<FileStamp> StatFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(NativePath(path).c_str(), &st) != 0) return std::nullopt;
+  return FileStamp{static_cast<std::int64_t>(st.st_size),
+                   static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+std::optional<std::string> ReadFileRange(const std::string& path, std::int64_t offset, std::size_t length) {
+  int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string data(length, '\0');
+  std::size_t got = 0;
+  while (got < length) {
+    ssize_t n = ::pread(fd, data.data() + got, length - got, static_cast<off_t>(offset) + static_cast<off_t>(got));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  data.resize(got);
+  return data;
+}
+
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);

@@ -8,6 +8,7 @@
 // in UTF-8, so every call into the OS converts the path with NativePath and
 // every name read from the OS comes back through FromNativePath. The
 // separator is "/".
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -43,6 +44,18 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 // the file only ever grows at its end, so a rewrite is not needed. A failed
 // append is cut back off, so the file keeps its old end.
 bool AppendToFile(const std::string& path, std::string_view bytes);
+
+// Size and change time of a file, to tell whether it changed since it was
+// last seen; nullopt when it does not exist or cannot be examined.
+struct FileStamp {
+  std::int64_t size = 0;
+  std::int64_t mtimeNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> StatFile(const std::string& path);
+
+// Up to length bytes of a file from offset; nullopt when it cannot be read.
+std::optional<std::string> ReadFileRange(const std::string& path, std::int64_t offset, std::size_t length);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);

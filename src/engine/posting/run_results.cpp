@@ -1,8 +1,6 @@
 #include "engine/posting/run_results.h"
 
 #include <exception>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <unordered_map>
 
@@ -82,8 +80,7 @@ namespace {
 // with the size and time it had after our own append, so the next entry
 // needs no read of the file at all.
 struct LogTail {
-  std::uintmax_t size = 0;
-  std::filesystem::file_time_type mtime{};
+  platform::FileStamp stamp;
   std::string lastSection;
   bool hasSection = false;
   bool endsWithBreak = true;
@@ -110,21 +107,19 @@ std::optional<std::string> HeaderName(std::string_view line) {
 }
 
 // Reads the file backwards in chunks until the last header line is found.
-LogTail ScanTail(const std::string& path, std::uintmax_t size) {
+LogTail ScanTail(const std::string& path, const platform::FileStamp& stamp) {
   LogTail tail;
-  tail.size = size;
-  if (size == 0) return tail;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return tail;
-  constexpr std::uintmax_t kChunk = 64 * 1024;
+  tail.stamp = stamp;
+  if (stamp.size == 0) return tail;
+  constexpr std::int64_t kChunk = 64 * 1024;
   std::string carry;  // the start of a line cut at the previous chunk's start
-  std::uintmax_t start = size;
+  std::int64_t start = stamp.size;
   while (start > 0) {
-    const std::uintmax_t from = start > kChunk ? start - kChunk : 0;
-    std::string data(static_cast<std::size_t>(start - from), '\0');
-    in.seekg(static_cast<std::streamoff>(from));
-    if (!in.read(data.data(), static_cast<std::streamsize>(data.size()))) return tail;
-    if (start == size) tail.endsWithBreak = data.back() == '\n' || data.back() == '\r';
+    const std::int64_t from = start > kChunk ? start - kChunk : 0;
+    auto chunk = platform::ReadFileRange(path, from, static_cast<std::size_t>(start - from));
+    if (!chunk || chunk->size() != static_cast<std::size_t>(start - from)) return tail;
+    std::string data = std::move(*chunk);
+    if (start == stamp.size) tail.endsWithBreak = data.back() == '\n' || data.back() == '\r';
     data += carry;
     std::size_t end = data.size();
     while (end > 0) {
@@ -166,18 +161,11 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
   try {
     LogTailCache& cache = TailCache();
     std::lock_guard lock(cache.mutex);
-    std::error_code error;
-    std::uintmax_t size = 0;
-    std::filesystem::file_time_type mtime{};
-    if (std::filesystem::exists(logPath, error)) {
-      size = std::filesystem::file_size(logPath, error);
-      if (error) return;
-      mtime = std::filesystem::last_write_time(logPath, error);
-      if (error) return;
-    }
+    const platform::FileStamp stamp = platform::StatFile(logPath).value_or(platform::FileStamp{});
+    const std::int64_t size = stamp.size;
     auto found = cache.tails.find(logPath);
-    if (found == cache.tails.end() || found->second.size != size || found->second.mtime != mtime) {
-      found = cache.tails.insert_or_assign(logPath, ScanTail(logPath, size)).first;
+    if (found == cache.tails.end() || !(found->second.stamp == stamp)) {
+      found = cache.tails.insert_or_assign(logPath, ScanTail(logPath, stamp)).first;
     }
     LogTail& tail = found->second;
     const std::string section = FormatShortDate(now.date);
@@ -191,12 +179,12 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
       cache.tails.erase(logPath);
       return;
     }
-    tail.size = std::filesystem::file_size(logPath, error);
-    if (!error) tail.mtime = std::filesystem::last_write_time(logPath, error);
-    if (error) {
+    const auto after = platform::StatFile(logPath);
+    if (!after) {
       cache.tails.erase(logPath);
       return;
     }
+    tail.stamp = *after;
     tail.lastSection = section;
     tail.hasSection = true;
     tail.endsWithBreak = true;
