@@ -438,6 +438,25 @@ class TestMainWindow : public QObject {
     QCOMPARE(adw::ui::QtShell::TargetToUrlText(adw::ui::FromQ(target)), url);
   }
 
+  void errorTextsReadInEitherEncoding_data() {
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("engine text in Windows-1251")
+        << QByteArray::fromStdString("Cannot open file /tmp/" + adw::platform::W("Доска") + ".prj")
+        << QStringLiteral("Cannot open file /tmp/Доска.prj");
+    QTest::newRow("system path in UTF-8") << QStringLiteral("Unable to write to /home/Иван/adwelder.ini").toUtf8()
+                                          << QStringLiteral("Unable to write to /home/Иван/adwelder.ini");
+    QTest::newRow("plain ASCII") << QByteArray("Unable to write to /tmp/a.ini")
+                                 << QStringLiteral("Unable to write to /tmp/a.ini");
+  }
+
+  void errorTextsReadInEitherEncoding() {
+    QFETCH(QByteArray, message);
+    QFETCH(QString, shown);
+    const auto error = std::make_exception_ptr(std::runtime_error(message.toStdString()));
+    QCOMPARE(TfrmMain::ErrorText(error), shown);
+  }
+
   void mainThreadCallRunsOnTheMainThreadAndWaits() {
     adw::ui::QtMainThread mainThread;
     QThread* ranOn = nullptr;

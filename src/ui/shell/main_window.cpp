@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStringDecoder>
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QTimer>
@@ -262,7 +263,13 @@ QString TfrmMain::ErrorText(const std::exception_ptr& error) {
   try {
     std::rethrow_exception(error);
   } catch (const std::exception& e) {
-    return ToQ(e.what());
+    // Engine messages are Windows-1251, but a path taken from the system
+    // (the settings file beside the program) is in the system's UTF-8.
+    // Cyrillic Windows-1251 text is never valid UTF-8, so the bytes tell.
+    const QByteArray bytes(e.what());
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8.decode(bytes);
+    return utf8.hasError() ? ToQ(e.what()) : decoded;
   } catch (...) {
     return QStringLiteral("Unknown error");
   }
