@@ -161,16 +161,19 @@ class TestBoardListWindow : public QObject {
   }
 
   void emptyOrMissingDirectoryGivesEmptyList_data() {
-    QTest::addColumn<bool>("missing");
-    QTest::newRow("no board files") << false;
-    QTest::newRow("no such directory") << true;
+    QTest::addColumn<QString>("dir");
+    QTest::newRow("no board files") << "empty";
+    QTest::newRow("no such directory") << "missing";
+    QTest::newRow("first start, no settings file") << "";
   }
 
   void emptyOrMissingDirectoryGivesEmptyList() {
-    QFETCH(bool, missing);
+    QFETCH(QString, dir);
     adw::test::TempDir work;
-    const std::string dir = missing ? work.File("nowhere") : work.Path();
-    const std::string settings = work.Write("adwelder.ini", "[Save]\r\ndeScript_Text=" + dir + "\r\n");
+    const std::string scripts = dir == "missing" ? work.File("nowhere") : work.Path();
+    const std::string settings =
+        dir.isEmpty() ? work.File("adwelder.ini")
+                      : work.Write("adwelder.ini", "[Save]\r\ndeScript_Text=" + scripts + "\r\n");
     QStringList errors;
     TfrmMain window(settings);
     window.SetUserHooks({[&](const QString& text) { errors << text; }, [](QDialog&) { return 0; }});
@@ -179,6 +182,8 @@ class TestBoardListWindow : public QObject {
     window.btnSelAll->click();
     window.mmRedoInvert->trigger();
     QCOMPARE(window.CLBMain->count(), 0);
+    QCOMPARE(window.RxMD.RecordCount(), std::size_t{0});
+    QCOMPARE(window.RxMDTemp.RecordCount(), std::size_t{0});
     QVERIFY(errors.isEmpty());
   }
 

@@ -213,17 +213,9 @@ void TfrmMain::mmRedoOpenClick() {
 void TfrmMain::SaveEditedAd() {
   BaseParts& parts = Base();
   const adw::engine::AdForm form{FromQ(EdTema->text()), FromQ(cbCateg->text()), FromQ(deRepCat->text())};
-  const std::string store = AdStoreFile();
-  const bool wouldWrite = !Trim(form.subject).empty() && !Trim(form.category).empty();
-  if (wouldWrite && store.empty()) {
-    EnterEditingState();
-    SetStatusHint(*this, parts.editorHint,
-                  QStringLiteral("Не задан каталог скриптов: объявление некуда сохранить"));
-    return;
-  }
   adw::engine::SaveAdResult result;
   try {
-    result = adw::engine::SaveAd(parts.editorState, form, RxMD, RxMDFields, store);
+    result = adw::engine::SaveAd(parts.editorState, form, RxMD, RxMDFields, AdStoreFile());
   } catch (...) {
     // A refused write changed nothing; the edit stays open so the user can
     // save again once the store can be written, instead of losing it.
