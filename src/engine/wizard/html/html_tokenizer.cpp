@@ -41,14 +41,6 @@ std::size_t THtmlTokenizer::FindMarkup(std::size_t from) const {
   }
 }
 
-std::size_t THtmlTokenizer::FindQuote(char quote, std::size_t from) {
-  bool& none = m_noMoreQuote[quote == '"' ? 0 : 1];
-  if (none) return std::string_view::npos;
-  const std::size_t at = m_page.find(quote, from);
-  if (at == std::string_view::npos) none = true;
-  return at;
-}
-
 bool THtmlTokenizer::Next(THtmlToken& token) {
   token.name.clear();
   token.text.clear();
@@ -162,7 +154,7 @@ void THtmlTokenizer::ReadAttributes(THtmlToken& token) {
     attr.hasValue = true;
     if (j < n && (m_page[j] == '"' || m_page[j] == '\'')) {
       const char quote = m_page[j];
-      const std::size_t close = FindQuote(quote, j + 1);
+      const std::size_t close = m_page.find(quote, j + 1);
       const std::size_t end = close == std::string_view::npos ? n : close;
       AppendDecoded(attr.value, m_page.substr(j + 1, end - (j + 1)), true);
       i = close == std::string_view::npos ? n : close + 1;

@@ -56,15 +56,11 @@ class THtmlTokenizer {
   void ReadAttributes(THtmlToken& token);
   void ReadUntilClosing(THtmlToken& token, bool raw);
   std::size_t FindMarkup(std::size_t from) const;
-  std::size_t FindQuote(char quote, std::size_t from);
 
   std::string_view m_page;
   std::size_t m_pos = 0;
   std::string m_closingFor;  // element whose content is read as raw/plain text next
   bool m_closingRaw = false;
-  // Set once a quote character was seen to be missing from the rest of the
-  // page, so that many unclosed values do not rescan the page each time.
-  bool m_noMoreQuote[2] = {false, false};
 };
 
 // The whole page as a list: handy where the page is small.
