@@ -37,11 +37,15 @@ std::string TimedOutText(int ms) {
   return kHttpCliTimedOut + std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
 }
 
-std::string EffectivePort(const std::string& port) { return port.empty() ? "80" : port; }
+std::string EffectivePort(const std::string& port) {
+  return port.empty() ? "80" : port;
+}
 
 }  // namespace
 
-THttpCli::~THttpCli() { Shutdown(); }
+THttpCli::~THttpCli() {
+  Shutdown();
+}
 
 // ---------------------------------------------------------------------------
 // Reply state
@@ -94,7 +98,9 @@ std::string THttpCli::SetCookie() const {
 // ---------------------------------------------------------------------------
 // Starting and running
 
-void THttpCli::Abort() { m_abort.store(true); }
+void THttpCli::Abort() {
+  m_abort.store(true);
+}
 
 THttpCli::Setup THttpCli::BeginRequest() {
   bool idle = false;
@@ -173,12 +179,14 @@ void THttpCli::Perform(const Setup& setup, const Deliver& deliver) {
     std::optional<Target> next = RunHop(setup, target, authorization, cancel, deliver);
     if (!next) break;
     if (relocations == kMaxFetchRelocations) {
-      Fail(std::string(kHttpCliTooManyRelocations) + " (more than " + std::to_string(kMaxFetchRelocations) + ")",
+      Fail(std::string(kHttpCliTooManyRelocations) + " (more than " + std::to_string(kMaxFetchRelocations) +
+               ")",
            kHttpCliErrTooManyRelocations);
     }
     // The user's password is for the server it was given for, not for
     // wherever that server sends the client.
-    if (!platform::EqualsNoCase(next->host, target.host) || EffectivePort(next->port) != EffectivePort(target.port)) {
+    if (!platform::EqualsNoCase(next->host, target.host) ||
+        EffectivePort(next->port) != EffectivePort(target.port)) {
       authorization.clear();
     }
     target = std::move(*next);
@@ -197,17 +205,20 @@ template <typename Target>
 Target ResolveRelocation(const Target& current, std::string_view value) {
   if (value.size() >= 2 && value[0] == '/' && value[1] == '/') {
     // Same scheme, another server.
-    UrlParts parts = SplitUrl((current.scheme.empty() ? std::string("http") : current.scheme) + ":" + std::string(value));
+    UrlParts parts =
+        SplitUrl((current.scheme.empty() ? std::string("http") : current.scheme) + ":" + std::string(value));
     return {parts.scheme, parts.host, parts.port, parts.path.empty() ? "/" : parts.path};
   }
   UrlParts parts = SplitUrl(value);
   if (!parts.scheme.empty() && (!parts.host.empty() || value.find("://") != std::string_view::npos)) {
     return {parts.scheme, parts.host, parts.port, parts.path.empty() ? "/" : parts.path};
   }
-  if (!value.empty() && value.front() == '/') return {current.scheme, current.host, current.port, std::string(value)};
+  if (!value.empty() && value.front() == '/')
+    return {current.scheme, current.host, current.port, std::string(value)};
   // A relative reference: beside the current page.
   std::string base = current.path.substr(0, current.path.find('?'));
-  if (!value.empty() && value.front() == '?') return {current.scheme, current.host, current.port, base + std::string(value)};
+  if (!value.empty() && value.front() == '?')
+    return {current.scheme, current.host, current.port, base + std::string(value)};
   std::size_t slash = base.rfind('/');
   std::string directory = slash == std::string::npos ? "/" : base.substr(0, slash + 1);
   return {current.scheme, current.host, current.port, directory + std::string(value)};
@@ -216,8 +227,8 @@ Target ResolveRelocation(const Target& current, std::string_view value) {
 }  // namespace
 
 std::optional<THttpCli::Target> THttpCli::RunHop(const Setup& setup, const Target& target,
-                                                  const std::string& authorization, const CancelWatch& cancel,
-                                                  const Deliver& deliver) {
+                                                 const std::string& authorization, const CancelWatch& cancel,
+                                                 const Deliver& deliver) {
   std::string requestTarget;
   if (setup.viaProxy) {
     requestTarget = (target.scheme.empty() ? std::string("http") : target.scheme) + "://" + target.host +
@@ -230,7 +241,8 @@ std::optional<THttpCli::Target> THttpCli::RunHop(const Setup& setup, const Targe
 
   // Without a target host there is nothing to ask a proxy for either.
   if (connectHost.empty() || target.host.empty()) Fail(kHttpCliInvalidHost, kHttpCliErrInvalidHost);
-  if (HasLineControl(requestTarget) || HasLineControl(target.host)) Fail(kHttpCliBadUrl, kHttpCliErrBadRequest);
+  if (HasLineControl(requestTarget) || HasLineControl(target.host))
+    Fail(kHttpCliBadUrl, kHttpCliErrBadRequest);
   if (HasLineControl(setup.agent) || HasLineControl(setup.accept)) {
     Fail(kHttpCliBadHeaderValue, kHttpCliErrBadRequest);
   }
@@ -251,7 +263,8 @@ std::optional<THttpCli::Target> THttpCli::RunHop(const Setup& setup, const Targe
   if (!port) Fail(kHttpCliCantConnect + SystemText(EINVAL), 404, 404);
 
   platform::TcpSocket socket;
-  if (int err = socket.Create(/*resetOnClose=*/false); err != 0) Fail(kHttpCliCantConnect + SystemText(err), 404, 404);
+  if (int err = socket.Create(/*resetOnClose=*/false); err != 0)
+    Fail(kHttpCliCantConnect + SystemText(err), 404, 404);
   SocketResult connected = socket.Connect({found.address, *port}, 0, cancel);
   if (connected.status == SocketStatus::Cancelled || connected.status == SocketStatus::TimedOut) {
     FailCancelled(setup);
@@ -391,7 +404,8 @@ void THttpCli::HandleHeaderLine(std::string_view line) {
     }
   } else if (platform::EqualsNoCase(name, "content-length")) {
     std::int64_t length = -1;
-    if (!value.empty() && value.size() <= 18 && value.find_first_not_of("0123456789") == std::string_view::npos) {
+    if (!value.empty() && value.size() <= 18 &&
+        value.find_first_not_of("0123456789") == std::string_view::npos) {
       length = std::stoll(std::string(value));
     }
     m_reply.contentLength = length;
@@ -416,7 +430,8 @@ void THttpCli::GetAsync(platform::IMainThread& mainThread, DoneEvent onDone) {
   ReapWorkers();
   m_serve = ServePending;
   if (!m_serve) {
-    if (auto* queue = dynamic_cast<platform::QueueMainThread*>(&mainThread)) m_serve = [queue] { queue->RunPending(); };
+    if (auto* queue = dynamic_cast<platform::QueueMainThread*>(&mainThread))
+      m_serve = [queue] { queue->RunPending(); };
   }
   try {
     m_worker = std::thread([this, &mainThread, setup = std::move(setup), onDone = std::move(onDone)] {

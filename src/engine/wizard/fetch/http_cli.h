@@ -93,7 +93,7 @@ class THttpCli {
 
   // Properties.
   std::string URL;
-  std::string Proxy;         // host, optionally ":" and a port; empty: direct
+  std::string Proxy;             // host, optionally ":" and a port; empty: direct
   std::string ProxyPort = "80";  // used when Proxy names no port
   std::string Agent = "Mozilla/3.0 (compatible)";
   std::string Accept = "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
@@ -112,10 +112,10 @@ class THttpCli {
   std::function<void()> ServePending;
 
   // Events, each optional, called with the client as sender.
-  Event OnDocBegin;     // before the first body chunk
-  DataEvent OnDocData;  // after each body chunk was appended and counted
-  Event OnDocEnd;       // when a body of at least one chunk has ended
-  Event OnHeaderData;   // after each received header line
+  Event OnDocBegin;        // before the first body chunk
+  DataEvent OnDocData;     // after each body chunk was appended and counted
+  Event OnDocEnd;          // when a body of at least one chunk has ended
+  Event OnHeaderData;      // after each received header line
   Event OnLocationChange;  // when a relocation starts; Location() is its target
 
   // Fetches URL and returns when the request has ended. Throws

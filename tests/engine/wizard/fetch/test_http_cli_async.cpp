@@ -2,12 +2,11 @@
 // the main thread while a worker does the network work, the busy rule,
 // Abort, and ending a fetch when the window goes.
 #include <arpa/inet.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <mutex>
@@ -39,7 +38,8 @@ class PacedServer {
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof addr;
     if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(m_listenFd, 4) != 0 || ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        ::listen(m_listenFd, 4) != 0 ||
+        ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
       throw test::PeerError("paced server: cannot listen");
     }
     m_port = ntohs(addr.sin_port);
@@ -51,7 +51,9 @@ class PacedServer {
     m_thread.join();
     ::close(m_listenFd);
   }
-  std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+  }
   // Pieces [0, count) may go out.
   void Release(std::size_t count) {
     {
@@ -114,7 +116,8 @@ TEST(HttpCliEventsTest, ABodyInThreeChunksRaisesThreeDataEventsThenOneEnd) {
     log.Attach(client);
     std::vector<std::thread::id> eventThreads;
     int chunks = 0;
-    client.OnDocData = [&, record = client.OnDocData](THttpCli& sender, const char* data, std::size_t length) {
+    client.OnDocData = [&, record = client.OnDocData](THttpCli& sender, const char* data,
+                                                      std::size_t length) {
       record(sender, data, length);
       eventThreads.push_back(std::this_thread::get_id());
       server.Release(static_cast<std::size_t>(++chunks) + 1);
@@ -134,7 +137,8 @@ TEST(HttpCliEventsTest, ABodyInThreeChunksRaisesThreeDataEventsThenOneEnd) {
     }
     EXPECT_TRUE(outcome.ok) << outcome.text;
     EXPECT_EQ(body, "firstsecond!third");
-    EXPECT_THAT(log.events, ElementsAre("header HTTP/1.0 200 OK", "begin", "data 5 5", "data 7 12", "data 5 17", "end"));
+    EXPECT_THAT(log.events,
+                ElementsAre("header HTTP/1.0 200 OK", "begin", "data 5 5", "data 7 12", "data 5 17", "end"));
     for (std::thread::id id : eventThreads) EXPECT_EQ(id, std::this_thread::get_id());
     EXPECT_FALSE(client.Busy());
   }
@@ -158,7 +162,8 @@ TEST(HttpCliAsyncTest, ASecondGetWhileOneRunsFailsAsBusyAndLeavesTheFirstAlone) 
   EXPECT_EQ(second.text, kHttpCliBusy);
   EXPECT_EQ(second.code, kHttpCliErrBusy);
   try {
-    client.GetAsync(main, [](THttpCli&, const HttpCliError*) { ADD_FAILURE() << "a refused fetch completed"; });
+    client.GetAsync(main,
+                    [](THttpCli&, const HttpCliError*) { ADD_FAILURE() << "a refused fetch completed"; });
     ADD_FAILURE() << "GetAsync accepted a second fetch";
   } catch (const HttpCliError& e) {
     EXPECT_EQ(e.Code(), kHttpCliErrBusy);

@@ -1,8 +1,8 @@
 // How the page fetch client reads URL, proxy and port texts, and the
 // Base64 form of Basic authorization.
-#include "engine/wizard/fetch/url_parts.h"
-
 #include <gtest/gtest.h>
+
+#include "engine/wizard/fetch/url_parts.h"
 
 namespace adw::engine {
 namespace {
@@ -21,7 +21,8 @@ TEST(SplitUrlTest, FollowsTheSplittingRules) {
   const SplitCase cases[] = {
       // The URL box's preset form: a host and a port, no scheme, no path.
       {"proxy.example:3128", "", "", "", "proxy.example", "3128", ""},
-      {"http://board.example/add.cgi?a=1&b=12:30", "http", "", "", "board.example", "", "/add.cgi?a=1&b=12:30"},
+      {"http://board.example/add.cgi?a=1&b=12:30", "http", "", "", "board.example", "",
+       "/add.cgi?a=1&b=12:30"},
       {"http://user:pw@board.example:8080/x", "http", "user", "pw", "board.example", "8080", "/x"},
       // The last "@" and ":" decide; the password keeps later colons.
       {"a:b:c@h:1:2/p", "", "a", "b:c", "h:1", "2", "/p"},
