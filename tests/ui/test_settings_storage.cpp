@@ -37,8 +37,10 @@ struct Window {
     w->SetUserHooks({[this](const QString& text) { errors << text; }, [](QDialog&) { return 1; }});
   }
   TfrmMain* operator->() const { return w.get(); }
-  std::unique_ptr<TfrmMain> w;
+  // Declared first so that messages of the window's last save, shown while
+  // it is destroyed, still have a place to go.
   QStringList errors;
+  std::unique_ptr<TfrmMain> w;
 };
 
 std::string Stored(const QString& path, const char* key) {
