@@ -11,6 +11,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace adw::platform {
 
@@ -122,6 +123,19 @@ LookupResult LookupHostIpv4(const std::string& host, int timeoutMs, const Cancel
     auto slice = std::min<Clock::duration>(std::chrono::milliseconds(kCancelSliceMs), deadline - now);
     pending->done.wait_for(lock, slice);
   }
+}
+
+std::optional<std::uint16_t> LookupServicePort(std::string_view name) {
+  if (name.empty() || name.find('\0') != std::string_view::npos) return std::nullopt;
+  const std::string text(name);
+  servent entry{};
+  servent* found = nullptr;
+  std::vector<char> scratch(4096);
+  if (::getservbyname_r(text.c_str(), "tcp", &entry, scratch.data(), scratch.size(), &found) != 0 ||
+      found == nullptr) {
+    return std::nullopt;
+  }
+  return ntohs(static_cast<std::uint16_t>(found->s_port));
 }
 
 }  // namespace adw::platform

@@ -29,6 +29,10 @@ struct LookupResult {
 // "a.b.c.d" with four decimal parts of 0..255; nothing else.
 std::optional<std::uint32_t> ParseDottedIpv4(std::string_view text);
 
+// The TCP port of a service name ("http" -> 80) from the system's services
+// list; nullopt when unknown.
+std::optional<std::uint16_t> LookupServicePort(std::string_view name);
+
 // Resolves host to its first IPv4 address. timeoutMs 0 means no limit.
 LookupResult LookupHostIpv4(const std::string& host, int timeoutMs, const CancelWatch& cancel);
 

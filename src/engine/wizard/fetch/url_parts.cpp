@@ -3,11 +3,10 @@
 // Service names come from the system's services database; there is no
 // platform module for it yet, so this file is the one place of the page
 // fetch client that calls the system directly.
-#include <netdb.h>
-#include <netinet/in.h>
 
 #include <vector>
 
+#include "platform/name_lookup.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
@@ -96,15 +95,7 @@ std::optional<std::uint16_t> PortFromText(std::string_view text) {
     return static_cast<std::uint16_t>(value);
   }
   if (text.find('\0') != std::string_view::npos) return std::nullopt;
-  const std::string name(text);
-  servent entry{};
-  servent* found = nullptr;
-  std::vector<char> scratch(4096);
-  if (::getservbyname_r(name.c_str(), "tcp", &entry, scratch.data(), scratch.size(), &found) != 0 ||
-      found == nullptr) {
-    return std::nullopt;
-  }
-  return ntohs(static_cast<std::uint16_t>(found->s_port));
+  return platform::LookupServicePort(text);
 }
 
 std::string EncodeBase64(std::string_view bytes) {
