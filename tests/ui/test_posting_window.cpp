@@ -50,7 +50,9 @@ std::string Reply(const std::string& body) {
          "\r\n\r\n" + body;
 }
 
-std::string Url(int port, const std::string& path) { return "http://127.0.0.1:" + std::to_string(port) + path; }
+std::string Url(int port, const std::string& path) {
+  return "http://127.0.0.1:" + std::to_string(port) + path;
+}
 
 struct Ad {
   std::string name;
@@ -69,10 +71,10 @@ class Fixture {
 
   // A board without MAP lines: every ticked ad gets a job on it.
   void Board(const std::string& name, const std::string& submit) const {
-    const std::string plain = m_dir.Write("plain/" + name + ".txt",
-                                          "[Project]\r\nNAME=" + name + "\r\nSUBMIT=" + submit +
-                                              W("\r\nSUBBODY=text=$TEXT\r\nREQUEST=") + submit +
-                                              "\r\nCODE=win\r\n[MAP]\r\n");
+    const std::string plain =
+        m_dir.Write("plain/" + name + ".txt", "[Project]\r\nNAME=" + name + "\r\nSUBMIT=" + submit +
+                                                  W("\r\nSUBBODY=text=$TEXT\r\nREQUEST=") + submit +
+                                                  "\r\nCODE=win\r\n[MAP]\r\n");
     adw::engine::PackBoardFile(plain, adw::platform::JoinPath(ScriptDir(), name + ".prj"));
   }
 
@@ -217,7 +219,8 @@ class TestPostingWindow : public QObject {
 
     if (reports) {
       QCOMPARE(m_fx->Pages("rep1"), (std::vector<std::string>{"Alpha.htm", "Beta.htm", "Gamma.htm"}));
-      QCOMPARE(adw::platform::ReadWholeFile(m_fx->Path("rep1/Alpha.htm")).value_or(""), kAcceptedPage + "\r\n");
+      QCOMPARE(adw::platform::ReadWholeFile(m_fx->Path("rep1/Alpha.htm")).value_or(""),
+               kAcceptedPage + "\r\n");
       QCOMPARE(adw::platform::ReadWholeFile(m_fx->Path("rep1/Beta.htm")).value_or(""), kRefusedPage + "\r\n");
       QCOMPARE(adw::platform::ReadWholeFile(m_fx->Path("rep1/Gamma.htm")).value_or(""),
                std::string("error retrieving page\r\n"));
@@ -240,7 +243,8 @@ class TestPostingWindow : public QObject {
     m_fx->Ads({{"Ad1", "rep"}, {"Ad2", "rep"}, {"Ad3", "rep"}});
     // The stopped requests end by their one-second time-out; had they been
     // reported, the failure counter, the pages and the log would show them.
-    m_fx->Settings("cbReports_Checked=True\r\ncbLogFile_Checked=True\r\nedTimeOut_Text=1\r\ncbState_Checked=True\r\n");
+    m_fx->Settings(
+        "cbReports_Checked=True\r\ncbLogFile_Checked=True\r\nedTimeOut_Text=1\r\ncbState_Checked=True\r\n");
     TfrmMain& w = Window({"Silent"}, {"Ad1", "Ad2", "Ad3"});
     std::atomic<int> done{0};
     w.Posting().SetPosterFactory([real = adw::engine::HttpJobPosterFactory(), &done](const auto& settings) {

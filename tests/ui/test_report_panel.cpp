@@ -192,7 +192,8 @@ class TestReportPanel : public QObject {
     Choose(0);
     w.btnViewRep->click();
     QCOMPARE(m_errors.size(), 1);
-    QVERIFY2(m_errors.front().startsWith(QStringLiteral("Unable to write to ")), qPrintable(m_errors.front()));
+    QVERIFY2(m_errors.front().startsWith(QStringLiteral("Unable to write to ")),
+             qPrintable(m_errors.front()));
     QVERIFY(m_shell.opened.empty());
   }
 

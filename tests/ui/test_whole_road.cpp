@@ -65,7 +65,8 @@ std::string Get(int port, const std::string& path) {
     const std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
     if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
       char buffer[4096];
-      for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) answer.append(buffer, static_cast<std::size_t>(n));
+      for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        answer.append(buffer, static_cast<std::size_t>(n));
     }
   }
   ::close(fd);
@@ -157,8 +158,9 @@ class TestWholeRoad : public QObject {
 
   void postThroughTheWindowsAndViewTheReport() {
     MakeDemo();
-    m_dir.Write("adwelder.ini", "[Save]\r\ndeScript_Text=" + ScriptDir() +
-                                    "\r\ncbReports_Checked=True\r\ncbLogFile_Checked=True\r\nedTimeOut_Text=20\r\n");
+    m_dir.Write("adwelder.ini",
+                "[Save]\r\ndeScript_Text=" + ScriptDir() +
+                    "\r\ncbReports_Checked=True\r\ncbLogFile_Checked=True\r\nedTimeOut_Text=20\r\n");
     QStringList errors;
     TfrmMain w(m_dir.File("adwelder.ini"));
     w.SetUserHooks({[&errors](const QString& text) { errors << text; }, [](QDialog&) { return 0; }});
@@ -167,7 +169,8 @@ class TestWholeRoad : public QObject {
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
-    TickBoards(w, {QStringLiteral("Барахолка"), QStringLiteral("Городская доска"), QStringLiteral("Закрытая доска")});
+    TickBoards(w, {QStringLiteral("Барахолка"), QStringLiteral("Городская доска"),
+                   QStringLiteral("Закрытая доска")});
     TickAd(w, QStringLiteral("Продам ноутбук"));
     TickAd(w, QStringLiteral("Продам машину"));
 
@@ -189,7 +192,8 @@ class TestWholeRoad : public QObject {
     QVERIFY(errors.isEmpty());
     QVERIFY2(terminations == 0, "libbanrun.so belongs beside the test program (build target banrun)");
 
-    const std::vector<std::string> pages = {W("Барахолка.htm"), W("Городская доска.htm"), W("Закрытая доска.htm")};
+    const std::vector<std::string> pages = {W("Барахолка.htm"), W("Городская доска.htm"),
+                                            W("Закрытая доска.htm")};
     QCOMPARE(adw::platform::ListFiles(ReportDir("Ноутбук"), "*.htm"), pages);
     QCOMPARE(adw::platform::ListFiles(ReportDir("Машина"), "*.htm"), pages);
     QVERIFY(adw::platform::ListFiles(ReportDir("Монитор"), "*.htm").empty());

@@ -111,7 +111,9 @@ void TfrmMain::btnStartClick() {
   }
 }
 
-void TfrmMain::btnStopClick() { Posting().Pool().Stop(); }
+void TfrmMain::btnStopClick() {
+  Posting().Pool().Stop();
+}
 
 void TfrmMain::cbTimeClick() {
   QTimer& timer = Posting().Timer();

@@ -20,7 +20,9 @@ namespace {
 constexpr int kScheduleTickMs = 60000;
 
 // A range of 0..0 makes Qt draw a busy indicator; an empty bar is meant.
-void SetProgressRange(QProgressBar* bar, int maximum) { bar->setRange(0, std::max(maximum, 1)); }
+void SetProgressRange(QProgressBar* bar, int maximum) {
+  bar->setRange(0, std::max(maximum, 1));
+}
 
 }  // namespace
 
@@ -61,11 +63,14 @@ PostingController::PostingController(TfrmMain& window)
   };
 
   adw::engine::PostingPool::Hooks hooks;
-  hooks.posterFactory = [this](const adw::engine::PostingSettings& settings) { return m_posterFactory(settings); };
+  hooks.posterFactory = [this](const adw::engine::PostingSettings& settings) {
+    return m_posterFactory(settings);
+  };
   // A worker may already wait in its hand-over when the pool shuts down;
   // those hand-overs are queued calls on the application object.
   hooks.servePending = [] {
-    if (QCoreApplication* app = QCoreApplication::instance()) QCoreApplication::sendPostedEvents(app, QEvent::MetaCall);
+    if (QCoreApplication* app = QCoreApplication::instance())
+      QCoreApplication::sendPostedEvents(app, QEvent::MetaCall);
   };
   m_pool = std::make_unique<adw::engine::PostingPool>(window.MainThread(), *this, std::move(hooks));
 
@@ -85,7 +90,9 @@ PostingController::~PostingController() {
   m_reports.reset();
 }
 
-adw::engine::IJobListProgress& PostingController::BuildProgress() { return *m_buildProgress; }
+adw::engine::IJobListProgress& PostingController::BuildProgress() {
+  return *m_buildProgress;
+}
 
 ReportList& PostingController::Reports() {
   if (!m_reports) m_reports = std::make_unique<ReportList>(m_window.RxDBLProject, m_window.RxMD);
@@ -156,6 +163,8 @@ void PostingController::TerminateApplication() {
   if (m_terminate) m_terminate();
 }
 
-void PostingController::ProcessMessages() { QCoreApplication::processEvents(); }
+void PostingController::ProcessMessages() {
+  QCoreApplication::processEvents();
+}
 
 }  // namespace adw::ui
