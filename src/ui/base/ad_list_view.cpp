@@ -50,9 +50,9 @@ void AdListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
 }
 
 AdListTicker::AdListTicker(QTableView* view, RecordSetModel* model)
-    : QObject(view), m_view(view), m_model(model) {
+    : QObject(view), m_view(view), m_viewport(view->viewport()), m_model(model) {
   view->installEventFilter(this);
-  view->viewport()->installEventFilter(this);
+  m_viewport->installEventFilter(this);
 }
 
 void AdListTicker::Toggle() {
@@ -70,7 +70,9 @@ bool AdListTicker::eventFilter(QObject* watched, QEvent* event) {
     }
     return false;
   }
-  if (watched != m_view->viewport()) return false;
+  // Compared, not asked: the filter also sees the events of the view's own
+  // destruction, when it can no longer answer.
+  if (watched != m_viewport) return false;
   if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick) return false;
   const auto* mouse = static_cast<QMouseEvent*>(event);
   const QPoint pos = mouse->position().toPoint();

@@ -38,6 +38,7 @@ class AdListTicker : public QObject {
  private:
   void Toggle();
   QTableView* m_view;
+  QWidget* m_viewport;
   QPointer<RecordSetModel> m_model;
 };
 
