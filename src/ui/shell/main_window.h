@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/base/record_set.h"
 #include "ui/platform_qt.h"
@@ -38,6 +39,7 @@ class QTableView;
 class QTimer;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace adw::engine {
 class FormStorage;
@@ -51,6 +53,8 @@ class TfrmVariab;
 class TfrmDownLoad;
 class MainFormStorageAdapter;
 class PostingController;
+class THTMLViewer;
+class WizardController;
 
 // Which context of the main window is current.
 enum TViewMode : std::uint8_t {
@@ -170,6 +174,16 @@ class TfrmMain : public QMainWindow {
   void btnNextClick();
   void btnPrevClick();
   void btnCancelClick();
+  // The add-board wizard's other handlers and its state (src/ui/wizard).
+  void HTMLViewerFormSubmit(const std::string& action, const std::string& method, std::vector<std::string> results);
+  void edProjNameChange();
+  void tvTreeMouseDown(QTreeWidgetItem* node);
+  void tvTreeChanging(QTreeWidgetItem* node);
+  void HttpDocData();
+  void HttpDocEnd();
+  void pmSaveFileClick();
+  void pmSaveEMailClick();
+  WizardController& Wizard() { return *m_wizard; }
 
   // -- settings file -----------------------------------------------------
   // The stored control values are restored once, when the window is first
@@ -289,7 +303,7 @@ class TfrmMain : public QMainWindow {
   QToolButton* fedProjectButton = nullptr;
   QSplitter* spHTMLView = nullptr;
   QTreeWidget* tvTree = nullptr;
-  QWidget* HTMLViewer = nullptr;  // placeholder until the page viewer takes its place
+  THTMLViewer* HTMLViewer = nullptr;
   QPlainTextEdit* memPreview = nullptr;
   QPushButton* btnCancel = nullptr;
   QPushButton* btnPrev = nullptr;
@@ -390,6 +404,9 @@ class TfrmMain : public QMainWindow {
   std::string VariablesMapFile() const;
   void ShowAdForm(const adw::engine::AdForm& form);
   BasePartsPtr m_baseParts{nullptr, &TfrmMain::DeleteBaseParts};
+
+  static std::shared_ptr<WizardController> MakeWizard(TfrmMain& window);
+  std::shared_ptr<WizardController> m_wizard;
 
   // Last, so it goes first: the run is shut down while everything else is whole.
   static std::shared_ptr<PostingController> MakePosting(TfrmMain& window);

@@ -4,11 +4,4 @@
 
 #include "ui/shell/main_window.h"
 
-namespace adw::ui {
-
-// Wizard.
-void TfrmMain::btnNextClick() {}
-void TfrmMain::btnPrevClick() {}
-void TfrmMain::btnCancelClick() {}
-
-}  // namespace adw::ui
+namespace adw::ui {}  // namespace adw::ui

@@ -19,6 +19,7 @@
 #include "ui/shell/main_window.h"
 #include "ui/shell/panel_parts.h"
 #include "ui/shell/product_info.h"
+#include "ui/wizard/html_viewer.h"
 
 namespace adw::ui {
 
@@ -85,11 +86,8 @@ QWidget* HtmlViewPage(TfrmMain& w) {
   w.tvTree->setObjectName(QStringLiteral("tvTree"));
   w.tvTree->setHeaderHidden(true);
   w.tvTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  auto* viewer = new QFrame(w.spHTMLView);
+  auto* viewer = new THTMLViewer(w.spHTMLView);
   viewer->setObjectName(QStringLiteral("HTMLViewer"));
-  viewer->setFrameShape(QFrame::StyledPanel);
-  viewer->setAutoFillBackground(true);
-  viewer->setBackgroundRole(QPalette::Base);
   w.HTMLViewer = viewer;
   w.spHTMLView->addWidget(w.tvTree);
   w.spHTMLView->addWidget(viewer);
@@ -142,6 +140,7 @@ QWidget* TfrmMain::BuildWizardPanel() {
   bar->addWidget(btnPrev);
   bar->addWidget(btnNext);
   layout->addLayout(bar);
+  m_wizard = MakeWizard(*this);
   return pAddDO;
 }
 

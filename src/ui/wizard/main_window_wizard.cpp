@@ -1,0 +1,182 @@
+// The add-board wizard's handlers of the main window: the pages and their
+// buttons, the page fetch's progress, the field tree's binding, the capture
+// of the form submission, the Preview text and the export of the new board.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTreeWidget>
+
+#include "engine/base/board_container.h"
+#include "engine/shell/settings_file.h"
+#include "engine/wizard/board_text.h"
+#include "platform/files.h"
+#include "platform/shell.h"
+#include "platform/text1251.h"
+#include "ui/base/category_chooser.h"
+#include "ui/shell/main_window.h"
+#include "ui/shell/product_info.h"
+#include "ui/text_convert.h"
+#include "ui/wizard/html_viewer.h"
+#include "ui/wizard/wizard_controller.h"
+
+namespace adw::ui {
+
+namespace {
+
+constexpr int kGeneralPage = 0;
+constexpr int kHtmlViewPage = 1;
+constexpr int kPreviewPage = 2;
+
+bool IsBlank(const QString& text) {
+  return adw::platform::Trim(FromQ(text)).empty();
+}
+
+// A board file goes into the script directory itself; a name that climbs
+// out of it or names a path is no file name there.
+bool IsPlainFileName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+         name.find('\\') == std::string_view::npos;
+}
+
+}  // namespace
+
+std::shared_ptr<WizardController> TfrmMain::MakeWizard(TfrmMain& window) {
+  return std::make_shared<WizardController>(window);
+}
+
+void TfrmMain::btnNextClick() {
+  WizardController& wizard = Wizard();
+  SetStatusText(QString());
+  if (IsBlank(edProjName->text()) || IsBlank(fedProject->text())) {
+    SetStatusText(QStringLiteral("Введите наименование доски объявления или имя файла ..."));
+    return;
+  }
+  const int page = nbAddDO->currentIndex();
+  if (page == kHtmlViewPage && !HasCapture) {
+    SetStatusText(QStringLiteral("Нажмите кнопку Submit ..."));
+    return;
+  }
+  if (page == kPreviewPage && wizard.NextMode == 0) {
+    wizard.PopUpSaveMenu();
+    wizard.NextMode = 1;
+  }
+  if (page < kPreviewPage) nbAddDO->setCurrentIndex(page + 1);
+  const int now = nbAddDO->currentIndex();
+  if (now == kHtmlViewPage) wizard.StartPageFetch();
+  if (now == kPreviewPage && wizard.NextMode == 0) {
+    adw::engine::TPreviewSource source;
+    source.boardName = FromQ(edProjName->text());
+    source.capturedSubmitURL = wizard.CapturedSubmitURL;
+    source.capturedBody = wizard.CapturedBody;
+    source.capturedPageURL = wizard.CapturedPageURL;
+    source.codePage = adw::engine::CodePageText(cbCodePage->currentIndex());
+    source.bindingLines = wizard.FieldTree.BindingLines();
+    source.currentLinkURL = HTMLViewer->CurrentLinkURL();
+    source.documentBase = HTMLViewer->DocumentBase();
+    source.documentBaseTarget = HTMLViewer->DocumentBaseTarget();
+    QStringList lines;
+    for (const std::string& line : adw::engine::ComposePreviewLines(source)) lines << ToQ(line);
+    memPreview->setPlainText(lines.join(QLatin1Char('\n')));
+    btnNext->setText(QStringLiteral("Сохранить"));
+  }
+}
+
+void TfrmMain::btnPrevClick() {
+  const int page = nbAddDO->currentIndex();
+  if (page == kPreviewPage) {
+    btnNext->setText(QStringLiteral("След. >>"));
+    Wizard().NextMode = 0;
+  }
+  if (page > kGeneralPage) nbAddDO->setCurrentIndex(page - 1);
+}
+
+void TfrmMain::btnCancelClick() {
+  // Leaving the wizard leaves its pages as they are for the next visit; a
+  // fetch still running is not wanted any more.
+  Wizard().Http.Abort();
+  mmViewProjectsClick();
+}
+
+void TfrmMain::HttpDocData() {
+  SetStatusText(QStringLiteral("Bytes received : %1").arg(Wizard().Http.ReplyByteCount()));
+}
+
+void TfrmMain::HttpDocEnd() {
+  SetStatusText(QString());
+}
+
+void TfrmMain::HTMLViewerFormSubmit(const std::string& action, const std::string&,
+                                    std::vector<std::string> results) {
+  WizardController& wizard = Wizard();
+  std::string body;
+  for (std::size_t i = 0; i < results.size(); ++i) {
+    if (i > 0) body += '&';
+    body += results[i];
+  }
+  const std::string url = FromQ(cbURL->currentText());
+  wizard.CapturedBody = adw::platform::Trim(body);
+  wizard.CapturedSubmitURL = url + "/" + action;
+  wizard.CapturedPageURL = url;
+  HasCapture = true;
+}
+
+void TfrmMain::edProjNameChange() {
+  fedProject->setText(edProjName->text() + QStringLiteral(".prj"));
+}
+
+void TfrmMain::tvTreeChanging(QTreeWidgetItem* node) {
+  if (!node) return;
+  WizardController& wizard = Wizard();
+  const std::size_t index = WizardController::NodeOf(node);
+  if (index < wizard.FieldTree.Nodes().size()) SetStatusText(ToQ(wizard.FieldTree.StatusText(index)));
+}
+
+void TfrmMain::tvTreeMouseDown(QTreeWidgetItem* node) {
+  WizardController& wizard = Wizard();
+  const std::size_t index = WizardController::NodeOf(node);
+  if (index >= wizard.FieldTree.Nodes().size()) return;
+  tvTree->setCurrentItem(node);
+  const std::string mapPath = VariablesMapFile();
+  wizard.FieldTree.ClickStateMark(index, [&]() -> std::optional<adw::engine::ChosenCategory> {
+    TfrmVariab* chooser = wizard.Chooser();
+    const QRect at = tvTree->visualItemRect(node);
+    chooser->move(tvTree->viewport()->mapToGlobal(at.bottomLeft()));
+    return ChooseCategory(chooser, nullptr, mapPath, [this](QDialog& dialog) { return ExecModal(dialog); });
+  });
+  wizard.ShowMarks();
+}
+
+void TfrmMain::pmSaveFileClick() {
+  // The description as the memo's lines; an empty memo has none.
+  std::vector<std::string> lines;
+  const QString text = memPreview->toPlainText();
+  if (!text.isEmpty()) {
+    for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(FromQ(line));
+  }
+  const std::string tempDir = adw::platform::TempDirectory();
+  const std::string plain = tempDir + "temp.prj";
+  if (!adw::platform::WriteFileAtomic(plain, adw::engine::JoinPreviewLines(lines)))
+    throw adw::platform::FileError("Cannot create file " + plain);
+  const std::string scriptDir = adw::engine::StoredScriptDir(m_settingsPath);
+  const std::string name = FromQ(fedProject->text());
+  const std::string target = scriptDir + name;
+  // Without a stored script directory the target would be a file at the
+  // root of the file system, and a path as the name would leave the script
+  // directory: both are refused as the compressor refuses a missing one.
+  if (adw::platform::Trim(scriptDir) == std::string(1, adw::platform::kPathSeparator) ||
+      !IsPlainFileName(name))
+    throw adw::engine::ELzrw1Exception("Lzrw1 (de)compression : Failed to open output file : " + target);
+  adw::engine::PackBoardFile(plain, target);
+  adw::platform::RemoveFileQuiet(tempDir + "temp.html");
+}
+
+void TfrmMain::pmSaveEMailClick() {
+  adw::platform::Shell().SetClipboardText(FromQ(memPreview->toPlainText()));
+  adw::platform::Shell().Open(FromQ(QStringLiteral("mailto:") + kBoardSubmissionEMail +
+                                    QStringLiteral("?subject=New message board&body=Нажмите Shift+Ins")));
+}
+
+}  // namespace adw::ui
