@@ -175,7 +175,8 @@ class TfrmMain : public QMainWindow {
   void btnPrevClick();
   void btnCancelClick();
   // The add-board wizard's other handlers and its state (src/ui/wizard).
-  void HTMLViewerFormSubmit(const std::string& action, const std::string& method, std::vector<std::string> results);
+  void HTMLViewerFormSubmit(const std::string& action, const std::string& method,
+                            std::vector<std::string> results);
   void edProjNameChange();
   void tvTreeMouseDown(QTreeWidgetItem* node);
   void tvTreeChanging(QTreeWidgetItem* node);
