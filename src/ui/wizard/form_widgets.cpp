@@ -67,6 +67,7 @@ class TImageInput final : public QWidget {
       painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
   }
+  void mousePressEvent(QMouseEvent* event) override { event->accept(); }
   void mouseReleaseEvent(QMouseEvent* event) override {
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::LeftButton && rect().contains(at)) m_click(at.x(), at.y());
