@@ -199,7 +199,8 @@ TFormWidgets::TFormWidgets(QWidget* host) : m_host(host), m_metrics(std::make_un
     QListWidget list;
     list.setFont(font);
     list.addItem(QStringLiteral("X"));
-    m.rowH = std::max(list.sizeHintForRow(0), static_cast<int>(std::ceil(fm.height())) + 2);
+    const int row = list.sizeHintForRow(0);
+    m.rowH = row > 0 ? row : static_cast<int>(std::ceil(fm.height())) + 2;
     m.listFrame = 2 * list.frameWidth();
     m.scrollW = list.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &list);
   }
