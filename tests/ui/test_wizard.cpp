@@ -410,16 +410,20 @@ class TestWizard : public QObject {
 
   void failedFetchesShowAnEmptyPage_data() {
     QTest::addColumn<QString>("peer");
+    QTest::addColumn<QString>("progress");
     QTest::addColumn<QString>("status");
-    QTest::newRow("nobody listening") << QStringLiteral("refused") << QString();
-    QTest::newRow("not found") << QStringLiteral("404") << QString();
-    QTest::newRow("server never answers")
-        << QStringLiteral("silent") << QStringLiteral("HTTP request timed out after 3 seconds");
+    const QString timedOut = QStringLiteral("HTTP request timed out after 3 seconds");
+    QTest::newRow("nobody listening") << QStringLiteral("refused") << QString() << QString();
+    QTest::newRow("not found") << QStringLiteral("404") << QString() << QString();
+    QTest::newRow("server never answers") << QStringLiteral("silent") << QString() << timedOut;
+    QTest::newRow("body never ends") << QStringLiteral("held") << QStringLiteral("Bytes received : 14")
+                                     << timedOut;
     QTest::newRow("endless relocations")
-        << QStringLiteral("loop") << QStringLiteral("Too many relocations (more than 20)");
+        << QStringLiteral("loop") << QString() << QStringLiteral("Too many relocations (more than 20)");
   }
   void failedFetchesShowAnEmptyPage() {
     QFETCH(QString, peer);
+    QFETCH(QString, progress);
     QFETCH(QString, status);
     using adw::test::RawServer;
     std::unique_ptr<RawServer> server;
@@ -429,6 +433,9 @@ class TestWizard : public QObject {
           RawServer::Mode::Reply,
           std::vector<std::string>{"HTTP/1.0 404 Not Found\r\n\r\n<html>gone</html>"});
     if (peer == "silent") server = std::make_unique<RawServer>(RawServer::Mode::NeverAnswer);
+    if (peer == "held")
+      server = std::make_unique<RawServer>(RawServer::Mode::ReplyAndHold,
+                                           std::vector<std::string>{Page("<p>half a page")});
     if (peer == "loop")
       server = std::make_unique<RawServer>(
           RawServer::Mode::Reply, std::vector<std::string>{"HTTP/1.0 302 Found\r\nLocation: /again\r\n\r\n"});
@@ -440,7 +447,11 @@ class TestWizard : public QObject {
     QVERIFY(!rig.PageEmpty());
     QVERIFY(!rig.TreeTexts().isEmpty());
 
-    rig.Refetch(url);
+    rig.Prev();
+    rig.w->cbURL->setEditText(QString::fromStdString(url));
+    rig.Next();
+    if (!progress.isEmpty()) QTRY_COMPARE_WITH_TIMEOUT(rig.w->sbMain->text(), progress, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.wizard().Fetching(), 30000);
     QVERIFY(rig.PageEmpty());
     QVERIFY(rig.TreeTexts().isEmpty());
     QCOMPARE(rig.w->sbMain->text(), status);
@@ -474,6 +485,18 @@ class TestWizard : public QObject {
     // The client is ready for the next fetch.
     rig.Refetch(BoardUrl("baraholka"));
     QVERIFY(rig.PageShows("Барахолка"));
+  }
+
+  void closingTheWindowDuringAFetchEndsIt() {
+    adw::test::RawServer silent(adw::test::RawServer::Mode::NeverAnswer);
+    Rig rig;
+    rig.Fill(silent.Url("/"), QStringLiteral("Доска"), 0);
+    rig.Next();
+    QVERIFY(rig.wizard().Fetching());
+    silent.WaitForConnections(1);
+    // Well before the fetch's 20 seconds are up.
+    rig.w.reset();
+    QVERIFY(rig.errors.isEmpty());
   }
 
   void aTemporaryCopyThatCannotBeWrittenKeepsThePreviousPage() {
