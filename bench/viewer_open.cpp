@@ -130,6 +130,7 @@ int main(int argc, char** argv) {
   std::vector<double> parse;
   std::vector<double> open;
   std::vector<double> scroll;
+  std::vector<double> relayout;
   std::size_t widgets = 0;
   for (int run = 0; run < runs; ++run) {
     QElapsedTimer clock;
@@ -147,6 +148,12 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     open.push_back(clock.nsecsElapsed() / 1e6);
     widgets = viewer.WidgetCount();
+
+    // A narrower window lays the whole page out again.
+    clock.restart();
+    viewer.resize(800, 700);
+    viewer.viewport()->repaint();
+    relayout.push_back(clock.nsecsElapsed() / 1e6);
 
     // Paging through the whole page: every control's widget gets made.
     clock.restart();
@@ -170,6 +177,7 @@ int main(int argc, char** argv) {
               *std::min_element(parse.begin(), parse.end()));
   std::printf("open (load + paint): median %8.1f ms, best %8.1f ms  (limit 2000 ms)\n", Median(open),
               *std::min_element(open.begin(), open.end()));
+  std::printf("new width, relayout: median %8.1f ms\n", Median(relayout));
   std::printf("page through all:    median %8.1f ms\n", Median(scroll));
   return Median(open) < 2000 ? 0 : 2;
 }
