@@ -38,6 +38,16 @@ void SplitAdLine(std::string_view line, std::string_view& placeholder, std::stri
   }
 }
 
+// Position of the pair whose text starts with prefix (at the body's start or
+// right after an "&"); npos when there is none or prefix is empty.
+std::size_t FindPairStart(const std::string& body, std::string_view prefix) {
+  if (prefix.empty()) return npos;
+  for (std::size_t at = body.find(prefix); at != npos; at = body.find(prefix, at + 1)) {
+    if (at == 0 || body[at - 1] == '&') return at;
+  }
+  return npos;
+}
+
 std::string ApplyMapLine(std::string body, std::string_view mapLine) {
   std::size_t dollar = mapLine.find('$');
   std::size_t equals = mapLine.find('=');
@@ -52,7 +62,13 @@ std::string ApplyMapLine(std::string body, std::string_view mapLine) {
   }
   std::string pair = std::string(prefix) + std::string(option);
 
-  std::size_t anchor = option.empty() ? npos : body.find(option);
+  // The pair named by the line is the one to set. Searching the option value
+  // first, anywhere in the body, would pick another field that merely holds
+  // the same text (a phone number 1555 for the option 15) and overwrite the
+  // ad's own text; so a pair that starts with the line's name wins, and the
+  // loose search is kept only for bodies that have no such pair.
+  std::size_t anchor = FindPairStart(body, prefix);
+  if (anchor == npos && !option.empty()) anchor = body.find(option);
   if (anchor == npos && !prefix.empty()) anchor = body.find(prefix);
   if (anchor == npos) return body;
 

@@ -20,12 +20,14 @@ constexpr std::array<std::uint8_t, 32> kKoi8rLower = {
     0xD2, 0xD3, 0xD4, 0xD5, 0xC6, 0xC8, 0xC3, 0xDE, 0xDB, 0xDD, 0xDF, 0xD9, 0xD8, 0xDC, 0xC0, 0xD1};
 
 template <typename CodeOf>
-std::string BuildTable(CodeOf codeOf) {
+std::string BuildTable(CodeOf codeOf, std::uint8_t yoLower, std::uint8_t yoCapital) {
   std::string table;
-  table.reserve(kLetterCount);
+  table.reserve(kLetterTableSize);
   for (bool capital : {false, true}) {
     for (std::uint8_t letter : kKeyboardOrder) table.push_back(static_cast<char>(codeOf(letter, capital)));
   }
+  table.push_back(static_cast<char>(yoLower));
+  table.push_back(static_cast<char>(yoCapital));
   return table;
 }
 
@@ -33,19 +35,19 @@ std::string BuildTable(CodeOf codeOf) {
 
 const std::string& LettersWin1251() {
   static const std::string table =
-      BuildTable([](int letter, bool capital) { return (capital ? 0xC0 : 0xE0) + letter; });
+      BuildTable([](int letter, bool capital) { return (capital ? 0xC0 : 0xE0) + letter; }, 0xB8, 0xA8);
   return table;
 }
 
 const std::string& LettersKOI8R() {
   static const std::string table =
-      BuildTable([](int letter, bool capital) { return kKoi8rLower[letter] + (capital ? 0x20 : 0); });
+      BuildTable([](int letter, bool capital) { return kKoi8rLower[letter] + (capital ? 0x20 : 0); }, 0xA3, 0xB3);
   return table;
 }
 
 const std::string& LettersISO88595() {
   static const std::string table =
-      BuildTable([](int letter, bool capital) { return (capital ? 0xB0 : 0xD0) + letter; });
+      BuildTable([](int letter, bool capital) { return (capital ? 0xB0 : 0xD0) + letter; }, 0xF1, 0xA1);
   return table;
 }
 

@@ -1,13 +1,17 @@
 #pragma once
-// The 64 Russian letters in the three code pages the boards use, aligned
-// position by position (keyboard order, lower case then capitals), and the
-// translator between them. Ё and ё are in none of the tables.
+// The Russian letters in the three code pages the boards use, aligned
+// position by position, and the translator between them. Each table holds
+// the 64 letters of its code page's contiguous range (keyboard order, lower
+// case then capitals) followed by ё and Ё, which every code page keeps
+// apart from that range: without them an ad's "ё" would reach a KOI8-R
+// board as a box-drawing sign.
 #include <string>
 #include <string_view>
 
 namespace adw::engine {
 
-inline constexpr std::size_t kLetterCount = 64;
+inline constexpr std::size_t kLetterCount = 64;     // the contiguous range
+inline constexpr std::size_t kLetterTableSize = 66;  // with ё and Ё
 
 const std::string& LettersWin1251();
 const std::string& LettersKOI8R();

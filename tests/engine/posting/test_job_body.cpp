@@ -78,8 +78,14 @@ TEST(BuildJobBodyTest, SetsTheMappedField) {
       {"pair last", "name=$NAME&text=$TEXT&rubric=3", "15$rubric=Компьютеры$comp",
        "name=Иван&text=Почти новый&rubric=15"},
       {"pair first", "rubric=3&name=$NAME", "15$rubric=Компьютеры$comp", "rubric=15&name=Иван"},
-      {"option value found inside another pair", "phone=1555&rubric=3", "15$rubric=Компьютеры$comp",
-       "rubric=15&rubric=3"},
+      // The ad's phone number holds the option value: the named pair is still
+      // the one set, the phone stays whole.
+      {"option value inside another pair", "phone=1555&rubric=3", "15$rubric=Компьютеры$comp",
+       "phone=1555&rubric=15"},
+      {"pair name inside another pair's value", "q=xrubric=1&rubric=3", "15$rubric=Компьютеры$comp",
+       "q=xrubric=1&rubric=15"},
+      // Without a pair of that name the loose search of the option value stays.
+      {"no pair of that name", "phone=1555&rub=3", "15$rubric=Компьютеры$comp", "rubric=15&rub=3"},
       {"neither found", "name=$NAME", "15$rubric=Компьютеры$comp", "name=Иван"},
       {"line without $", "name=$NAME&rubric=3", "rubric=Компьютеры", "name=Иван&rubric="},
       {"= before $: no pair prefix", "name=$NAME&rubric=3", "http://b/add=Компьютеры$comp", "name=Иван&rubric=3"},
