@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -10,35 +9,20 @@
 #include "engine/base/short_date.h"
 #include "platform/text1251.h"
 #include "support/temp_dir.h"
+#include "support/tool_run.h"
 
 namespace {
 
 using adw::platform::W;
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quoted(const std::string& arg) {
-  std::string q = "'";
-  for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using adw::test::ToolRun;
 
 class BoardToolList : public ::testing::Test {
  protected:
   ToolRun Run(const std::vector<std::string>& args) {
-    std::string cmd = Quoted(std::string(ADWELD_BIN_DIR) + "/adweld-board") + " list";
-    for (const std::string& a : args) cmd += " " + Quoted(a);
-    cmd += " >" + Quoted(m_io.File("out")) + " 2>" + Quoted(m_io.File("err"));
-    const int raw = std::system(cmd.c_str());
-    ToolRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = m_io.Read("out");
-    run.err = m_io.Read("err");
-    return run;
+    std::vector<std::string> all{"list"};
+    all.insert(all.end(), args.begin(), args.end());
+    return adw::test::RunTool("adweld-board", all, m_io);
   }
   // Stores a board file whose plain text holds the given Project lines.
   void Board(const std::string& fileName, const std::string& projectLines) {

@@ -1,7 +1,6 @@
 // adweld-board pack / unpack, run as the built program.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <string>
@@ -11,22 +10,12 @@
 #include "platform/files.h"
 #include "platform/text1251.h"
 #include "support/temp_dir.h"
+#include "support/tool_run.h"
 
 namespace {
 
-using adw::platform::NativePath;
 
-struct ToolResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using ToolResult = adw::test::ToolRun;
 
 class BoardToolPack : public ::testing::Test {
  protected:
@@ -34,19 +23,7 @@ class BoardToolPack : public ::testing::Test {
     ASSERT_TRUE(adw::platform::FileExists(kTool)) << "build the adweld-board target first";
   }
 
-  // Arguments are cp1251 like the engine's paths; the tool gets them as the
-  // shell would give them, in UTF-8.
-  ToolResult Run(const std::vector<std::string>& args) const {
-    std::string command = Quote(kTool);
-    for (const std::string& a : args) command += " " + Quote(NativePath(a));
-    command += " >" + Quote(NativePath(m_dir.File("stdout"))) + " 2>" + Quote(NativePath(m_dir.File("stderr")));
-    const int rc = std::system(command.c_str());
-    ToolResult r;
-    r.status = (rc != -1 && WIFEXITED(rc)) ? WEXITSTATUS(rc) : -1;
-    r.out = m_dir.Read("stdout");
-    r.err = m_dir.Read("stderr");
-    return r;
-  }
+  ToolResult Run(const std::vector<std::string>& args) const { return adw::test::RunTool("adweld-board", args, m_dir); }
 
   const std::string kTool = std::string(ADWELD_BIN_DIR) + "/adweld-board";
   adw::test::TempDir m_dir;

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <string>
@@ -9,22 +8,13 @@
 #include "platform/text1251.h"
 #include "support/http_peers.h"
 #include "support/temp_dir.h"
+#include "support/tool_run.h"
 
 namespace {
 
 using adw::platform::W;
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quoted(const std::string& arg) {
-  std::string q = "'";
-  for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using adw::test::ToolRun;
 
 // A script directory with two boards (one posting to a server that
 // answers, one to a server that hangs up), two ads and a settings file
@@ -47,17 +37,7 @@ class RunTool : public ::testing::Test {
     bytes.replace(0, 4, "ADWP");
     m_script.Write(fileName, bytes);
   }
-  ToolRun Run(const std::vector<std::string>& args) {
-    std::string cmd = Quoted(std::string(ADWELD_BIN_DIR) + "/adweld-run");
-    for (const std::string& a : args) cmd += " " + Quoted(a);
-    cmd += " >" + Quoted(m_io.File("out")) + " 2>" + Quoted(m_io.File("err"));
-    const int raw = std::system(cmd.c_str());
-    ToolRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = m_io.Read("out");
-    run.err = m_io.Read("err");
-    return run;
-  }
+  ToolRun Run(const std::vector<std::string>& args) { return adw::test::RunTool("adweld-run", args, m_io); }
 
   adw::test::RawServer m_good;
   adw::test::RawServer m_bad;

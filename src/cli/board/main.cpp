@@ -3,7 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include <string>
+#include <vector>
+
 #include "cli/board/commands.h"
+#include "platform/files.h"
 
 void PrintUsage(std::FILE* to) {
   std::fputs(
@@ -17,7 +21,16 @@ void PrintUsage(std::FILE* to) {
       to);
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** rawArgv) {
+  // The command line arrives in UTF-8; board names, page files and
+  // directories are Windows-1251 text inside the program, like every path
+  // it passes to the platform.
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(adw::platform::FromNativePath(rawArgv[i]));
+  std::vector<char*> argvStore;
+  for (std::string& a : args) argvStore.push_back(a.data());
+  argvStore.push_back(nullptr);
+  char** argv = argvStore.data();
   if (argc < 2) {
     PrintUsage(stderr);
     return kExitUsage;

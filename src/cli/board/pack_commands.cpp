@@ -25,7 +25,7 @@ int RunUnpack(int argc, char** argv) {
   }
   std::string plain;
   try {
-    plain = adw::engine::ReadBoardText(adw::platform::FromNativePath(argv[1]));
+    plain = adw::engine::ReadBoardText(std::string(argv[1]));
   } catch (const std::exception& e) {
     return Fail(e);
   }
@@ -43,7 +43,7 @@ int RunPack(int argc, char** argv) {
     return kExitUsage;
   }
   try {
-    adw::engine::PackBoardFile(adw::platform::FromNativePath(argv[1]), adw::platform::FromNativePath(argv[2]));
+    adw::engine::PackBoardFile(std::string(argv[1]), std::string(argv[2]));
   } catch (const std::exception& e) {
     return Fail(e);
   }

@@ -149,7 +149,10 @@ int Run(const cli::RunArguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  // The command line arrives in UTF-8; paths, board and ad names are
+  // Windows-1251 text inside the program.
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(adw::platform::FromNativePath(argv[i]));
   std::string error;
   const auto parsed = cli::ParseRunArguments(args, error);
   if (!parsed) {
