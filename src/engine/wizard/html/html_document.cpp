@@ -586,8 +586,12 @@ class THtmlDocumentBuilder {
     EnsureCell();
     TrimTrailingSpace();
     TLayoutItem& item = Push(LayoutKind::TableBegin);
-    const THtmlAttribute* border = t.Find("border");
-    item.number = border ? std::max(LeadingNumber(border->value), 1) : 0;
+    // Layout tables of board pages say border="0" and must stay unlined; a bare
+    // or unreadable border attribute still asks for the default thin line.
+    if (const THtmlAttribute* border = t.Find("border")) {
+      const int width = LeadingNumber(border->value);
+      item.number = width < 0 ? 1 : width;
+    }
     if (const THtmlAttribute* width = t.Find("width")) item.width = LeadingNumber(width->value, &item.widthPercent);
     Context c;
     c.table = true;

@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/wizard/html/html_document.h"
 #include "platform/text1251.h"
@@ -135,6 +137,12 @@ TEST(HtmlDocument, TablesComeAsNestedRowsAndCells) {
   EXPECT_EQ(table.width, 80);
   EXPECT_TRUE(table.widthPercent);
   EXPECT_EQ(doc->Items()[5].colSpan, 2);
+
+  // The border width: absent or 0 draws none, a bare attribute the thin default.
+  const std::vector<std::pair<std::string, int>> borders = {
+      {"", 0}, {" border=0", 0}, {" border=\"0\"", 0}, {" border", 1}, {" border=\"\"", 1}, {" border=3", 3}};
+  for (const auto& [attr, width] : borders)
+    EXPECT_EQ(THtmlDocument::Parse("<table" + attr + "><tr><td>x</table>")->Items().front().number, width) << attr;
 
   // An end tag of a list opened outside the table is ignored inside it.
   EXPECT_EQ(Layout("<ul><li><table><tr><td>a</ul>b</table></ul>"),
