@@ -12,6 +12,7 @@
 #include "engine/base/board_container.h"
 #include "engine/shell/settings_file.h"
 #include "engine/wizard/board_text.h"
+#include "engine/wizard/submit_url.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/text1251.h"
@@ -118,7 +119,7 @@ void TfrmMain::HTMLViewerFormSubmit(const std::string& action, const std::string
   }
   const std::string url = FromQ(cbURL->currentText());
   wizard.CapturedBody = adw::platform::Trim(body);
-  wizard.CapturedSubmitURL = url + "/" + action;
+  wizard.CapturedSubmitURL = adw::engine::ResolveFormAction(url, HTMLViewer->DocumentBase(), action);
   wizard.CapturedPageURL = url;
   HasCapture = true;
 }
