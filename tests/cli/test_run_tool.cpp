@@ -63,7 +63,7 @@ TEST_F(RunTool, AllPostedExitsZeroWithPagesAndLog) {
 
 TEST_F(RunTool, AnyFailureExitsOne) {
   const ToolRun run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "all", "--ads",
-                           "Объявление 2", "--threads", "5"});
+                           W("Объявление 2"), "--threads", "5"});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.out.find("ok\tGood\t"), std::string::npos);
   EXPECT_NE(run.out.find("failed\tПлохая\t"), std::string::npos);

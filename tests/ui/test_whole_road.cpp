@@ -29,6 +29,7 @@
 #include "platform/text1251.h"
 #include "support/http_peers.h"
 #include "support/temp_dir.h"
+#include "support/tool_run.h"
 #include "ui/posting/posting_controller.h"
 #include "ui/shell/main_window.h"
 #include "ui/text_convert.h"
@@ -224,6 +225,36 @@ class TestWholeRoad : public QObject {
                            "color=\"#FF0000\">Ошибка</font>")) != std::string::npos);
     QCOMPARE(m_shell.opened, std::vector<std::string>{"file://" + reportPath});
     QVERIFY(errors.isEmpty());
+  }
+
+  // The same road through adweld-run: the same jobs, counts and pages.
+  void postWithTheRunner() {
+    MakeDemo();
+    for (const char* dir : {"Ноутбук", "Монитор", "Машина"}) {
+      for (const std::string& page : adw::platform::ListFiles(ReportDir(dir), "*.htm"))
+        adw::platform::RemoveFileQuiet(ReportDir(dir) + "/" + page);
+    }
+    m_dir.Write("runner.ini", "[Save]\r\ncbReports_Checked=True\r\ncbLogFile_Checked=True\r\nedTimeOut_Text=20\r\n");
+    const adw::test::ToolRun run = adw::test::RunTool(
+        "adweld-run",
+        {"--script", ScriptDir(), "--settings", m_dir.File("runner.ini"), "--boards", "all", "--ads",
+         W("Продам ноутбук,Продам машину")},
+        m_dir);
+    QVERIFY2(run.status == 0, (run.out + run.err).c_str());
+    QVERIFY2(run.out.find("jobs=6 succeeded=6 failed=0\n") != std::string::npos, run.out.c_str());
+
+    const std::vector<std::string> pages = {W("Барахолка.htm"), W("Городская доска.htm"),
+                                            W("Закрытая доска.htm")};
+    QCOMPARE(adw::platform::ListFiles(ReportDir("Ноутбук"), "*.htm"), pages);
+    QCOMPARE(adw::platform::ListFiles(ReportDir("Машина"), "*.htm"), pages);
+    QVERIFY(adw::platform::ListFiles(ReportDir("Монитор"), "*.htm").empty());
+    // The closed board's page is the one a report marks "Ошибка".
+    const auto closed = adw::platform::ReadWholeFile(ReportDir("Ноутбук") + "/" + W("Закрытая доска.htm"));
+    QVERIFY(closed && closed->find("Error") != std::string::npos);
+    const auto posted = adw::platform::ReadWholeFile(ReportDir("Ноутбук") + "/" + W("Барахолка.htm"));
+    QVERIFY(posted && posted->find("Error") == std::string::npos);
+    const std::string log = m_dir.Read("runner.log");
+    QVERIFY2(log.find(" result=") != std::string::npos, log.c_str());
   }
 };
 

@@ -8,7 +8,8 @@ namespace adw::cli {
 
 namespace {
 
-// "a,b,c" in the terminal's UTF-8, as cp1251 names; empty parts dropped.
+// "a,b,c" (already Windows-1251 text, as main converts the command line)
+// as names; empty parts dropped.
 std::vector<std::string> SplitNames(const std::string& list) {
   std::vector<std::string> names;
   std::size_t start = 0;
@@ -16,7 +17,7 @@ std::vector<std::string> SplitNames(const std::string& list) {
     const std::size_t comma = list.find(',', start);
     const std::string part =
         list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    const std::string name = platform::Trim(platform::Utf8ToCp1251(part));
+    const std::string name = platform::Trim(part);
     if (!name.empty()) names.push_back(name);
     if (comma == std::string::npos) break;
     start = comma + 1;
