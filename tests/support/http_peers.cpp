@@ -467,4 +467,24 @@ void RawServer::Run() {
   }
 }
 
+std::string LoopbackGet(int port, const std::string& path) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return {};
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string answer;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+    const std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+    if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+      char buffer[4096];
+      for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        answer.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  ::close(fd);
+  return answer;
+}
+
 }  // namespace adw::test

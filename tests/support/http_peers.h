@@ -24,6 +24,10 @@ namespace adw::test {
 // A port of 127.0.0.1 that was free at the moment of the call.
 int FreeLoopbackPort();
 
+// A plain HTTP/1.0 GET of path on 127.0.0.1:port: the whole answer, header
+// included; empty when the server cannot be reached.
+std::string LoopbackGet(int port, const std::string& path);
+
 // A child process with its output in a log file; ended by its id.
 class ChildProcess {
  public:

@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/recording_shell.h"
 #include "platform/shell.h"
 #include "platform/text1251.h"
 #include "ui/platform_qt.h"
@@ -39,12 +40,7 @@ using adw::ui::TViewMode;
 
 namespace {
 
-class RecordingShell : public adw::platform::IShell {
- public:
-  void Open(std::string_view target) override { opened.emplace_back(target); }
-  void SetClipboardText(std::string_view) override {}
-  std::vector<std::string> opened;
-};
+using adw::test::RecordingShell;
 
 }  // namespace
 

@@ -16,6 +16,7 @@
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/text1251.h"
+#include "support/recording_shell.h"
 #include "support/temp_dir.h"
 #include "ui/shell/main_window.h"
 #include "ui/text_convert.h"
@@ -27,12 +28,7 @@ using adw::ui::ToQ;
 
 namespace {
 
-class RecordingShell : public adw::platform::IShell {
- public:
-  void Open(std::string_view target) override { opened.emplace_back(target); }
-  void SetClipboardText(std::string_view) override {}
-  std::vector<std::string> opened;
-};
+using adw::test::RecordingShell;
 
 int CountLines(const std::string& text) {
   int lines = 0;

@@ -27,6 +27,7 @@
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/text1251.h"
+#include "support/recording_shell.h"
 #include "support/http_peers.h"
 #include "support/temp_dir.h"
 #include "support/tool_run.h"
@@ -40,39 +41,14 @@ using adw::ui::TfrmMain;
 
 namespace {
 
-class RecordingShell : public adw::platform::IShell {
- public:
-  void Open(std::string_view target) override { opened.emplace_back(target); }
-  void SetClipboardText(std::string_view) override {}
-  std::vector<std::string> opened;
-};
+using adw::test::RecordingShell;
 
 QByteArray ReadSource(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A plain HTTP/1.0 GET on 127.0.0.1; the whole answer, or empty when the
-// server cannot be reached.
-std::string Get(int port, const std::string& path) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return {};
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string answer;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-    const std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
-    if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
-      char buffer[4096];
-      for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
-        answer.append(buffer, static_cast<std::size_t>(n));
-    }
-  }
-  ::close(fd);
-  return answer;
-}
+std::string Get(int port, const std::string& path) { return adw::test::LoopbackGet(port, path); }
 
 }  // namespace
 

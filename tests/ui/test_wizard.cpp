@@ -32,6 +32,7 @@
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/text1251.h"
+#include "support/recording_shell.h"
 #include "support/http_peers.h"
 #include "support/temp_dir.h"
 #include "ui/base/category_chooser.h"
@@ -58,35 +59,9 @@ const char* const kMap =
     "item1=Ноутбуки\r\n"
     "item2=Мониторы\r\n";
 
-class RecordingShell : public adw::platform::IShell {
- public:
-  void Open(std::string_view target) override { opened.emplace_back(target); }
-  void SetClipboardText(std::string_view text) override { clipboard = text; }
-  std::vector<std::string> opened;
-  std::string clipboard;
-};
+using adw::test::RecordingShell;
 
-// A plain HTTP/1.0 GET on 127.0.0.1: the whole answer, empty when the
-// server cannot be reached.
-std::string Get(int port, const std::string& path) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return {};
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string answer;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-    const std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
-    if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
-      char buffer[4096];
-      for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
-        answer.append(buffer, static_cast<std::size_t>(n));
-    }
-  }
-  ::close(fd);
-  return answer;
-}
+std::string Get(int port, const std::string& path) { return adw::test::LoopbackGet(port, path); }
 
 std::string Page(const std::string& html) {
   return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + html;

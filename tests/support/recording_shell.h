@@ -1,0 +1,20 @@
+#pragma once
+// A shell for window tests: remembers what the program asked to open and
+// what it put on the clipboard, and opens nothing.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/shell.h"
+
+namespace adw::test {
+
+class RecordingShell : public platform::IShell {
+ public:
+  void Open(std::string_view target) override { opened.emplace_back(target); }
+  void SetClipboardText(std::string_view text) override { clipboard = text; }
+  std::vector<std::string> opened;
+  std::string clipboard;
+};
+
+}  // namespace adw::test
