@@ -414,8 +414,15 @@ TEST(HttpCliFailureTest, AServerThatClosesEarlyIsAFailure) {
     THttpCli client;
     client.URL = server.Url("/");
     Outcome outcome = RunGet(client);
-    EXPECT_EQ(outcome.text, kHttpCliNoReply);
-    EXPECT_EQ(outcome.code, kHttpCliErrNoReply);
+    // Never an empty page taken for a reply. Whether the client sees the
+    // end of the stream or the reset first depends on when the server's
+    // close overtakes the request still being sent.
+    EXPECT_FALSE(outcome.ok);
+    if (outcome.code == kHttpCliErrNoReply) {
+      EXPECT_EQ(outcome.text, kHttpCliNoReply);
+    } else {
+      EXPECT_NE(outcome.text.find("Connection reset by peer"), std::string::npos) << outcome.text;
+    }
   }
 }
 
