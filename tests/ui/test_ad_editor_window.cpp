@@ -17,6 +17,7 @@
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/text1251.h"
+#include "support/example_base.h"
 #include "support/temp_dir.h"
 #include "ui/base/ad_list_view.h"
 #include "ui/base/category_chooser.h"
@@ -68,14 +69,7 @@ struct AdList {
 
 // The worked example of the variables map and the ad store, with two more
 // ads: one filed under a whole list and one without a category.
-const char* const kMap =
-    "[Variab]\r\n"
-    "item1=Компьютеры$comp\r\n"
-    "item2=Имя$NAME$Иван\r\n"
-    "item3=Текст$TEXT$\r\n"
-    "[$comp]\r\n"
-    "item1=Ноутбуки\r\n"
-    "item2=Мониторы\r\n";
+const char* const kMap = adw::test::kExampleMap;
 
 const char* const kStore =
     "[Продам ноутбук]\r\n"

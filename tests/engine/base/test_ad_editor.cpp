@@ -9,6 +9,7 @@
 #include "engine/base/variables_map.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
+#include "support/example_base.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -16,14 +17,7 @@ namespace {
 using namespace adw::engine;
 using adw::platform::W;
 
-const char* const kMap =
-    "[Variab]\r\n"
-    "item1=Компьютеры$comp\r\n"
-    "item2=Имя$NAME$Иван\r\n"
-    "item3=Текст$TEXT$\r\n"
-    "[$comp]\r\n"
-    "item1=Ноутбуки\r\n"
-    "item2=Мониторы\r\n";
+const char* const kMap = adw::test::kExampleMap;
 
 const char* const kLaptop =
     "[Продам ноутбук]\r\n"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/text1251.h"
+#include "support/example_base.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -31,14 +32,7 @@ std::string Describe(const CategoryTree& tree) {
   return out;
 }
 
-const char* const kExampleMap =
-    "[Variab]\r\n"
-    "item1=Компьютеры$comp\r\n"
-    "item2=Имя$NAME$Иван\r\n"
-    "item3=Текст$TEXT$\r\n"
-    "[$comp]\r\n"
-    "item1=Ноутбуки\r\n"
-    "item2=Мониторы\r\n";
+using adw::test::kExampleMap;
 
 TEST(CategoryTree, ExampleMapGivesOneListWithItsCategories) {
   adw::test::TempDir dir;

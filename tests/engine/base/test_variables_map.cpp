@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/text1251.h"
+#include "support/example_base.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -19,14 +20,7 @@ using adw::engine::VariablesMap;
 using adw::platform::IniDocument;
 using adw::platform::W;
 
-const char* const kExampleMap =
-    "[Variab]\r\n"
-    "item1=Компьютеры$comp\r\n"
-    "item2=Имя$NAME$Иван\r\n"
-    "item3=Текст$TEXT$\r\n"
-    "[$comp]\r\n"
-    "item1=Ноутбуки\r\n"
-    "item2=Мониторы\r\n";
+using adw::test::kExampleMap;
 
 struct Variable {
   std::string id, name, desc, data;
