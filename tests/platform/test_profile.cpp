@@ -14,6 +14,7 @@
 
 #include "platform/files.h"
 #include "platform/text1251.h"
+#include "support/file_size_cap.h"
 #include "support/temp_dir.h"
 
 namespace adw::platform {
@@ -240,26 +241,7 @@ TEST(ProfileFile, RefusedWriteRaisesUnableToWriteAndKeepsOldFile) {
   EXPECT_EQ(dir.Read("file"), "not a directory");
 }
 
-// Caps the size of files the process may write, so a write fails half-way
-// even for root; the signal the cap raises is ignored meanwhile.
-class FileSizeCap {
- public:
-  explicit FileSizeCap(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &m_old);
-    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit cap = m_old;
-    cap.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &cap);
-  }
-  ~FileSizeCap() {
-    ::setrlimit(RLIMIT_FSIZE, &m_old);
-    std::signal(SIGXFSZ, m_oldHandler);
-  }
-
- private:
-  rlimit m_old{};
-  void (*m_oldHandler)(int) = nullptr;
-};
+using adw::test::FileSizeCap;
 
 TEST(ProfileFile, FailedRewriteLeavesOldFileAndNoStrayTemporary) {
   adw::test::TempDir dir;

@@ -9,6 +9,7 @@
 #include "engine/base/variables_map.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
+#include "support/file_size_cap.h"
 #include "support/example_base.h"
 #include "support/temp_dir.h"
 
@@ -244,26 +245,7 @@ TEST_F(AdEditorTest, SaveKeepsStoredValuesLongerThanTheGridHoldsUnlessEdited) {
   EXPECT_EQ(store.ReadString("Long", W("Текст$TEXT")), "short");
 }
 
-// Caps the size of files the process may write, so a rewrite fails even for
-// root; the signal the cap raises is ignored meanwhile.
-class FileSizeCap {
- public:
-  explicit FileSizeCap(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &m_old);
-    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit cap = m_old;
-    cap.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &cap);
-  }
-  ~FileSizeCap() {
-    ::setrlimit(RLIMIT_FSIZE, &m_old);
-    std::signal(SIGXFSZ, m_oldHandler);
-  }
-
- private:
-  rlimit m_old{};
-  void (*m_oldHandler)(int) = nullptr;
-};
+using adw::test::FileSizeCap;
 
 TEST_F(AdEditorTest, RefusedWriteLeavesStoreAndRecordsAsTheyWere) {
   const std::string before = Store();
