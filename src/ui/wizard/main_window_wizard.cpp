@@ -9,10 +9,10 @@
 #include <QStackedWidget>
 #include <QTreeWidget>
 
-#include "engine/base/board_container.h"
 #include "engine/shell/settings_file.h"
 #include "engine/wizard/board_text.h"
-#include "engine/wizard/submit_url.h"
+#include "engine/wizard/board_export.h"
+#include "engine/wizard/submit_capture.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/text1251.h"
@@ -33,13 +33,6 @@ constexpr int kPreviewPage = 2;
 
 bool IsBlank(const QString& text) {
   return adw::platform::Trim(FromQ(text)).empty();
-}
-
-// A board file goes into the script directory itself; a name that climbs
-// out of it or names a path is no file name there.
-bool IsPlainFileName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
-         name.find('\\') == std::string_view::npos;
 }
 
 }  // namespace
@@ -112,15 +105,11 @@ void TfrmMain::HttpDocEnd() {
 void TfrmMain::HTMLViewerFormSubmit(const std::string& action, const std::string&,
                                     std::vector<std::string> results) {
   WizardController& wizard = Wizard();
-  std::string body;
-  for (std::size_t i = 0; i < results.size(); ++i) {
-    if (i > 0) body += '&';
-    body += results[i];
-  }
-  const std::string url = FromQ(cbURL->currentText());
-  wizard.CapturedBody = adw::platform::Trim(body);
-  wizard.CapturedSubmitURL = adw::engine::ResolveFormAction(url, HTMLViewer->DocumentBase(), action);
-  wizard.CapturedPageURL = url;
+  const adw::engine::TCapturedSubmission capture = adw::engine::CaptureSubmission(
+      FromQ(cbURL->currentText()), HTMLViewer->DocumentBase(), action, results);
+  wizard.CapturedBody = capture.body;
+  wizard.CapturedSubmitURL = capture.submitURL;
+  wizard.CapturedPageURL = capture.pageURL;
   HasCapture = true;
 }
 
@@ -151,27 +140,9 @@ void TfrmMain::tvTreeMouseDown(QTreeWidgetItem* node) {
 }
 
 void TfrmMain::pmSaveFileClick() {
-  // The description as the memo's lines; an empty memo has none.
-  std::vector<std::string> lines;
-  const QString text = memPreview->toPlainText();
-  if (!text.isEmpty()) {
-    for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(FromQ(line));
-  }
-  const std::string tempDir = adw::platform::TempDirectory();
-  const std::string plain = tempDir + "temp.prj";
-  if (!adw::platform::WriteFileAtomic(plain, adw::engine::JoinPreviewLines(lines)))
-    throw adw::platform::FileError("Cannot create file " + plain);
-  const std::string scriptDir = adw::engine::StoredScriptDir(m_settingsPath);
-  const std::string name = FromQ(fedProject->text());
-  const std::string target = scriptDir + name;
-  // Without a stored script directory the target would be a file at the
-  // root of the file system, and a path as the name would leave the script
-  // directory: both are refused as the compressor refuses a missing one.
-  if (adw::platform::Trim(scriptDir) == std::string(1, adw::platform::kPathSeparator) ||
-      !IsPlainFileName(name))
-    throw adw::engine::ELzrw1Exception("Lzrw1 (de)compression : Failed to open output file : " + target);
-  adw::engine::PackBoardFile(plain, target);
-  adw::platform::RemoveFileQuiet(tempDir + "temp.html");
+  adw::engine::ExportBoardFile(adw::engine::PreviewTextLines(FromQ(memPreview->toPlainText())),
+                               adw::engine::StoredScriptDir(m_settingsPath), FromQ(fedProject->text()),
+                               adw::platform::TempDirectory());
 }
 
 void TfrmMain::pmSaveEMailClick() {
