@@ -387,19 +387,22 @@ class TestWizard : public QObject {
     QTest::addColumn<QString>("peer");
     QTest::addColumn<QString>("progress");
     QTest::addColumn<QString>("status");
-    const QString timedOut = QStringLiteral("HTTP request timed out after 3 seconds");
-    QTest::newRow("nobody listening") << QStringLiteral("refused") << QString() << QString();
-    QTest::newRow("not found") << QStringLiteral("404") << QString() << QString();
-    QTest::newRow("server never answers") << QStringLiteral("silent") << QString() << timedOut;
+    // The fetch's time limit in ms; 0 keeps the settings file's 20 seconds.
+    QTest::addColumn<int>("timeOutMs");
+    const QString timedOut = QStringLiteral("HTTP request timed out after 500 ms");
+    QTest::newRow("nobody listening") << QStringLiteral("refused") << QString() << QString() << 0;
+    QTest::newRow("not found") << QStringLiteral("404") << QString() << QString() << 0;
+    QTest::newRow("server never answers") << QStringLiteral("silent") << QString() << timedOut << 500;
     QTest::newRow("body never ends") << QStringLiteral("held") << QStringLiteral("Bytes received : 14")
-                                     << timedOut;
-    QTest::newRow("endless relocations")
-        << QStringLiteral("loop") << QString() << QStringLiteral("Too many relocations (more than 20)");
+                                     << timedOut << 500;
+    QTest::newRow("endless relocations") << QStringLiteral("loop") << QString()
+                                         << QStringLiteral("Too many relocations (more than 20)") << 0;
   }
   void failedFetchesShowAnEmptyPage() {
     QFETCH(QString, peer);
     QFETCH(QString, progress);
     QFETCH(QString, status);
+    QFETCH(int, timeOutMs);
     using adw::test::RawServer;
     std::unique_ptr<RawServer> server;
     std::string url = "http://127.0.0.1:" + std::to_string(adw::test::FreeLoopbackPort()) + "/";
@@ -416,7 +419,8 @@ class TestWizard : public QObject {
           RawServer::Mode::Reply, std::vector<std::string>{"HTTP/1.0 302 Found\r\nLocation: /again\r\n\r\n"});
     if (server) url = server->Url("/");
 
-    Rig rig("EdTimeOut_Text=3\r\n");
+    Rig rig;
+    rig.wizard().FetchTimeOutMs = timeOutMs;
     rig.Fill(BoardUrl("baraholka"), QStringLiteral("Барахолка"), 1);
     rig.Fetch();
     QVERIFY(!rig.PageEmpty());
@@ -436,7 +440,8 @@ class TestWizard : public QObject {
 
   void aSecondFetchWhileOneRunsFailsAsBusy() {
     adw::test::RawServer silent(adw::test::RawServer::Mode::NeverAnswer);
-    Rig rig("EdTimeOut_Text=3\r\n");
+    Rig rig;
+    rig.wizard().FetchTimeOutMs = 500;
     rig.Fill(BoardUrl("baraholka"), QStringLiteral("Барахолка"), 1);
     rig.Fetch();
     QVERIFY(!rig.PageEmpty());

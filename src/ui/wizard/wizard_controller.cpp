@@ -91,7 +91,8 @@ void WizardController::StartPageFetch() {
   } else {
     Http.Proxy.clear();
   }
-  const int timeOut = adw::engine::ReadPostingSettings(w.SettingsPath()).timeOutMs;
+  const int timeOut =
+      FetchTimeOutMs > 0 ? FetchTimeOutMs : adw::engine::ReadPostingSettings(w.SettingsPath()).timeOutMs;
   Http.TimeOut = timeOut > 0 ? timeOut : adw::engine::kDefaultFetchTimeOutMs;
   Http.URL = FromQ(w.cbURL->currentText());
   try {

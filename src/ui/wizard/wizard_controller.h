@@ -41,6 +41,9 @@ class WizardController : public QObject {
   void StartPageFetch();
   // A fetch was started and has not been shown yet.
   bool Fetching() const { return m_fetching; }
+  // Above 0: the fetch's time limit in ms in place of the settings file's
+  // whole seconds (tests of time-outs need not wait seconds).
+  int FetchTimeOutMs = 0;
 
   adw::engine::TFieldTree FieldTree;
   // Fills tvTree from FieldTree, every node with its state mark.
