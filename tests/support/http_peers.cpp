@@ -172,6 +172,35 @@ TinyproxyServer::~TinyproxyServer() = default;
 
 std::string TinyproxyServer::Log() const { return ReadText(m_dir.File("access.log")); }
 
+namespace {
+
+// One peer per test program: starting httpbin costs about a second, so the
+// cases share it. A start that failed is not tried again; every later call
+// reports the same reason.
+template <class Peer>
+Peer& SharedPeer() {
+  static std::mutex mutex;
+  static std::unique_ptr<Peer> peer;
+  static std::string error;
+  static bool tried = false;
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (!tried) {
+    tried = true;
+    try {
+      peer = std::make_unique<Peer>();
+    } catch (const PeerError& e) {
+      error = e.what();
+    }
+  }
+  if (!peer) throw PeerError(error);
+  return *peer;
+}
+
+}  // namespace
+
+HttpbinServer& SharedHttpbin() { return SharedPeer<HttpbinServer>(); }
+TinyproxyServer& SharedTinyproxy() { return SharedPeer<TinyproxyServer>(); }
+
 // ---------------------------------------------------------------------------
 
 namespace {

@@ -77,6 +77,12 @@ class TinyproxyServer {
   std::unique_ptr<ChildProcess> m_process;
 };
 
+// The test program's one httpbin and one tinyproxy, started at the first
+// call and stopped when the program ends. Throw PeerError when the peer
+// could not be started (at every call).
+HttpbinServer& SharedHttpbin();
+TinyproxyServer& SharedTinyproxy();
+
 // A string value inside a JSON text, found by a path of object keys
 // (\u escapes decoded to UTF-8); nullopt when absent or not a string.
 std::optional<std::string> JsonString(std::string_view json, std::initializer_list<std::string_view> path);

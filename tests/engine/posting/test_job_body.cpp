@@ -131,8 +131,8 @@ TEST(BuildJobBodyFilesTest, ReadsTheBoardAndTheAdStore) {
 // The text an ad's author typed reaches the board exactly, as a standard
 // form parser (httpbin's) reads it back.
 TEST(BuildJobBodyPeerTest, AFormParserReadsBackTheExactAdText) {
-  std::unique_ptr<test::HttpbinServer> httpbin;
-  ASSERT_NO_THROW(httpbin = std::make_unique<test::HttpbinServer>());
+  test::HttpbinServer* httpbin = nullptr;
+  ASSERT_NO_THROW(httpbin = &test::SharedHttpbin());
   const std::vector<std::string> texts = {"1+1=2 & a=b", "100% sure", "%41 stays %41", "a&b=c+d%e"};
   for (const std::string& text : texts) {
     SCOPED_TRACE(text);

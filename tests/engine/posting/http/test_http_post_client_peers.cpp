@@ -17,15 +17,11 @@ class HttpbinPeerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     try {
-      s_httpbin = std::make_unique<test::HttpbinServer>();
-      s_proxy = std::make_unique<test::TinyproxyServer>();
+      s_httpbin = &test::SharedHttpbin();
+      s_proxy = &test::SharedTinyproxy();
     } catch (const std::exception& e) {
       s_startError = e.what();
     }
-  }
-  static void TearDownTestSuite() {
-    s_proxy.reset();
-    s_httpbin.reset();
   }
   void SetUp() override {
     ASSERT_TRUE(s_startError.empty()) << s_startError;
@@ -35,8 +31,8 @@ class HttpbinPeerTest : public ::testing::Test {
   static std::string Url(std::string_view path) { return s_httpbin->Url(path); }
 
   HttpPostClient m_client;
-  static inline std::unique_ptr<test::HttpbinServer> s_httpbin;
-  static inline std::unique_ptr<test::TinyproxyServer> s_proxy;
+  static inline test::HttpbinServer* s_httpbin = nullptr;
+  static inline test::TinyproxyServer* s_proxy = nullptr;
   static inline std::string s_startError;
 };
 

@@ -22,15 +22,11 @@ class HttpCliPeerTest : public ::testing::TestWithParam<bool> {
  protected:
   static void SetUpTestSuite() {
     try {
-      s_httpbin = std::make_unique<test::HttpbinServer>();
-      s_proxy = std::make_unique<test::TinyproxyServer>();
+      s_httpbin = &test::SharedHttpbin();
+      s_proxy = &test::SharedTinyproxy();
     } catch (const std::exception& e) {
       s_startError = e.what();
     }
-  }
-  static void TearDownTestSuite() {
-    s_proxy.reset();
-    s_httpbin.reset();
   }
   void SetUp() override {
     ASSERT_TRUE(s_startError.empty()) << s_startError;
@@ -49,8 +45,8 @@ class HttpCliPeerTest : public ::testing::TestWithParam<bool> {
   THttpCli m_client;
   std::string m_body;
   EventLog m_log;
-  static inline std::unique_ptr<test::HttpbinServer> s_httpbin;
-  static inline std::unique_ptr<test::TinyproxyServer> s_proxy;
+  static inline test::HttpbinServer* s_httpbin = nullptr;
+  static inline test::TinyproxyServer* s_proxy = nullptr;
   static inline std::string s_startError;
 };
 
