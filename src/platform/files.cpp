@@ -160,7 +160,12 @@ bool AppendToFile(const std::string& path, std::string_view bytes) {
   bool ok = WriteAll(fd, bytes);
   // A half-written entry (full disk) is taken back so the file never ends
   // in a cut line.
-  if (!ok && sized) (void)::ftruncate(fd, st.st_size);
+  if (!ok && sized && ::ftruncate(fd, st.st_size) != 0) {
+    // It cannot be taken back either: end the cut entry the way entries end,
+    // so the next one still starts on a line of its own.
+    const std::string_view ending = bytes.ends_with("\r\n") ? "\r\n" : bytes.ends_with('\n') ? "\n" : "";
+    if (!ending.empty()) WriteAll(fd, ending);
+  }
   if (::close(fd) != 0) ok = false;
   return ok;
 }

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/concat.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
 
@@ -284,7 +285,7 @@ void IniDocument::WriteString(std::string_view section, std::string_view key, st
   if (Line* last = LastLine(); last && last->eol == Eol::None) last->eol = Eol::CrLf;
   Section s;
   s.hasHeader = true;
-  s.header = ParseLine("[" + std::string(section) + "]", Eol::CrLf);
+  s.header = ParseLine(Concat({"[", section, "]"}), Eol::CrLf);
   s.body.push_back(ParseLine(std::move(text), Eol::CrLf));
   s.Reindex();
   m_sections.push_back(std::move(s));

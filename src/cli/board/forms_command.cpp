@@ -25,6 +25,7 @@
 #include "engine/wizard/fetch/http_cli.h"
 #include "engine/wizard/field_tree.h"
 #include "engine/wizard/html/html_document.h"
+#include "platform/concat.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
 
@@ -69,7 +70,7 @@ std::string Escaped(std::string_view text, bool quoted) {
   return Cp1251ToUtf8(out);
 }
 
-std::string Q(std::string_view text) { return "\"" + Escaped(text, true) + "\""; }
+std::string Q(std::string_view text) { return adw::platform::Concat({"\"", Escaped(text, true), "\""}); }
 std::string Raw(std::string_view text) { return Escaped(text, false); }
 
 std::string OptionsText(const TOptionListFormControlObj& list) {

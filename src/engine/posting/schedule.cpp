@@ -1,6 +1,7 @@
 #include "engine/posting/schedule.h"
 
 #include "engine/posting/worker_pool.h"
+#include "platform/concat.h"
 
 namespace adw::engine {
 
@@ -51,7 +52,7 @@ std::optional<TimeOfDay> ParseTimeText(std::string_view text) {
 }
 
 std::string InvalidTimeMessage(std::string_view text) {
-  return "'" + std::string(text) + "' is not a valid time";
+  return platform::Concat({"'", text, "' is not a valid time"});
 }
 
 ScheduleDecision CheckScheduledStart(Date dateBox, std::string_view timeText, const LocalDateTime& now,

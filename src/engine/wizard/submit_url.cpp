@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/concat.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
@@ -44,7 +45,7 @@ Base SplitBase(std::string_view url) {
   const std::size_t pathAt = std::min(url.find_first_of("/?", from), url.size());
   b.origin = std::string(url.substr(0, pathAt));
   b.path = std::string(url.substr(pathAt, url.find('?', pathAt) - pathAt));
-  if (b.path.empty()) b.path = "/";
+  if (b.path.empty()) b.path.push_back('/');
   return b;
 }
 
@@ -88,9 +89,10 @@ std::string Resolve(std::string_view baseUrl, std::string_view ref) {
     // Boards are fetched over HTTP when the URL box names no scheme.
     const std::string scheme = base.scheme.empty() ? "http" : base.scheme;
     const std::size_t pathAt = std::min(ref.find_first_of("/?", 2), ref.size());
-    std::string rest(ref.substr(pathAt));
-    if (!rest.starts_with('/')) rest.insert(0, "/");
-    return scheme + ":" + std::string(ref.substr(0, pathAt)) + NormalisePathAndQuery(rest);
+    const std::string_view rest = ref.substr(pathAt);
+    return platform::Concat({scheme, ":", ref.substr(0, pathAt),
+                             NormalisePathAndQuery(rest.starts_with('/') ? std::string(rest)
+                                                                         : platform::Concat({"/", rest}))});
   }
   if (ref.starts_with('/')) return base.origin + NormalisePathAndQuery(ref);
   if (ref.starts_with('?')) return base.origin + RemoveDotSegments(base.path) + std::string(ref);

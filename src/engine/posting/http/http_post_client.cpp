@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/posting/http/socket_errors.h"
+#include "platform/concat.h"
 #include "platform/name_lookup.h"
 #include "platform/tcp_socket.h"
 #include "platform/text1251.h"
@@ -139,8 +140,8 @@ PostUrl ParsePostUrl(std::string_view url, std::string_view previousHost, int pr
   }
   out.target = std::string(target.substr(0, kMaxUrlValueLength));
   if (out.target.empty()) {
-    out.target = "/";
-    out.url += "/";
+    out.target.push_back('/');
+    out.url.push_back('/');
   }
 
   std::string_view host;
@@ -219,7 +220,8 @@ void HttpPostClient::Post(const std::string& url, const std::string& data) {
         currentUrl = reply.location;
         // A bare name stays on the same server, its port included.
         if (currentUrl.find('/') == std::string::npos) {
-          currentUrl = "http://" + m_host + (m_port != 80 ? ":" + std::to_string(m_port) : "") + "/" + currentUrl;
+          const std::string port = m_port != 80 ? platform::Concat({":", std::to_string(m_port)}) : "";
+          currentUrl = platform::Concat({"http://", m_host, port, "/", currentUrl});
         }
       }
     }
