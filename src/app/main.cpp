@@ -1,13 +1,24 @@
 // Adwelder: posts classified ads to many web bulletin boards at once.
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
 #include "platform/shell.h"
 #include "ui/platform_qt.h"
 #include "ui/shell/main_window.h"
 #include "ui/shell/product_info.h"
+#include "ui/shell/qt_translation.h"
+#include "product_version.h"
 
 int main(int argc, char* argv[]) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("adwelder %s\n", adw::kVersionText);
+    return 0;
+  }
   QApplication app(argc, argv);
+  const std::unique_ptr<QTranslator> qtTexts = adw::ui::LoadQtTranslation();
+  if (qtTexts) QCoreApplication::installTranslator(qtTexts.get());
   QGuiApplication::setApplicationDisplayName(adw::ui::kStartTitle);
   // The window may sit hidden in the tray while a dialog closes; the
   // program ends when the main window closes, not when no window is shown.

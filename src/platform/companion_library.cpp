@@ -8,7 +8,19 @@ namespace adw::platform {
 
 CompanionLibrary::~CompanionLibrary() { Release(); }
 
-std::string CompanionLibrary::DefaultPath() { return JoinPath(ProgramDirectory(), "libbanrun.so"); }
+#ifndef ADWELD_COMPANION_DIR
+#define ADWELD_COMPANION_DIR ""
+#endif
+
+std::string CompanionLibrary::DefaultPath() {
+  const std::string beside = JoinPath(ProgramDirectory(), "libbanrun.so");
+  // An installed program finds it in its private library folder, named
+  // relative to the program's folder so a moved install still finds it.
+  const std::string_view installed = ADWELD_COMPANION_DIR;
+  if (installed.empty() || FileExists(beside)) return beside;
+  const std::string there = JoinPath(JoinPath(ProgramDirectory(), installed), "libbanrun.so");
+  return FileExists(there) ? there : beside;
+}
 
 bool CompanionLibrary::Load(const std::string& path) {
   Release();

@@ -26,7 +26,8 @@ class CompanionLibrary {
   // Releases the library at most once; the exports are forgotten.
   void Release();
 
-  // File name of the library beside the program.
+  // File name of the library beside the program, or in the private library
+  // folder of an installed program when it is not beside it.
   static std::string DefaultPath();
 
  private:

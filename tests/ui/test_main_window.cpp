@@ -4,7 +4,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -32,6 +34,7 @@
 #include "ui/shell/download_window.h"
 #include "ui/shell/main_window.h"
 #include "ui/shell/product_info.h"
+#include "ui/shell/qt_translation.h"
 #include "ui/shell/wait_window.h"
 #include "ui/text_convert.h"
 
@@ -378,10 +381,31 @@ class TestMainWindow : public QObject {
     QCOMPARE(notice.exec(), int(QDialog::Accepted));
   }
 
+  void qtsOwnMenusAndButtonsSpeakRussian() {
+    const std::unique_ptr<QTranslator> qtTexts = adw::ui::LoadQtTranslation();
+    QVERIFY2(qtTexts, "qtbase_ru from qt6-translations-l10n is missing");
+    QCoreApplication::installTranslator(qtTexts.get());
+    QLineEdit box;
+    const std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
+    QStringList texts;
+    // "&Копировать\tCtrl+C": the text without its mnemonic and shortcut.
+    for (QAction* action : menu->actions())
+      texts << action->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&'));
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+    const QString cancel = buttons.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&'));
+    QCoreApplication::removeTranslator(qtTexts.get());
+    QVERIFY2(texts.contains(QStringLiteral("Копировать")), qPrintable(texts.join(QLatin1Char('|'))));
+    QCOMPARE(cancel, QStringLiteral("Отмена"));
+  }
+
   void aboutPanelLinksOpenTheMakersAddresses() {
     TfrmMain& w = Shown();
     w.mmHelpAbout->trigger();
     QCOMPARE(w.lbBuild->text(), QStringLiteral("ver. 1.1 "));
+    auto* settingsFile = w.pHelpAbout->findChild<QLabel*>(QStringLiteral("lbSettingsFile"));
+    QVERIFY(settingsFile);
+    QCOMPARE(settingsFile->text(),
+             QStringLiteral("Файл настроек: ") + m_dir.filePath(QStringLiteral("adwelder.ini")));
     QTest::mouseClick(w.lbURL, Qt::LeftButton);
     QTest::mouseClick(w.lbEMail, Qt::LeftButton);
     w.mmHelpOnline->trigger();

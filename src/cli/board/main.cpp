@@ -8,6 +8,7 @@
 
 #include "cli/board/commands.h"
 #include "platform/files.h"
+#include "product_version.h"
 
 void PrintUsage(std::FILE* to) {
   std::fputs(
@@ -17,7 +18,8 @@ void PrintUsage(std::FILE* to) {
       "  list [--today dd.MM.yyyy] DIR\n"
       "                       the board list of a script directory\n"
       "  forms PAGE [--code WIN1251|KOI8-R|ISO] [--form N]\n"
-      "                       the forms of a page (file or http URL) and the MAP lines of form N\n",
+      "                       the forms of a page (file or http URL) and the MAP lines of form N\n"
+      "  --version            the program's name and version\n",
       to);
 }
 
@@ -36,6 +38,10 @@ int main(int argc, char** rawArgv) {
     return kExitUsage;
   }
   const char* command = argv[1];
+  if (std::strcmp(command, "--version") == 0) {
+    std::printf("adweld-board %s\n", adw::kVersionText);
+    return kExitOk;
+  }
   if (std::strcmp(command, "-h") == 0 || std::strcmp(command, "--help") == 0 || std::strcmp(command, "help") == 0) {
     PrintUsage(stdout);
     return kExitOk;

@@ -3,6 +3,7 @@
 // served by a queue on this thread), writes result pages and log entries as
 // the settings say, and prints one line per finished job and the counts.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,12 @@
 #include "engine/posting/worker_pool.h"
 #include "engine/shell/settings_file.h"
 #include "platform/companion_library.h"
+#include "platform/config_location.h"
 #include "platform/files.h"
 #include "platform/main_thread.h"
 #include "platform/profile.h"
 #include "platform/text1251.h"
+#include "product_version.h"
 
 namespace {
 
@@ -74,7 +77,7 @@ int Run(const cli::RunArguments& args) {
     return Fail("cannot read the script directory " + args.scriptDir);
   std::string settingsFile = args.settingsFile;
   if (settingsFile.empty()) {
-    settingsFile = platform::JoinPath(platform::ProgramDirectory(), "adwelder.ini");
+    settingsFile = platform::ConfigFilePath("adwelder.ini");
   } else if (!platform::ReadWholeFile(settingsFile)) {
     return Fail("cannot read the settings file " + settingsFile);
   }
@@ -149,6 +152,10 @@ int Run(const cli::RunArguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("adweld-run %s\n", adw::kVersionText);
+    return 0;
+  }
   // The command line arrives in UTF-8; paths, board and ad names are
   // Windows-1251 text inside the program.
   std::vector<std::string> args;

@@ -15,7 +15,7 @@ inline constexpr int kExitBadInput = 2;
 
 struct RunArguments {
   std::string scriptDir;
-  std::string settingsFile;  // empty: adwelder.ini beside the program
+  std::string settingsFile;  // empty: adwelder.ini where the program keeps it
   // Board selection: "due" (the board list's own ticks), "all", or names.
   enum class Boards { Due, All, Named } boards = Boards::Due;
   std::vector<std::string> boardNames;  // cp1251

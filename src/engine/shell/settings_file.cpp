@@ -3,6 +3,7 @@
 #include <charconv>
 #include <optional>
 
+#include "platform/config_location.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/text1251.h"
@@ -48,7 +49,10 @@ int Port(std::string_view s) {
 
 std::string SettingsFileName(std::string_view programPath) { return platform::ChangeFileExt(programPath, ".ini"); }
 
-std::string SettingsFileName() { return SettingsFileName(platform::ProgramFilePath()); }
+std::string SettingsFileName() {
+  const std::string beside = SettingsFileName(platform::ProgramFilePath());
+  return platform::ConfigFilePath(beside.substr(beside.rfind(platform::kPathSeparator) + 1));
+}
 
 std::string StoredScriptDir(const std::string& settingsPath) {
   std::string dir = IniFile(settingsPath).ReadString(kSettingsSection, kKeyScriptDir, "");

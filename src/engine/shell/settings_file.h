@@ -25,7 +25,9 @@ inline constexpr std::string_view kKeyThreadCount = "RxSEdPost_Value";
 // The program file's path with its extension replaced by ".ini" (appended
 // when it has none): "/opt/adwelder/adwelder" -> "/opt/adwelder/adwelder.ini".
 std::string SettingsFileName(std::string_view programPath);
-// The same for the running program.
+// The settings file of the running program: that name beside it, or in the
+// user's configuration folder when the program's folder is not for
+// settings (platform/config_location.h).
 std::string SettingsFileName();
 
 // The stored "deScript_Text" (default empty) followed by the separator. It

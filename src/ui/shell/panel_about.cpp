@@ -7,6 +7,7 @@
 #include "ui/shell/main_window.h"
 #include "ui/shell/panel_parts.h"
 #include "ui/shell/product_info.h"
+#include "ui/text_convert.h"
 
 namespace adw::ui {
 
@@ -96,6 +97,15 @@ QWidget* TfrmMain::BuildAboutPanel() {
   lbPhone->setAlignment(Qt::AlignHCenter);
   layout->addSpacing(6);
   layout->addWidget(lbPhone);
+  // Beside the program or in the user's folder: say which, so a user knows
+  // which file to keep or copy.
+  QLabel* settingsFile = MakeLabel(QStringLiteral("Файл настроек: %1").arg(ToQ(m_settingsPath)), content,
+                                   QStringLiteral("lbSettingsFile"));
+  settingsFile->setAlignment(Qt::AlignHCenter);
+  settingsFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  settingsFile->setWordWrap(true);
+  layout->addSpacing(10);
+  layout->addWidget(settingsFile);
   layout->addStretch(2);
   return pHelpAbout;
 }

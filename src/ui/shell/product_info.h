@@ -4,13 +4,15 @@
 // it from here.
 #include <QString>
 
+#include "product_version.h"
+
 namespace adw::ui {
 
-inline constexpr int kVersionMajor = 1;
-inline constexpr int kVersionMinor = 1;
+using adw::kVersionMajor;
+using adw::kVersionMinor;
 
 // Taskbar text until the main window names itself.
-inline const QString kStartTitle = QStringLiteral("Adweld ver 1.1");
+inline const QString kStartTitle = QStringLiteral("Adweld ver %1.%2").arg(kVersionMajor).arg(kVersionMinor);
 // The tray icon's hint keeps the version it was introduced with.
 inline const QString kTrayHint = QStringLiteral("Adwelder v1.05");
 
