@@ -3,7 +3,8 @@
 
 Toolbar glyphs (32x32), tray animation frames (32x32), the wait window's
 spinner frames (40x40), the field tree's state marks (16x16) and the program
-icon (32x32 and 64x64). Only the standard library is used, so the set can be
+icon (32x32 and 64x64 for the window; 48, 128 and 256 as well for the
+desktop's icon theme). Only the standard library is used, so the set can be
 redrawn on any machine: shapes are rasterised on a 4x finer grid and box
 filtered down, which gives smooth edges without an imaging library.
 
@@ -369,6 +370,9 @@ def main():
         make(name, 32, draw)
     make("adwelder.png", 32, app_icon)
     make("adwelder64.png", 64, app_icon)
+    # The desktop's icon theme takes the program icon at these sizes too.
+    for size in (48, 128, 256):
+        make("adwelder%d.png" % size, size, app_icon)
     for i in range(4):
         make("tray%d.png" % i, 32, lambda c, i=i: app_icon(c, spark_angle=-90 + 90 * i))
     for i in range(8):
