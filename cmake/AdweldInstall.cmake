@@ -9,7 +9,8 @@ foreach(tool adwelder adweld-board adweld-run)
 endforeach()
 # Private to the programs, loaded by path: no development files, no soname
 # links in the public library folder.
-install(TARGETS banrun LIBRARY DESTINATION ${ADWELD_COMPANION_INSTALL_DIR} NAMELINK_SKIP)
+install(TARGETS banrun LIBRARY DESTINATION ${ADWELD_COMPANION_INSTALL_DIR} NAMELINK_SKIP
+  PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
 # Manual pages and the changelog go compressed, as Debian keeps them; made
 # at configure time (gzip -n: the same bytes on every build).

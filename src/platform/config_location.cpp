@@ -55,6 +55,8 @@ std::string ConfigDirectory() {
   return dir;
 }
 
-std::string ConfigFilePath(std::string_view fileName) { return ConfigDirectory() + std::string(fileName); }
+std::string ConfigFilePath(std::string_view fileName) {
+  return ConfigDirectory() + std::string(fileName);
+}
 
 }  // namespace adw::platform

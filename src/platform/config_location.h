@@ -10,7 +10,7 @@ namespace adw::platform {
 
 // The facts the rule reads, apart so the rule can be tried on any of them.
 struct ConfigPlace {
-  std::string programDirectory;     // ends with the separator
+  std::string programDirectory;  // ends with the separator
   bool programDirectoryWritable = false;
   std::string installedBinDirectory;  // where an install puts the programs; may be empty
   std::string xdgConfigHome;          // $XDG_CONFIG_HOME, empty when unset

@@ -7,8 +7,8 @@ namespace adw::ui {
 
 std::unique_ptr<QTranslator> LoadQtTranslation() {
   auto translator = std::make_unique<QTranslator>();
-  if (!translator->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+  if (!translator->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     return nullptr;
   return translator;
 }

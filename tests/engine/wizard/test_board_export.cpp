@@ -16,8 +16,8 @@ using adw::engine::ExportBoardFile;
 using adw::engine::PreviewTextLines;
 
 TEST(SubmitCapture, JoinsThePairsTrimsTheBodyAndKeepsTheUrlBox) {
-  const auto capture = CaptureSubmission("http://h/board/", "", "add.cgi",
-                                         {"TEMA=$TEMA", "RUB=3", "TEXT=$TEXT  \t"});
+  const auto capture =
+      CaptureSubmission("http://h/board/", "", "add.cgi", {"TEMA=$TEMA", "RUB=3", "TEXT=$TEXT  \t"});
   EXPECT_EQ(capture.body, "TEMA=$TEMA&RUB=3&TEXT=$TEXT");
   EXPECT_EQ(capture.submitURL, "http://h/board/add.cgi");
   EXPECT_EQ(capture.pageURL, "http://h/board/");
@@ -46,7 +46,8 @@ TEST(BoardExport, StoresTheLinesAsABoardFileAndOverwritesWithoutAsking) {
 
   ExportBoardFile({"[Main]", "NAME=Доска", longLine}, scripts.Path() + "/", "doska.prj", tempDir);
   EXPECT_EQ(scripts.Read("doska.prj").substr(0, 4), "ADWP");
-  EXPECT_EQ(adw::engine::ReadBoardText(scripts.File("doska.prj")), "[Main]\r\nNAME=Доска\r\n" + longLine + "\r\n");
+  EXPECT_EQ(adw::engine::ReadBoardText(scripts.File("doska.prj")),
+            "[Main]\r\nNAME=Доска\r\n" + longLine + "\r\n");
   EXPECT_EQ(temp.Read("temp.prj"), "[Main]\r\nNAME=Доска\r\n" + longLine + "\r\n");
   EXPECT_FALSE(adw::platform::FileExists(temp.File("temp.html")));
 
