@@ -90,6 +90,8 @@ std::string DecodeContainer(std::string_view data, const std::string& path, bool
     return plain;
   } catch (const std::bad_alloc&) {
     throw ELzrw1Exception(kNoBuffers);
+  } catch (const LzhStreamCutShort& e) {
+    throw ELzrw1Exception(path + " : Lzrw1 decompression : " + e.what() + " !");
   }
 }
 
