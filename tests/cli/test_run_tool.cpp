@@ -95,6 +95,13 @@ TEST_F(RunTool, BadArgumentsAndUnreadableFilesExitTwo) {
   }
   EXPECT_TRUE(m_good.Requests().empty());
 
+  // A time-out that is not whole seconds 0..999 is named, and nothing is posted.
+  const std::string badTimeOut = m_io.Write("bad.ini", "[Save]\r\nedTimeOut_Text=1e3\r\n");
+  const ToolRun refused = Run({"--script", script, "--settings", badTimeOut, "--boards", "Good"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("edTimeOut_Text=\"1e3\""), std::string::npos) << refused.err;
+  EXPECT_TRUE(m_good.Requests().empty());
+
   // A ticked board whose file is damaged is skipped; the rest is posted.
   m_script.Write("Broken.prj", "ADWPdamaged");
   const ToolRun run = Run({"--script", script, "--settings", m_settings, "--boards", "all", "--ads", "Ad1"});

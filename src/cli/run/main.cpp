@@ -15,6 +15,7 @@
 #include "engine/posting/run_results.h"
 #include "engine/posting/worker_pool.h"
 #include "engine/shell/settings_file.h"
+#include "engine/shell/time_out_setting.h"
 #include "platform/companion_library.h"
 #include "platform/files.h"
 #include "platform/main_thread.h"
@@ -77,6 +78,10 @@ int Run(const cli::RunArguments& args) {
     settingsFile = platform::JoinPath(platform::ProgramDirectory(), "adwelder.ini");
   } else if (!platform::ReadWholeFile(settingsFile)) {
     return Fail("cannot read the settings file " + settingsFile);
+  }
+  if (const auto problem = engine::CheckStoredTimeOut(settingsFile)) {
+    return Fail("settings file " + Out(settingsFile) + ": " + problem->key + "=\"" + Out(problem->value) +
+                "\" is not a whole number of seconds from 0 to 999");
   }
   const std::string storePath = engine::AdStorePath(args.scriptDir);
   if (!platform::ReadWholeFile(storePath)) return Fail("cannot read " + storePath);
