@@ -5,6 +5,7 @@
 #include <new>
 #include <optional>
 
+#include "platform/atomic_write.h"
 #include "platform/files.h"
 
 namespace adw::engine {
@@ -96,9 +97,13 @@ std::string DecodeContainer(std::string_view data, const std::string& path, bool
 }
 
 void WriteOutput(const std::string& path, std::string_view bytes) {
-  if (!platform::WriteFileAtomic(path, bytes)) {
-    throw ELzrw1Exception("Lzrw1 (de)compression : Failed to open output file : " + path);
+  const platform::WriteOutcome outcome = platform::WriteFileAtomicChecked(path, bytes);
+  if (outcome) return;
+  const std::string reason = platform::SystemErrorText(outcome.error);
+  if (outcome.failed == platform::WriteOutcome::Step::Open) {
+    throw ELzrw1Exception("Lzrw1 (de)compression : Failed to open output file : " + path, reason);
   }
+  throw ELzrw1Exception("Lzrw1 : Error writing to output file : " + path, reason);
 }
 
 bool IsBareFileName(const std::string& name) {
