@@ -12,6 +12,7 @@
 #include "engine/base/record_set.h"
 #include "engine/base/variables_map.h"
 #include "engine/posting/job_list.h"
+#include "engine/posting/result_write_failures.h"
 #include "engine/posting/run_results.h"
 #include "engine/posting/worker_pool.h"
 #include "engine/shell/settings_file.h"
@@ -48,6 +49,18 @@ class RunnerObserver : public engine::IPostingObserver {
     std::printf("%s\t%s\t%s\n", result.success ? "ok" : "failed", Out(board).c_str(),
                 Out(result.url).c_str());
     std::fflush(stdout);
+    TellWriteFailures();
+  }
+  // Result pages and log entries that could not be written, on standard
+  // error; true when there were any so far.
+  bool TellWriteFailures() {
+    const engine::ResultWriteFailures failures = engine::TakeResultWriteFailures();
+    for (const auto& failure : failures.kept)
+      std::fprintf(stderr, "adweld-run: %s\n", Out(engine::DescribeResultWriteFailure(failure)).c_str());
+    if (failures.dropped > 0)
+      std::fprintf(stderr, "adweld-run: and %zu more that could not be written\n", failures.dropped);
+    if (!failures.Empty()) m_writeFailed = true;
+    return m_writeFailed;
   }
   void TerminateApplication() override { m_terminate = true; }
   bool Terminate() const { return m_terminate; }
@@ -57,6 +70,7 @@ class RunnerObserver : public engine::IPostingObserver {
   engine::RunSwitches m_switches;
   engine::RunDisplay m_display;
   bool m_terminate = false;
+  bool m_writeFailed = false;
 };
 
 int StoredThreadCount(const std::string& settingsFile) {
@@ -147,8 +161,9 @@ int Run(const cli::RunArguments& args) {
 
   const engine::RunCounters& counters = observer.Display().counters;
   std::printf("jobs=%d succeeded=%d failed=%d\n", jobCount, counters.successes, counters.failures);
+  const bool writeFailed = observer.TellWriteFailures();
   if (unreadable) return kExitBadInput;
-  return counters.failures > 0 ? kExitSomeFailed : kExitAllPosted;
+  return counters.failures > 0 || writeFailed ? kExitSomeFailed : kExitAllPosted;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <algorithm>
 
+#include "ui/posting/result_write_notice.h"
 #include "ui/reports/report_list.h"
 #include "ui/shell/main_window.h"
 #include "ui/text_convert.h"
@@ -140,12 +141,14 @@ void PostingController::ShowDisplay(const adw::engine::RunDisplay& display) {
 }
 
 void PostingController::JobReported(const adw::engine::JobResult&, const std::string& statusText) {
-  if (m_destroying || statusText.empty()) return;
-  m_window.SetStatusText(ToQ(statusText));
+  if (m_destroying) return;
+  if (!statusText.empty()) m_window.SetStatusText(ToQ(statusText));
+  ShowResultWriteNotice(m_window);
 }
 
 void PostingController::RunEnded(adw::engine::RunEnd how) {
   if (m_destroying) return;
+  EndResultWriteNotice(m_window);
   m_window.SetRunInProgress(false);
   if (how == adw::engine::RunEnd::Finished) m_window.BringToFront(m_window.pViewResult);
   if (how == adw::engine::RunEnd::Shutdown) ShowDisplay(m_pool->Display());
