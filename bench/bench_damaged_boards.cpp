@@ -53,7 +53,8 @@ void BM_ListDamagedBoards(benchmark::State& state) {
     list = adw::engine::LoadBoardList(dir);
     benchmark::DoNotOptimize(list.rows.data());
   }
-  if (!list.rows.empty() || list.failures.size() != kBoards) state.SkipWithError("damaged boards were listed");
+  if (!list.rows.empty() || list.failures.size() != kBoards)
+    state.SkipWithError("damaged boards were listed");
 }
 BENCHMARK(BM_ListDamagedBoards)->Unit(benchmark::kMillisecond);
 

@@ -15,7 +15,8 @@ namespace {
 
 std::int64_t DeclaredSize(const std::uint8_t* data, std::size_t size) {
   if (size < 8) return 0;
-  const std::uint32_t raw = data[4] | (data[5] << 8) | (data[6] << 16) | (static_cast<std::uint32_t>(data[7]) << 24);
+  const std::uint32_t raw =
+      data[4] | (data[5] << 8) | (data[6] << 16) | (static_cast<std::uint32_t>(data[7]) << 24);
   return static_cast<std::int32_t>(raw);
 }
 
@@ -38,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The bare coder over the same bytes, with a size taken from them (up to
   // 16 KiB): exactly that many bytes, or cut short with the output as it was.
   std::size_t plainSize = 0;
-  if (size >= 2) plainSize = (static_cast<std::size_t>(data[0]) | (static_cast<std::size_t>(data[1]) << 8)) & 0x3FFF;
+  if (size >= 2)
+    plainSize = (static_cast<std::size_t>(data[0]) | (static_cast<std::size_t>(data[1]) << 8)) & 0x3FFF;
   std::string out = "x";
   try {
     adw::engine::TLZH().Decode(bytes, plainSize, out);

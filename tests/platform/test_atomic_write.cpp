@@ -1,5 +1,3 @@
-#include "platform/atomic_write.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_write.h"
 #include "platform/files.h"
 #include "support/file_size_cap.h"
 #include "support/temp_dir.h"
@@ -37,11 +36,11 @@ TEST(AtomicWrite, LeftoversOfEndedProcessesGoAtTheNextWriteToTheirDirectory) {
   const std::string stale = Temporary("board.prj", ended, 0);
   const std::string staleDotted = Temporary("a.tmp1_1.htm", ended, 7);
   const std::vector<std::string> kept = {
-      Temporary("base.dat", self, 3),     // this process: perhaps being written right now
-      Temporary("base.map", 1, 4),        // a process that runs
+      Temporary("base.dat", self, 3),                  // this process: perhaps being written right now
+      Temporary("base.map", 1, 4),                     // a process that runs
       "board.prj.tmp" + std::to_string(ended) + "_0",  // not hidden: not one of ours
       ".board.prj.tmp" + std::to_string(ended) + "_x",
-      ".tmp" + std::to_string(ended) + "_0",           // no name before the mark
+      ".tmp" + std::to_string(ended) + "_0",  // no name before the mark
       "notes.txt",
   };
   dir.Write(stale, "half a file");

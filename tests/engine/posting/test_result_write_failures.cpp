@@ -1,7 +1,6 @@
-#include "engine/posting/result_write_failures.h"
-
 #include <gtest/gtest.h>
 
+#include "engine/posting/result_write_failures.h"
 #include "engine/posting/run_results.h"
 #include "platform/files.h"
 #include "support/file_size_cap.h"
@@ -52,11 +51,13 @@ TEST(ResultWriteFailures, PagesAndLogEntriesThatCannotBeWrittenAreToldWithTheirR
   EXPECT_NE(failures.kept[2].entry.find("= result=10061"), std::string::npos) << failures.kept[2].entry;
   // The log keeps its old end.
   EXPECT_EQ(dir.Read("adwelder.log").find("10061"), std::string::npos);
-  EXPECT_NE(ResultWriteFailureHint(failures.Count(), failures.kept.back()).find("File too large"), std::string::npos);
+  EXPECT_NE(ResultWriteFailureHint(failures.Count(), failures.kept.back()).find("File too large"),
+            std::string::npos);
 
   // Taken notes are gone; a flood is kept bounded and still counted.
   EXPECT_TRUE(TakeResultWriteFailures().Empty());
-  for (std::size_t i = 0; i < kMaxKeptFailures + 5; ++i) NoteResultWriteFailure({Kind::ResultPage, "p", {}, "r"});
+  for (std::size_t i = 0; i < kMaxKeptFailures + 5; ++i)
+    NoteResultWriteFailure({Kind::ResultPage, "p", {}, "r"});
   const ResultWriteFailures flood = TakeResultWriteFailures();
   EXPECT_EQ(flood.kept.size(), kMaxKeptFailures);
   EXPECT_EQ(flood.Count(), kMaxKeptFailures + 5);
