@@ -94,7 +94,8 @@ TEST_F(BoardToolPack, FailuresExitNonZeroWithTheReason) {
     full = Run({"pack", big, out});
   }
   EXPECT_EQ(full.status, 1);
-  EXPECT_NE(full.err.find("Lzrw1 : Error writing to output file : " + out + " (File too large)"), std::string::npos)
+  EXPECT_NE(full.err.find("Lzrw1 : Error writing to output file : " + out + " (File too large)"),
+            std::string::npos)
       << full.err;
   EXPECT_FALSE(adw::platform::FileExists(out));
   // A missing directory is the create that failed, also with its reason.

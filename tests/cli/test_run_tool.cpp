@@ -69,14 +69,17 @@ TEST_F(RunTool, PagesAndLogEntriesThatCannotBeWrittenAreNamedAndExitOne) {
   // Directories where the page and the log should go: refused even for root.
   ASSERT_TRUE(std::filesystem::create_directory(m_reports.File("Good.htm")));
   ASSERT_TRUE(std::filesystem::create_directory(m_io.File("adwelder.log")));
-  const ToolRun run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Good", "--ads", "Ad1"});
+  const ToolRun run =
+      Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Good", "--ads", "Ad1"});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_EQ(run.out, "ok\tGood\t" + m_good.Url("/add") + "\njobs=1 succeeded=1 failed=0\n");
-  EXPECT_NE(run.err.find("adweld-run: cannot write result page " + m_reports.File("Good.htm") + ": Is a directory\n"),
+  EXPECT_NE(run.err.find("adweld-run: cannot write result page " + m_reports.File("Good.htm") +
+                         ": Is a directory\n"),
             std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find("= result="), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("to " + m_io.File("adwelder.log") + ": Is a directory\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("to " + m_io.File("adwelder.log") + ": Is a directory\n"), std::string::npos)
+      << run.err;
 }
 
 TEST_F(RunTool, AnyFailureExitsOne) {

@@ -257,7 +257,8 @@ class TestPostingWindow : public QObject {
     QCOMPARE(m_fx->Pages("rep1"), (std::vector<std::string>{"Beta.htm"}));
     QVERIFY(m_errors.isEmpty());
     const QString status = w.StatusText();
-    QVERIFY2(status.startsWith(QStringLiteral("Не записано отчетов и записей журнала: 3 ")), qPrintable(status));
+    QVERIFY2(status.startsWith(QStringLiteral("Не записано отчетов и записей журнала: 3 ")),
+             qPrintable(status));
     QVERIFY2(status.contains(QStringLiteral("Is a directory")), qPrintable(status));
 
     // The next run counts afresh.

@@ -189,7 +189,8 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
       // failing call's.
       const int error = errno;
       cache.tails.erase(logPath);
-      NoteResultWriteFailure({ResultWriteFailure::Kind::LogEntry, logPath, entry, platform::SystemErrorText(error)});
+      NoteResultWriteFailure(
+          {ResultWriteFailure::Kind::LogEntry, logPath, entry, platform::SystemErrorText(error)});
       return;
     }
     const auto after = platform::StatFile(logPath);

@@ -129,8 +129,8 @@ TEST_F(BoardContainer, DecodesExactlyTheDeclaredSize) {
   // reported at once whatever size the header claims.
   abcPlus.replace(4, 2, "\xE8\x03");  // 1000
   const std::string hostile = Header("ADWP", 64u << 20) + std::string(4, '\0');
-  for (const std::string& damaged : {container.substr(0, container.size() - 20), container.substr(0, 8), abcPlus,
-                                     hostile}) {
+  for (const std::string& damaged :
+       {container.substr(0, container.size() - 20), container.substr(0, 8), abcPlus, hostile}) {
     ExpectFailure<ELzrw1Exception>([&] { Tlzrw1::DecompressBytes(damaged, "x.prj"); },
                                    "x.prj : Lzrw1 decompression : file is cut short !");
   }

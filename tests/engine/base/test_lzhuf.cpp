@@ -225,11 +225,13 @@ TEST(Lzhuf, DecodesAnyBytesToExactlyTheAskedSizeOrCallsThemCutShort) {
   const std::string big = MixedText(20000);
   const std::string bigStream = Encode(big);
   for (const std::pair<std::string, std::size_t>& c :
-       {std::pair<std::string, std::size_t>{std::string(), 5000}, {std::string(4, '\0'), 64u << 20},
+       {std::pair<std::string, std::size_t>{std::string(), 5000},
+        {std::string(4, '\0'), 64u << 20},
         {bigStream.substr(0, bigStream.size() / 2), big.size()},
         {stream.substr(0, 2), plain.size() + 2000}}) {
     std::string out = "kept";
-    EXPECT_THROW(TLZH().Decode(c.first, c.second, out), LzhStreamCutShort) << c.first.size() << " " << c.second;
+    EXPECT_THROW(TLZH().Decode(c.first, c.second, out), LzhStreamCutShort)
+        << c.first.size() << " " << c.second;
     EXPECT_EQ(out, "kept");
   }
 
