@@ -13,7 +13,7 @@
 namespace adw::ui {
 
 TfrmDownLoad::TfrmDownLoad(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
   setObjectName(QStringLiteral("frmDownLoad"));
   setWindowTitle(QStringLiteral(" "));
   setModal(true);

@@ -50,12 +50,11 @@ TfrmMain::TfrmMain(std::string settingsPath, QWidget* parent)
   setWindowIcon(icon);
 
   m_hooks.ShowError = [this](const QString& text) {
-    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), text);
+    QMessageBox::critical(this, windowTitle(), text);
   };
   m_hooks.ExecModal = [](QDialog& dialog) { return dialog.exec(); };
   m_confirm = [this](const QString& question, const QString& yes, const QString& no) {
-    QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), question, QMessageBox::NoButton,
-                    this);
+    QMessageBox box(QMessageBox::Question, windowTitle(), question, QMessageBox::NoButton, this);
     QPushButton* yesButton = box.addButton(yes, QMessageBox::AcceptRole);
     QPushButton* noButton = box.addButton(no, QMessageBox::RejectRole);
     // The safe answer is the one Enter gives.
@@ -132,7 +131,6 @@ void TfrmMain::FormCreate() {
   m_viewMode = vmProjects;
   lbBuild->setText(BuildCaption());
   setWindowTitle(QStringLiteral("Adwelder ") + lbBuild->text());
-  QGuiApplication::setApplicationDisplayName(windowTitle());
 
   m_storageAdapter = std::make_unique<MainFormStorageAdapter>(*this);
   fsMain = std::make_unique<adw::engine::FormStorage>(*m_storageAdapter, m_settingsPath);

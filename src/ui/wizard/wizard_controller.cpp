@@ -192,6 +192,8 @@ void WizardController::ShowMarks() {
     const QString caption = ToQ(nodes[node].caption);
     const std::string binding = bound ? FieldTree.Record(node).Binding : std::string();
     (*it)->setText(0, binding.empty() ? caption : caption + QStringLiteral("  → ") + ToQ(BindingCaption(binding)));
+    // A narrow tree cuts the text; the tip shows it whole.
+    (*it)->setToolTip(0, (*it)->text(0));
   }
 }
 
