@@ -571,9 +571,12 @@ class TestMainWindow : public QObject {
     }
     w.nbAddDO->setCurrentIndex(0);
     w.resize(578, 371);
-    w.BringToFront(w.pNSTR);
-    QCoreApplication::processEvents();
-    QVERIFY(w.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/pNSTR-smallest.png")));
+    for (QWidget* panel : {w.pTree, w.pRedo, w.pViewResult, w.pViewStat, w.pNSTR, w.pAddDO, w.pHelpAbout}) {
+      w.BringToFront(panel);
+      QCoreApplication::processEvents();
+      QVERIFY(w.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + panel->objectName() +
+                            QStringLiteral("-smallest.png")));
+    }
     adw::ui::TfrmDownLoad& notice = *w.frmDownLoad();
     notice.show();
     QCoreApplication::processEvents();
