@@ -119,7 +119,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return data;
 }
 
-bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
+namespace {
+
+bool WriteThroughRename(const std::string& path, std::string_view bytes, bool flush) {
   if (path.empty()) return false;
   struct stat old {};
   const bool existed = ::stat(NativePath(path).c_str(), &old) == 0;
@@ -145,11 +147,21 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     // A rewrite keeps the permissions the user gave the file.
     (void)::fchmod(fd, old.st_mode & 07777);
   }
-  if (ok) ok = ::fdatasync(fd) == 0;
+  if (ok && flush) ok = ::fdatasync(fd) == 0;
   if (::close(fd) != 0) ok = false;
   if (ok) ok = ::rename(NativePath(tmp).c_str(), NativePath(path).c_str()) == 0;
   if (!ok) ::unlink(NativePath(tmp).c_str());
   return ok;
+}
+
+}  // namespace
+
+bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
+  return WriteThroughRename(path, bytes, true);
+}
+
+bool WriteFileWhole(const std::string& path, std::string_view bytes) {
+  return WriteThroughRename(path, bytes, false);
 }
 
 bool AppendToFile(const std::string& path, std::string_view bytes) {

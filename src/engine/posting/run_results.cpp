@@ -49,7 +49,10 @@ bool WriteResultPage(const std::string& path, std::string_view body) {
   content.reserve(body.size() + 2);
   content.append(body);
   content.append("\r\n");
-  return platform::WriteFileAtomic(path, content);
+  // No flush per page: a run writes one per job on the main thread (in the
+  // window, the thread that paints), and a flush each would bound the run
+  // by the disk, not by the wire.
+  return platform::WriteFileWhole(path, content);
 }
 
 std::string LogFileName(const std::string& settingsFile) {

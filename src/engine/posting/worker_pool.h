@@ -71,6 +71,9 @@ struct RunSwitches {
   int threadLimit = 3;   // RxSEdPost "кол. потоков"
   bool reports = false;  // cbReports
   bool log = false;      // cbLogFile
+  // Requests at once to one host:port (HostLimit_Value); 0 or less: no
+  // limit.
+  int hostLimit = 0;
 };
 
 enum class RunEnd {
