@@ -88,8 +88,11 @@ class Fixture {
     m_dir.Write("script/base.dat", text);
   }
 
+  // One local server stands for every board here, so it may take as many
+  // requests at once as the pool has threads.
   void Settings(const std::string& extraLines) const {
-    m_dir.Write("adwelder.ini", "[Save]\r\ndeScript_Text=" + ScriptDir() + "\r\n" + extraLines);
+    m_dir.Write("adwelder.ini",
+                "[Save]\r\ndeScript_Text=" + ScriptDir() + "\r\nHostLimit_Value=30\r\n" + extraLines);
   }
 
   std::vector<std::string> Pages(const std::string& reportDir) const {
