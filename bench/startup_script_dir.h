@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/base/board_container.h"
+#include "platform/files.h"
 #include "platform/text1251.h"
 
 namespace adw::bench {
@@ -15,8 +16,10 @@ using adw::platform::W;
 inline constexpr int kFieldCount = 10;
 inline constexpr int kAdCount = 2000;
 
+// path is Windows-1251 text like every path of the program; on disk the
+// name is in UTF-8, as the program's own file functions name it.
 inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(adw::platform::NativePath(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 

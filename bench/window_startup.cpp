@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -38,7 +39,7 @@ void Touch(const std::string& path) {
   fs::last_write_time(path, fs::last_write_time(path, ec) + std::chrono::seconds(1), ec);
 }
 
-double ShownInMs(const std::string& dir, const std::string& settings) {
+double ShownInMs(const std::string& dir, const std::string& settings, int boards, int ads) {
   Touch(dir + "/base.dat");
   Touch(dir + "/base.map");
   Touch(settings);
@@ -48,7 +49,13 @@ double ShownInMs(const std::string& dir, const std::string& settings) {
   window.show();
   // The first paint after the load is part of being shown.
   QCoreApplication::processEvents();
-  return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+  const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+  if (window.CLBMain->count() != boards || window.RxMD.RecordCount() != static_cast<std::size_t>(ads)) {
+    std::fprintf(stderr, "the window shows %d boards and %zu ads, not %d and %d\n", window.CLBMain->count(),
+                 window.RxMD.RecordCount(), boards, ads);
+    std::exit(1);
+  }
+  return ms;
 }
 
 }  // namespace
@@ -69,7 +76,7 @@ int main(int argc, char** argv) {
     const std::string settings = dir + ".ini";
     adw::bench::WriteFile(settings, "[Save]\r\ndeScript_Text=" + dir + "\r\n");
     std::vector<double> times;
-    for (int run = 0; run < runs; ++run) times.push_back(ShownInMs(dir, settings));
+    for (int run = 0; run < runs; ++run) times.push_back(ShownInMs(dir, settings, boards, ads));
     std::sort(times.begin(), times.end());
     const double median = times[times.size() / 2];
     std::printf("%5d boards, %4d ads: shown in %.0f ms (median of %d; %.1f us per board and ad)\n", boards, ads,
