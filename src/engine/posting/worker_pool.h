@@ -3,6 +3,8 @@
 // workers, each posting one job at a time with a client of its own, handing
 // every outcome to the main thread, where JobFinished records it, starts
 // further jobs by the refill rule and ends the run when nothing is left.
+// Which job starts next is the host schedule's choice: hosts in turn, a
+// limit of requests at once per host, each board's DELAY.
 //
 // The window and adweld-run share this class; they differ only in the
 // IMainThread they give it (a blocking queued call into the window's event
