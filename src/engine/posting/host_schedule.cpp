@@ -162,12 +162,15 @@ void HostSchedule::Finished(int job, Clock::time_point now) {
   board.readyAt = now + std::chrono::milliseconds(board.delayMs);
 }
 
-std::optional<HostSchedule::Clock::time_point> HostSchedule::NextDelayEnd() const {
+std::optional<HostSchedule::Clock::time_point> HostSchedule::NextDelayEnd(Clock::time_point now,
+                                                                          int hostLimit) const {
   std::optional<Clock::time_point> earliest;
   for (const int hostId : m_activeHosts) {
-    for (const int laneId : m_hosts[static_cast<std::size_t>(hostId)].lanes) {
+    const Host& host = m_hosts[static_cast<std::size_t>(hostId)];
+    if (hostLimit > 0 && host.inFlight >= hostLimit) continue;
+    for (const int laneId : host.lanes) {
       const Board& board = m_boards[static_cast<std::size_t>(m_lanes[static_cast<std::size_t>(laneId)].board)];
-      if (board.delayMs <= 0 || board.inFlight > 0) continue;
+      if (board.delayMs <= 0 || board.inFlight > 0 || board.readyAt <= now) continue;
       if (!earliest || board.readyAt < *earliest) earliest = board.readyAt;
     }
   }

@@ -59,9 +59,11 @@ class HostSchedule {
 
   // Jobs not yet handed out.
   std::size_t Waiting() const { return m_waiting; }
-  // The earliest moment a waiting job that only a board's DELAY holds back
-  // may start; nullopt when no waiting job waits for a delay alone.
-  std::optional<Clock::time_point> NextDelayEnd() const;
+  // The earliest moment after now at which a waiting job that only its
+  // board's DELAY holds back may start; nullopt when no job waits for a
+  // delay alone (a job held back by its host's limit waits for the end of
+  // a running job to that host instead).
+  std::optional<Clock::time_point> NextDelayEnd(Clock::time_point now, int hostLimit) const;
 
  private:
   struct Board {

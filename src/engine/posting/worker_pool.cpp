@@ -301,7 +301,7 @@ void PostingPool::StartOwedJobs(std::size_t preferredSlot, int maxStarts) {
   // the pool back, so a timer does. Held back by a host's limit: the end
   // of a running job to that host does.
   if (m_owedJobs > 0) {
-    if (const auto due = m_schedule.NextDelayEnd()) m_wake.At(*due);
+    if (const auto due = m_schedule.NextDelayEnd(now, hostLimit)) m_wake.At(*due);
   }
 }
 

@@ -91,7 +91,7 @@ TEST(HostScheduleLimit, AtMostKAtOnceToOneHostWhileOtherHostsGoOn) {
   EXPECT_EQ(schedule.Next(now, 2), 5);  // another port is another host
   EXPECT_EQ(schedule.Next(now, 2), 4);
   EXPECT_EQ(schedule.Next(now, 2), std::nullopt);  // a.example:80 has two running
-  EXPECT_EQ(schedule.NextDelayEnd(), std::nullopt);
+  EXPECT_EQ(schedule.NextDelayEnd(now, 2), std::nullopt);
   schedule.Finished(4, now);
   EXPECT_EQ(schedule.Next(now, 2), 1);
   EXPECT_EQ(schedule.Next(now, 2), std::nullopt);
@@ -108,14 +108,45 @@ TEST(HostScheduleDelay, OnePostingAtATimeSpacedFromTheEndOfTheLast) {
   EXPECT_EQ(schedule.Next(t0, 5), 0);
   EXPECT_EQ(schedule.Next(t0, 5), 2);
   EXPECT_EQ(schedule.Next(t0, 5), 3);  // the delayed board waits; others go on
-  EXPECT_EQ(schedule.Next(t0 + 10s, 5), std::nullopt);  // still posting
-  EXPECT_EQ(schedule.NextDelayEnd(), std::nullopt);    // an end, not a timer, frees it
+  EXPECT_EQ(schedule.Next(t0 + 10s, 5), std::nullopt);    // still posting
+  EXPECT_EQ(schedule.NextDelayEnd(t0, 5), std::nullopt);  // an end, not a timer, frees it
   schedule.Finished(0, t0 + 1s);
-  EXPECT_EQ(schedule.NextDelayEnd(), t0 + 2500ms);
+  EXPECT_EQ(schedule.NextDelayEnd(t0 + 1s, 5), t0 + 2500ms);
   EXPECT_EQ(schedule.Next(t0 + 2499ms, 5), std::nullopt);
   EXPECT_EQ(schedule.Next(t0 + 2500ms, 5), 1);
   EXPECT_EQ(schedule.Waiting(), 0u);
-  EXPECT_EQ(schedule.NextDelayEnd(), std::nullopt);
+  EXPECT_EQ(schedule.NextDelayEnd(t0 + 2500ms, 5), std::nullopt);
+}
+
+// A delayed board whose host is at its limit is freed by the end of a job
+// to that host, not by a timer: a timer due at once would fire again and
+// again while the host stays busy.
+TEST(HostScheduleDelay, NoTimerForABoardItsHostHoldsBack) {
+  Jobs jobs;
+  jobs.Add("one.example", "Busy", 1);
+  jobs.Add("one.example", "Slow", 2, 100);
+  HostSchedule schedule = jobs.Schedule();
+  const auto t0 = Clock::now();
+  EXPECT_EQ(schedule.Next(t0, 1), 0);
+  schedule.Finished(0, t0);
+  EXPECT_EQ(schedule.Next(t0, 1), 1);
+  schedule.Finished(1, t0);
+  EXPECT_EQ(schedule.NextDelayEnd(t0, 1), t0 + 100ms);
+  EXPECT_EQ(schedule.Next(t0 + 100ms, 1), 2);
+  EXPECT_EQ(schedule.Waiting(), 0u);
+
+  Jobs busy;
+  busy.Add("one.example", "Busy", 2);
+  busy.Add("one.example", "Slow", 2, 100);
+  HostSchedule held = busy.Schedule();
+  EXPECT_EQ(held.Next(t0, 1), 0);
+  held.Finished(0, t0);
+  EXPECT_EQ(held.Next(t0, 1), 2);  // the host's boards in turn
+  held.Finished(2, t0);
+  EXPECT_EQ(held.Next(t0, 1), 1);  // Slow waits for its delay, Busy goes
+  EXPECT_EQ(held.NextDelayEnd(t0 + 1s, 1), std::nullopt);  // delay over, host at its limit
+  held.Finished(1, t0 + 2s);
+  EXPECT_EQ(held.Next(t0 + 2s, 1), 3);
 }
 
 }  // namespace
