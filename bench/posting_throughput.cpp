@@ -171,7 +171,8 @@ int main(int, char** argv) {
   adw::bench::LoopbackServer server;
   const std::string runner = fs::path(argv[0]).parent_path().string() + "/adweld-run";
   const bool haveRunner = fs::exists(runner);
-  const std::string workDir = adw::platform::TempDirectory() + "adweld-bench-posting-" + std::to_string(::getpid());
+  const std::string workDir =
+      adw::platform::TempDirectory() + "adweld-bench-posting-" + std::to_string(::getpid());
   for (int a = 0; a < kJobs / kBoards; ++a) fs::create_directories(workDir + "/ad" + std::to_string(a));
   const std::string bodyFile = workDir + "/body.txt";
   std::ofstream(bodyFile, std::ios::binary) << kBody;
@@ -191,8 +192,8 @@ int main(int, char** argv) {
     std::printf(
         "round %d: adweld-run=%.0f/s pool=%.0f/s (pages and log on, up to %d workers, %d failed) "
         "pool without pages and log=%.0f/s h2load=%.0f/s\n",
-        round, haveRunner ? runs.back() : 0.0, withRecords.perSecond, withRecords.maxRunning, withRecords.failures,
-        without.perSecond, h2load.back());
+        round, haveRunner ? runs.back() : 0.0, withRecords.perSecond, withRecords.maxRunning,
+        withRecords.failures, without.perSecond, h2load.back());
     std::fflush(stdout);
   }
   std::error_code ec;

@@ -77,7 +77,8 @@ inline std::string AdsText(int adCount = kAdCount) {
 
 // Writes a whole script directory (which must exist).
 inline void WriteScriptDir(const std::string& dir, int boards, int ads) {
-  for (int n = 0; n < boards; ++n) WriteFile(dir + "/" + W("Доска ") + std::to_string(n) + ".prj", StoredBoard(n));
+  for (int n = 0; n < boards; ++n)
+    WriteFile(dir + "/" + W("Доска ") + std::to_string(n) + ".prj", StoredBoard(n));
   WriteFile(dir + "/base.map", MapText());
   WriteFile(dir + "/base.dat", AdsText(ads));
 }

@@ -67,9 +67,11 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
   }
   QApplication app(argc, argv);
-  const std::string root = adw::platform::TempDirectory() + "adweld-bench-window-" + std::to_string(::getpid());
+  const std::string root =
+      adw::platform::TempDirectory() + "adweld-bench-window-" + std::to_string(::getpid());
   double full = 0;
-  for (const auto& [boards, ads] : std::vector<std::pair<int, int>>{{2500, 500}, {5000, 1000}, {10000, 2000}}) {
+  for (const auto& [boards, ads] :
+       std::vector<std::pair<int, int>>{{2500, 500}, {5000, 1000}, {10000, 2000}}) {
     const std::string dir = root + "/" + std::to_string(boards);
     fs::create_directories(dir);
     adw::bench::WriteScriptDir(dir, boards, ads);
@@ -79,8 +81,8 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) times.push_back(ShownInMs(dir, settings, boards, ads));
     std::sort(times.begin(), times.end());
     const double median = times[times.size() / 2];
-    std::printf("%5d boards, %4d ads: shown in %.0f ms (median of %d; %.1f us per board and ad)\n", boards, ads,
-                median, runs, median * 1000.0 / (boards + ads));
+    std::printf("%5d boards, %4d ads: shown in %.0f ms (median of %d; %.1f us per board and ad)\n", boards,
+                ads, median, runs, median * 1000.0 / (boards + ads));
     std::fflush(stdout);
     full = median;
   }

@@ -138,7 +138,10 @@ std::optional<int> HostSchedule::Next(Clock::time_point now, int hostLimit) {
       if (lane.Empty()) {
         std::erase(host.lanes, host.lanes[lanePosition]);
         if (host.turn > lanePosition) --host.turn;
-        if (host.lanes.empty()) host.turn = 0; else host.turn %= host.lanes.size();
+        if (host.lanes.empty())
+          host.turn = 0;
+        else
+          host.turn %= host.lanes.size();
       }
       // The next pick starts at the host after this one.
       m_turn = position + 1;
@@ -146,7 +149,10 @@ std::optional<int> HostSchedule::Next(Clock::time_point now, int hostLimit) {
         m_activeHosts.erase(m_activeHosts.begin() + static_cast<std::ptrdiff_t>(position));
         m_turn = position;
       }
-      if (!m_activeHosts.empty()) m_turn %= m_activeHosts.size(); else m_turn = 0;
+      if (!m_activeHosts.empty())
+        m_turn %= m_activeHosts.size();
+      else
+        m_turn = 0;
       return job;
     }
   }
@@ -169,7 +175,8 @@ std::optional<HostSchedule::Clock::time_point> HostSchedule::NextDelayEnd(Clock:
     const Host& host = m_hosts[static_cast<std::size_t>(hostId)];
     if (hostLimit > 0 && host.inFlight >= hostLimit) continue;
     for (const int laneId : host.lanes) {
-      const Board& board = m_boards[static_cast<std::size_t>(m_lanes[static_cast<std::size_t>(laneId)].board)];
+      const Board& board =
+          m_boards[static_cast<std::size_t>(m_lanes[static_cast<std::size_t>(laneId)].board)];
       if (board.delayMs <= 0 || board.inFlight > 0 || board.readyAt <= now) continue;
       if (!earliest || board.readyAt < *earliest) earliest = board.readyAt;
     }

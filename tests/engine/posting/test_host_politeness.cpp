@@ -2,11 +2,10 @@
 // several ports (each port a host of its own) records when every request
 // arrived, how many were open at once, and when each reply went out.
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -38,7 +37,8 @@ class RecordingHosts {
       sockaddr_in addr{};
       addr.sin_family = AF_INET;
       addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 64) != 0) std::abort();
+      if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 64) != 0)
+        std::abort();
       socklen_t len = sizeof addr;
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
       m_listen.push_back(fd);
@@ -76,7 +76,8 @@ class RecordingHosts {
       if (client < 0) return;
       std::lock_guard lock(m_mutex);
       m_maxOpen[port] = std::max(m_maxOpen[port], ++m_open[port]);
-      m_connections.emplace_back([this, port, client, arrived = Clock::now()] { Serve(port, client, arrived); });
+      m_connections.emplace_back(
+          [this, port, client, arrived = Clock::now()] { Serve(port, client, arrived); });
     }
   }
   void Serve(std::size_t port, int client, Clock::time_point arrived) {

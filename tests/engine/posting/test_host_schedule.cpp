@@ -1,7 +1,6 @@
-#include "engine/posting/host_schedule.h"
-
 #include <gtest/gtest.h>
 
+#include "engine/posting/host_schedule.h"
 #include "support/temp_dir.h"
 
 namespace adw::engine {
@@ -26,9 +25,17 @@ TEST(HostKey, HostAndPortOfAUrl) {
 
 TEST(BoardDelay, SecondsWholeOrDecimalAndRefusesTheRest) {
   const std::vector<std::pair<std::string, std::optional<int>>> cases = {
-      {"", 0},          {"  ", 0},           {"5", 5000},   {" 0.5 ", 500}, {"1,25", 1250},
-      {"86400", 86400000}, {"86401", std::nullopt}, {"-1", std::nullopt}, {"5s", std::nullopt},
-      {".", std::nullopt}, {"1.2.3", std::nullopt},
+      {"", 0},
+      {"  ", 0},
+      {"5", 5000},
+      {" 0.5 ", 500},
+      {"1,25", 1250},
+      {"86400", 86400000},
+      {"86401", std::nullopt},
+      {"-1", std::nullopt},
+      {"5s", std::nullopt},
+      {".", std::nullopt},
+      {"1.2.3", std::nullopt},
   };
   for (const auto& [text, ms] : cases) EXPECT_EQ(ParseBoardDelay(text), ms) << text;
 }
@@ -36,8 +43,12 @@ TEST(BoardDelay, SecondsWholeOrDecimalAndRefusesTheRest) {
 TEST(HostLimitSetting, StoredValueOrTheDefault) {
   test::TempDir dir;
   const std::vector<std::pair<std::string, int>> cases = {
-      {"", 2}, {"HostLimit_Value=5\r\n", 5}, {"hostlimit_value= 30 \r\n", 30},
-      {"HostLimit_Value=0\r\n", 2}, {"HostLimit_Value=31\r\n", 2}, {"HostLimit_Value=x\r\n", 2},
+      {"", 2},
+      {"HostLimit_Value=5\r\n", 5},
+      {"hostlimit_value= 30 \r\n", 30},
+      {"HostLimit_Value=0\r\n", 2},
+      {"HostLimit_Value=31\r\n", 2},
+      {"HostLimit_Value=x\r\n", 2},
   };
   for (const auto& [line, limit] : cases) {
     const std::string path = dir.Write("adwelder.ini", "[Save]\r\n" + line);
@@ -107,7 +118,7 @@ TEST(HostScheduleDelay, OnePostingAtATimeSpacedFromTheEndOfTheLast) {
   const auto t0 = Clock::now();
   EXPECT_EQ(schedule.Next(t0, 5), 0);
   EXPECT_EQ(schedule.Next(t0, 5), 2);
-  EXPECT_EQ(schedule.Next(t0, 5), 3);  // the delayed board waits; others go on
+  EXPECT_EQ(schedule.Next(t0, 5), 3);                     // the delayed board waits; others go on
   EXPECT_EQ(schedule.Next(t0 + 10s, 5), std::nullopt);    // still posting
   EXPECT_EQ(schedule.NextDelayEnd(t0, 5), std::nullopt);  // an end, not a timer, frees it
   schedule.Finished(0, t0 + 1s);
@@ -143,7 +154,7 @@ TEST(HostScheduleDelay, NoTimerForABoardItsHostHoldsBack) {
   held.Finished(0, t0);
   EXPECT_EQ(held.Next(t0, 1), 2);  // the host's boards in turn
   held.Finished(2, t0);
-  EXPECT_EQ(held.Next(t0, 1), 1);  // Slow waits for its delay, Busy goes
+  EXPECT_EQ(held.Next(t0, 1), 1);                          // Slow waits for its delay, Busy goes
   EXPECT_EQ(held.NextDelayEnd(t0 + 1s, 1), std::nullopt);  // delay over, host at its limit
   held.Finished(1, t0 + 2s);
   EXPECT_EQ(held.Next(t0 + 2s, 1), 3);
