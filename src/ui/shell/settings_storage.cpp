@@ -147,7 +147,9 @@ void TfrmMain::SaveConfiguration() {
   adw::engine::SaveConfiguration(m_settingsPath, values);
   adw::engine::SaveHostLimit(m_settingsPath, RxSEdHostLimit->value());
   SaveVariables();
+  const TickMemory ticks = RememberTicks();
   FormShow();
+  RestoreTicks(ticks);
   BringToFront(pTree);
 }
 
