@@ -133,6 +133,10 @@ QWidget* TfrmMain::BuildConfigPanel() {
   RxSEdDays->setRange(1, 30);
   RxSEdDays->setValue(1);
   cbReports = CheckBox(QStringLiteral("создавать отчеты"), QStringLiteral("cbReports"), gbSpecial);
+  RxSEdHostLimit = new QSpinBox(gbSpecial);
+  RxSEdHostLimit->setObjectName(QStringLiteral("RxSEdHostLimit"));
+  RxSEdHostLimit->setRange(1, 30);
+  RxSEdHostLimit->setValue(2);
 
   special->setVerticalSpacing(4);
   special->addWidget(MakeLabel(QStringLiteral("Прокси-сервер"), gbSpecial, QStringLiteral("lbProxy")), 0, 0);
@@ -150,6 +154,12 @@ QWidget* TfrmMain::BuildConfigPanel() {
   daysRow->addStretch(1);
   special->addLayout(daysRow, 5, 0, 1, 4);
   special->addWidget(cbReports, 6, 0, 1, 4);
+  auto* hostLimitRow = new QHBoxLayout;
+  hostLimitRow->addWidget(
+      MakeLabel(QStringLiteral("запросов к одному серверу"), gbSpecial, QStringLiteral("lbHostLimit")));
+  hostLimitRow->addWidget(RxSEdHostLimit);
+  hostLimitRow->addStretch(1);
+  special->addLayout(hostLimitRow, 7, 0, 1, 4);
   special->setColumnStretch(2, 1);
 
   // " Переменные "
