@@ -124,25 +124,32 @@ void TfrmMain::tvTreeChanging(QTreeWidgetItem* node) {
   if (index < wizard.FieldTree.Nodes().size()) SetStatusText(ToQ(wizard.FieldTree.StatusText(index)));
 }
 
-void TfrmMain::tvTreeMouseDown(QTreeWidgetItem* node) {
+void TfrmMain::tvTreeMouseDown(QTreeWidgetItem* node, bool onMark) {
   WizardController& wizard = Wizard();
   const std::size_t index = WizardController::NodeOf(node);
   if (index >= wizard.FieldTree.Nodes().size()) return;
   tvTree->setCurrentItem(node);
   const std::string mapPath = VariablesMapFile();
-  wizard.FieldTree.ClickStateMark(index, [&]() -> std::optional<adw::engine::ChosenCategory> {
+  const auto choose = [&]() -> std::optional<adw::engine::ChosenCategory> {
     TfrmVariab* chooser = wizard.Chooser();
     const QRect at = tvTree->visualItemRect(node);
     chooser->move(tvTree->viewport()->mapToGlobal(at.bottomLeft()));
     return ChooseCategory(chooser, nullptr, mapPath, [this](QDialog& dialog) { return ExecModal(dialog); });
-  });
+  };
+  const bool bound = wizard.FieldTree.Nodes()[index].stateIndex == adw::engine::kMarkBound;
+  if (!onMark && bound) {
+    if (const auto choice = choose()) wizard.FieldTree.Bind(index, *choice);
+  } else {
+    wizard.FieldTree.ClickStateMark(index, choose);
+  }
   wizard.ShowMarks();
 }
 
 void TfrmMain::pmSaveFileClick() {
+  const std::string name = FromQ(fedProject->text());
   adw::engine::ExportBoardFile(adw::engine::PreviewTextLines(FromQ(memPreview->toPlainText())),
-                               adw::engine::StoredScriptDir(m_settingsPath), FromQ(fedProject->text()),
-                               adw::platform::TempDirectory());
+                               adw::engine::StoredScriptDir(m_settingsPath), name, adw::platform::TempDirectory());
+  ShowSavedBoard(name);
 }
 
 void TfrmMain::pmSaveEMailClick() {

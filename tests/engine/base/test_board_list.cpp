@@ -92,6 +92,42 @@ TEST(BoardNameOrder, FoldsLatinAndCyrillicCase) {
   EXPECT_TRUE(BoardNameLess("z", W("а")));  // Latin before Cyrillic
 }
 
+TEST(BoardNameOrder, NumbersSortByTheirValue) {
+  struct Case {
+    const char* before;
+    const char* after;
+  };
+  for (const Case& c : {Case{"Доска 2", "Доска 11"}, Case{"доска 9", "Доска 10"}, Case{"a2b", "a10a"},
+                        Case{"a", "a1"}, Case{"1", "a"}, Case{"v1.9", "v1.10"}, Case{"x007", "x8"},
+                        Case{"Доска 99", "Доска 100500"}}) {
+    SCOPED_TRACE(c.before);
+    EXPECT_TRUE(BoardNameLess(W(c.before), W(c.after)));
+    EXPECT_FALSE(BoardNameLess(W(c.after), W(c.before)));
+  }
+  // Equal values written differently still get a fixed order.
+  EXPECT_NE(BoardNameLess("x02", "x2"), BoardNameLess("x2", "x02"));
+}
+
+TEST(BoardNameFilter, EveryWordMustOccurWhateverTheCase) {
+  struct Case {
+    const char* name;
+    const char* filter;
+    bool matches;
+  };
+  for (const Case& c : {Case{"Доска объявлений г. Москва", "", true},
+                        Case{"Доска объявлений г. Москва", "  ", true},
+                        Case{"Доска объявлений г. Москва", "москва", true},
+                        Case{"Доска объявлений г. Москва", "МОСК доска", true},
+                        Case{"Доска объявлений г. Москва", "москва тула", false},
+                        Case{"Ёлки-палки", "елки", true},
+                        Case{"Елки", "ЁЛ", true},
+                        Case{"Board 11 Avito", "avito 11", true},
+                        Case{"Board 11", "12", false}}) {
+    SCOPED_TRACE(std::string(c.name) + " / " + c.filter);
+    EXPECT_EQ(BoardNameMatches(W(c.name), W(c.filter)), c.matches);
+  }
+}
+
 TEST_F(BoardListTest, NameIsShownAsStoredWhateverTheFileName) {
   const std::string fileName = W("Барахолка") + ".prj";
   Board(fileName, W("Барахолка 2"));
@@ -110,6 +146,8 @@ TEST_F(BoardListTest, BadBoardsAreReportedAndTheGoodOnesStillListed) {
   std::string cut = Packed(std::string(4000, 'q'));
   cut.replace(4, 4, std::string("\x00\x00\x00\x80", 4));  // a size no plain text has
   Raw("cut.prj", cut);
+  // Twelve bytes that declare 64 MiB: reported, not listed with an empty name.
+  Raw("short.prj", std::string("ADWP\x00\x00\x00\x04\xF6\xFB\xBD\xE0", 12));
   Raw("empty.prj", "");
   Board("baddate.prj", "BadDate", "31.02.2024", "1");
   Board("badperiod.prj", "BadPeriod", std::string(), "two");
@@ -119,7 +157,7 @@ TEST_F(BoardListTest, BadBoardsAreReportedAndTheGoodOnesStillListed) {
   EXPECT_EQ(Names(list), (std::vector<std::string>{"BadDate", "BadPeriod", "First", "Second"}));
   EXPECT_EQ(Ticks(list.rows), (std::vector<bool>{false, false, true, false}));
 
-  ASSERT_EQ(list.failures.size(), 5u);
+  ASSERT_EQ(list.failures.size(), 6u);
   std::vector<std::pair<std::string, bool>> failed;
   for (const BoardLoadFailure& f : list.failures) {
     failed.emplace_back(f.fileName, f.listed);
@@ -129,15 +167,17 @@ TEST_F(BoardListTest, BadBoardsAreReportedAndTheGoodOnesStillListed) {
                                                                {"badperiod.prj", true},
                                                                {"cut.prj", false},
                                                                {"empty.prj", false},
-                                                               {"plain.prj", false}}));
+                                                               {"plain.prj", false},
+                                                               {"short.prj", false}}));
   EXPECT_NE(list.failures[0].reason.find("31.02.2024"), std::string::npos);
+  EXPECT_NE(list.failures[5].reason.find("file is cut short"), std::string::npos);
 
   // Nothing the load could not read is changed on disk.
   EXPECT_EQ(m_dir.Read("plain.prj"), plain);
   EXPECT_EQ(m_dir.Read("cut.prj"), cut);
 
   EXPECT_EQ(BoardLoadHint(list.failures),
-            W("Не удалось прочитать проектов: 5 (первый — baddate.prj: ") + list.failures[0].reason + ")");
+            W("Не удалось прочитать проектов: 6 (первый — baddate.prj: ") + list.failures[0].reason + ")");
   EXPECT_EQ(BoardLoadHint({}), "");
 }
 
