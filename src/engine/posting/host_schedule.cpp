@@ -5,6 +5,7 @@
 
 #include "engine/posting/run_results.h"
 #include "engine/shell/settings_file.h"
+#include "platform/concat.h"
 #include "platform/profile.h"
 #include "platform/text1251.h"
 
@@ -58,7 +59,7 @@ std::optional<int> ParseBoardDelay(std::string_view text) {
 std::string HostKey(std::string_view url) {
   const std::string lower = platform::LowerAscii(platform::Trim(url));
   std::string_view rest(lower);
-  std::string port;
+  std::string_view port;
   const std::size_t scheme = rest.find("://");
   if (scheme != std::string_view::npos) {
     const std::string_view name = rest.substr(0, scheme);
@@ -75,10 +76,10 @@ std::string HostKey(std::string_view url) {
   const std::size_t colon = rest.rfind(':');
   if (colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket)) {
     host = rest.substr(0, colon);
-    port = std::string(rest.substr(colon + 1));
+    port = rest.substr(colon + 1);
   }
-  if (host.empty() || port.empty()) return "?" + lower;
-  return std::string(host) + ":" + port;
+  if (host.empty() || port.empty()) return platform::Concat({"?", lower});
+  return platform::Concat({host, ":", port});
 }
 
 HostSchedule::HostSchedule(const std::vector<std::string>& urls, const std::vector<std::string>& labels,
