@@ -63,7 +63,9 @@ const std::string kForms =
     "  radio name=\"srok\" value=\"7\" checked\n"
     "  radio name=\"srok\" value=\"30\" unchecked\n"
     "  image name=\"go\" src=\"go.gif\"\n"
-    "submit srok=7\n";
+    "submit srok=7\n"
+    "submit go.x=0\n"
+    "submit go.y=0\n";
 
 TEST_F(BoardToolForms, PrintsTheFormsAndTheFieldTreeOfAPage) {
   const std::string page = m_dir.Write("page.html", kPage);
@@ -74,11 +76,11 @@ TEST_F(BoardToolForms, PrintsTheFormsAndTheFieldTreeOfAPage) {
                          "  \"rubr\" field=\"rubr\" value=\"\" text=\"\" record=1\n"
                          "    \"Мебель\" field=\"rubr\" value=\"1\" text=\"Мебель\" record=2\n"
                          "    \"Ноутбуки\" field=\"rubr\" value=\"3\" text=\"Ноутбуки\" record=3\n"
-                         "  \"urgent\" field=\"urgent\" value=\"\" text=\"\" record=4\n"
+                         "  \"urgent\" field=\"urgent\" value=\"On\" text=\"\" record=4\n"
                          "map $rubr=X$x\n"
                          "map 1$rubr=X$x\n"
                          "map 3$rubr=X$x\n"
-                         "map $urgent=X$x\n");
+                         "map On$urgent=X$x\n");
   EXPECT_EQ(run.err, "");
 
   run = Run({"--form", "2", page, "--code", "WIN1251"});
@@ -131,7 +133,7 @@ TEST_F(BoardToolForms, FailuresAndBadArguments) {
   };
   const std::vector<Case> cases = {
       {{}, 2, "usage"},
-      {{page, "--code", "UTF-8"}, 2, "--code needs"},
+      {{page, "--code", "UTF-16"}, 2, "--code needs"},
       {{page, "--code"}, 2, "--code needs"},
       {{page, "--form", "0"}, 2, "--form needs"},
       {{page, "--form", "x"}, 2, "--form needs"},

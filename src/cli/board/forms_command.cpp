@@ -3,7 +3,7 @@
 //   form K action=ACTION method=METHOD      each form of the page, then
 //     KIND name="NAME" STATE                one line per control, then
 //   submit NAME=VALUE                       the pairs a click on the form's
-//                                           first submit button delivers
+//                                           first submit button or image delivers
 //                                           (without one: a submission
 //                                           started without a button);
 //   tree form N                             the field tree of form N,
@@ -215,7 +215,7 @@ int RunForms(int argc, char** argv) {
     const ThtmlForm& form = *doc->Forms()[k];
     out += "form " + std::to_string(k + 1) + " action=" + Raw(form.Action()) + " method=" + Raw(form.Method()) + "\n";
     for (const auto& control : form.Controls()) out += "  " + ControlLine(*control) + "\n";
-    const TSubmitTrigger trigger{form.FirstSubmitButton(), 0, 0};
+    const TSubmitTrigger trigger{form.FirstSubmitter(), 0, 0};
     for (const std::string& pair : form.BuildSubmission(trigger)) out += "submit " + Raw(pair) + "\n";
   }
 

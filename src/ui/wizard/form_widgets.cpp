@@ -219,7 +219,7 @@ TBoxSize TFormWidgets::Size(const TFormControlObj& control, const QImage* image)
   const Metrics& m = *m_metrics;
   const auto optionsWidth = [&m](const TOptionListFormControlObj& list) {
     qreal widest = 0;
-    for (const auto& option : list.Options()) widest = std::max(widest, m.font->Width(option.Text));
+    for (const auto& option : list.Options()) widest = std::max(widest, m.font->Width(option.DisplayText()));
     return static_cast<int>(std::ceil(widest));
   };
   TBoxSize size;
@@ -248,7 +248,7 @@ TBoxSize TFormWidgets::Size(const TFormControlObj& control, const QImage* image)
     }
     case FormControlKind::Image: {
       const auto& input = static_cast<const TImageFormControlObj&>(control);
-      size = ImageBoxSize(input.Width(), input.Height(), image, input.Alt(), *m.font);
+      size = ImageBoxSize(input.Width(), input.Height(), image, input.Caption(), *m.font);
       break;
     }
     case FormControlKind::Combo: {
@@ -326,7 +326,7 @@ QWidget* TFormWidgets::Make(TFormControlObj& control, const QImage* image) {
     case FormControlKind::Image: {
       auto& input = static_cast<TImageFormControlObj&>(control);
       widget =
-          new TImageInput(m_host, image, ToQ(input.Alt()), [&input](int x, int y) { input.Click(x, y); });
+          new TImageInput(m_host, image, ToQ(input.Caption()), [&input](int, int) { input.Click(); });
       break;
     }
     case FormControlKind::Combo: {
@@ -334,7 +334,7 @@ QWidget* TFormWidgets::Make(TFormControlObj& control, const QImage* image) {
       auto* box = new QComboBox(m_host);
       QStringList texts;
       texts.reserve(static_cast<qsizetype>(combo.Options().size()));
-      for (const auto& option : combo.Options()) texts << ToQ(option.Text);
+      for (const auto& option : combo.Options()) texts << ToQ(option.DisplayText());
       box->addItems(texts);
       QObject::connect(box, &QComboBox::currentIndexChanged, box, [this, &combo](int index) {
         if (m_syncing || index < 0) return;
@@ -348,7 +348,7 @@ QWidget* TFormWidgets::Make(TFormControlObj& control, const QImage* image) {
       auto* box = new QListWidget(m_host);
       box->setSelectionMode(list.Multiple() ? QAbstractItemView::MultiSelection
                                             : QAbstractItemView::SingleSelection);
-      for (const auto& option : list.Options()) box->addItem(ToQ(option.Text));
+      for (const auto& option : list.Options()) box->addItem(ToQ(option.DisplayText()));
       QObject::connect(box, &QListWidget::itemSelectionChanged, box, [this, &list, box] {
         if (m_syncing) return;
         for (int row = 0; row < box->count(); ++row) {

@@ -88,7 +88,7 @@ void Operate(THtmlDocument& doc, std::uint8_t seed) {
           if (seed & 4) static_cast<TButtonFormControlObj&>(*control).Click();
           break;
         case FormControlKind::Image:
-          static_cast<TImageFormControlObj&>(*control).Click(seed, seed / 2);
+          static_cast<TImageFormControlObj&>(*control).Click();
           break;
         case FormControlKind::Combo: {
           auto& combo = static_cast<TComboFormControlObj&>(*control);
