@@ -123,6 +123,37 @@ TEST_F(BoardToolForms, FetchesAnHttpPage) {
   EXPECT_EQ(server.Requests()[0].rfind("GET /board/page.html HTTP/1.0\r\n", 0), 0u) << server.Requests()[0];
 }
 
+TEST_F(BoardToolForms, FindsOrTakesTheUtf8CodePageAndNamesLostCharacters) {
+  const std::string body = "<form action=\"доска.cgi\"><input name=\"q\" value=\"Привет ✓\"></form>";
+  const std::string expected =
+      "form 1 action=доска.cgi method=Get\n"
+      "  text name=\"q\" value=\"Привет ?\" size=20\n"
+      "submit q=Привет ?\n"
+      "tree form 1\n";
+  const std::string note = "adweld-board forms: Символы, которых нет в кодировке Windows-1251, заменены на \"?\": "
+                           "\"✓\" (U+2713)\n";
+
+  // From the reply's Content-Type.
+  adw::test::RawServer server(adw::test::RawServer::Mode::Reply,
+                              {"HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n" + body});
+  ToolRun run = Run({server.Url("/page.html")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.err, note);
+
+  // From the page's meta, or by --code; --code wins over what the page says.
+  const std::string meta = m_dir.Write("meta.html", "<head><meta charset=utf-8></head>" + body);
+  const std::string plain = m_dir.Write("plain.html", body);
+  run = Run({meta});
+  EXPECT_EQ(run.out, expected);
+  run = Run({plain, "--code", "utf-8"});
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.err, note);
+  run = Run({meta, "--code", "WIN1251"});
+  EXPECT_EQ(run.out.find("Привет"), std::string::npos);
+  EXPECT_EQ(run.err, "");
+}
+
 TEST_F(BoardToolForms, FailuresAndBadArguments) {
   adw::test::RawServer server(adw::test::RawServer::Mode::Reply, {"HTTP/1.0 404 Not Found\r\n\r\n"});
   const std::string page = m_dir.Write("page.html", "<form></form>");

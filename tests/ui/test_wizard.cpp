@@ -489,6 +489,45 @@ class TestWizard : public QObject {
     QCOMPARE(rig.TreeTexts(), tree);
   }
 
+  void aUtf8PageIsFoundShownAndCapturedThroughItsButton() {
+    const std::string page =
+        "<html><head><meta charset=\"utf-8\"></head><body><p>Доска ✓</p>"
+        "<form action=\"add.cgi\"><select name=\"rubr\"><option value=\"3\">Ноутбуки</option></select>"
+        "<input name=\"subject\" value=\"$TEMA\"><button name=\"go\" value=\"1\">Разместить</button></form>"
+        "</body></html>";
+    adw::test::RawServer server(adw::test::RawServer::Mode::Reply,
+                                {"HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n" + page,
+                                 Page(page), Page(page)});
+    Rig rig;
+    TfrmMain& w = *rig.w;
+    QCOMPARE(w.cbCodePage->count(), 4);
+    QCOMPARE(w.cbCodePage->itemText(3), QStringLiteral("UTF-8"));
+    rig.Fill(server.Url("/"), QStringLiteral("Юникод"), -1);
+    rig.Fetch();
+    QCOMPARE(w.cbCodePage->currentIndex(), 3);
+    QVERIFY(rig.PageShows("Доска ?"));
+    QCOMPARE(rig.TreeTexts(), (QStringList{"rubr", QStringLiteral("Ноутбуки")}));
+    QVERIFY2(w.sbMain->text().contains(QStringLiteral("\"✓\" (U+2713)")), qPrintable(w.sbMain->text()));
+
+    auto* go = rig.Widget<QPushButton>("go");
+    QVERIFY(go);
+    QCOMPARE(go->text(), QStringLiteral("Разместить"));
+    QTest::mouseClick(go, Qt::LeftButton);
+    QTRY_VERIFY(w.HasCapture);
+    QCOMPARE(rig.wizard().CapturedBody, "rubr=3&subject=$TEMA&go=1");
+    rig.Next();
+    QVERIFY(w.memPreview->toPlainText().contains(QStringLiteral("\nCODE=UTF-8\n")));
+
+    // The meta is found too; a code page the user picked stands.
+    rig.Prev();
+    rig.Refetch(server.Url("/"));
+    QCOMPARE(w.cbCodePage->currentIndex(), 3);
+    rig.Prev();
+    w.cbCodePage->setCurrentIndex(0);
+    rig.Refetch(server.Url("/"));
+    QCOMPARE(w.cbCodePage->currentIndex(), 0);
+  }
+
   void bindingFollowsTheChooserAndTheChosenForm() {
     adw::test::RawServer server(
         adw::test::RawServer::Mode::Reply,

@@ -1,4 +1,4 @@
-// adweld-board forms PAGE [--code WIN1251|KOI8-R|ISO] [--form N]
+// adweld-board forms PAGE [--code WIN1251|KOI8-R|ISO|UTF-8] [--form N]
 // Shows a board page as the add-board wizard sees it, in UTF-8:
 //   form K action=ACTION method=METHOD      each form of the page, then
 //     KIND name="NAME" STATE                one line per control, then
@@ -12,19 +12,26 @@
 //                                           share a record show the same R)
 //   map LINE                                the MAP lines the tree writes
 //                                           with every node bound to X$x.
-// PAGE is a file or an http:// URL. Line breaks and quotes inside values
+// PAGE is a file or an http:// URL. Without --code the page's code page is
+// found as the wizard finds it (the reply's Content-Type, the page's meta
+// charset), else WIN1251. Characters of a UTF-8 page that the program's
+// code page lacks are named on stderr. Line breaks and quotes inside values
 // are shown escaped, so every item stays on its line.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/board/commands.h"
+#include "engine/base/replaced_characters.h"
 #include "engine/wizard/board_text.h"
 #include "engine/wizard/fetch/http_cli.h"
 #include "engine/wizard/field_tree.h"
 #include "engine/wizard/html/html_document.h"
+#include "engine/wizard/page_charset.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
 
@@ -34,7 +41,7 @@ using namespace adw::engine;
 using adw::platform::Cp1251ToUtf8;
 
 void Usage() {
-  std::fputs("usage: adweld-board forms PAGE [--code WIN1251|KOI8-R|ISO] [--form N]\n", stderr);
+  std::fputs("usage: adweld-board forms PAGE [--code WIN1251|KOI8-R|ISO|UTF-8] [--form N]\n", stderr);
 }
 
 std::string Escaped(std::string_view text, bool quoted) {
@@ -128,7 +135,7 @@ std::string ControlLine(const TFormControlObj& control) {
 }
 
 std::optional<int> CodeIndex(std::string_view name) {
-  for (int index = 0; index < 3; ++index) {
+  for (int index = 0; index < kCodePageCount; ++index) {
     if (adw::platform::EqualsNoCase(name, CodePageText(index))) return index;
   }
   return std::nullopt;
@@ -153,7 +160,7 @@ bool IsHttpUrl(std::string_view page) {
 int RunForms(int argc, char** argv) {
   std::string page;
   bool havePage = false;
-  int codeIndex = 0;
+  int codeIndex = -1;  // not given: found from the page
   int formNumber = 1;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -162,7 +169,7 @@ int RunForms(int argc, char** argv) {
           i + 1 >= argc ? std::nullopt : arg == "--code" ? CodeIndex(argv[i + 1]) : FormNumber(argv[i + 1]);
       if (!value) {
         std::fprintf(stderr, "adweld-board forms: %s needs %s\n", argv[i],
-                     arg == "--code" ? "WIN1251, KOI8-R or ISO" : "a form number from 1");
+                     arg == "--code" ? "WIN1251, KOI8-R, ISO or UTF-8" : "a form number from 1");
         Usage();
         return kExitUsage;
       }
@@ -182,12 +189,14 @@ int RunForms(int argc, char** argv) {
   }
 
   std::string bytes;
+  std::string contentType;
   if (IsHttpUrl(page)) {
     THttpCli http;
     http.URL = page;
     http.ReplyStream = &bytes;
     try {
       http.Get();
+      contentType = http.ContentType();
     } catch (const HttpCliError& e) {
       std::fprintf(stderr, "adweld-board forms: %s: %s (%d)\n", page.c_str(), e.what(), e.Code());
       return kExitFailed;
@@ -208,7 +217,10 @@ int RunForms(int argc, char** argv) {
     bytes = std::move(*read);
   }
 
-  const std::string text = PreparePageText(bytes, codeIndex);
+  if (codeIndex < 0) codeIndex = std::max(DetectPageCodePage(contentType, bytes), 0);
+  std::vector<char32_t> replaced;
+  const std::string text = PreparePageText(bytes, codeIndex, replaced);
+  if (!replaced.empty()) std::fprintf(stderr, "adweld-board forms: %s\n", ReplacedCharactersNote(replaced).c_str());
   const std::unique_ptr<THtmlDocument> doc = THtmlDocument::Parse(text);
   std::string out;
   for (std::size_t k = 0; k < doc->Forms().size(); ++k) {

@@ -16,7 +16,7 @@ void PrintUsage(std::FILE* to) {
       "  unpack FILE.prj      write the plain description of a board file to standard output\n"
       "  list [--today dd.MM.yyyy] DIR\n"
       "                       the board list of a script directory\n"
-      "  forms PAGE [--code WIN1251|KOI8-R|ISO] [--form N]\n"
+      "  forms PAGE [--code WIN1251|KOI8-R|ISO|UTF-8] [--form N]\n"
       "                       the forms of a page (file or http URL) and the MAP lines of form N\n",
       to);
 }

@@ -12,8 +12,10 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
+#include "engine/base/replaced_characters.h"
 #include "engine/shell/settings_file.h"
 #include "engine/wizard/board_text.h"
+#include "engine/wizard/page_charset.h"
 #include "platform/files.h"
 #include "ui/base/category_chooser.h"
 #include "ui/shell/main_window.h"
@@ -125,7 +127,18 @@ void WizardController::FetchDone(std::uint64_t fetch, const adw::engine::HttpCli
 
 void WizardController::ShowPage(const std::string& bytes) {
   TfrmMain& w = m_window;
-  const std::string text = adw::engine::PreparePageText(bytes, w.cbCodePage->currentIndex());
+  // A code page the user picked stands; one the wizard found is found
+  // anew for the next page.
+  const int picked = w.cbCodePage->currentIndex();
+  if (!bytes.empty() && (picked < 0 || picked == m_foundCodePage)) {
+    const int found = adw::engine::DetectPageCodePage(Http.ContentType(), bytes);
+    if (found >= 0) {
+      w.cbCodePage->setCurrentIndex(found);
+      m_foundCodePage = found;
+    }
+  }
+  std::vector<char32_t> replaced;
+  const std::string text = adw::engine::PreparePageText(bytes, w.cbCodePage->currentIndex(), replaced);
   // The viewer shows pages from files; the copy lives only until it is shown.
   const std::string path = adw::platform::TempDirectory() + "temp.html";
   if (!adw::platform::WriteFileAtomic(path, text))
@@ -139,6 +152,7 @@ void WizardController::ShowPage(const std::string& bytes) {
   adw::platform::RemoveFileQuiet(path);
   FieldTree.Build(text, w.rseFormNumber->value());
   ShowFieldTree();
+  if (!replaced.empty()) w.SetStatusText(QString::fromStdString(adw::engine::ReplacedCharactersNote(replaced)));
 }
 
 void WizardController::ShowFieldTree() {
