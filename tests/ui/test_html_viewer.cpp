@@ -227,6 +227,26 @@ class TestHtmlViewer : public QObject {
     QCOMPARE(v.submissions[0].pairs, Viewer::Pairs({"t=old", "go=send"}));
   }
 
+  void typedCharactersTheCodePageLacksAreReported() {
+    Viewer v;
+    std::vector<std::vector<char32_t>> reported;
+    v.view.OnTextReplaced = [&](THTMLViewer& sender, const std::vector<char32_t>& replaced) {
+      QCOMPARE(&sender, &v.view);
+      reported.push_back(replaced);
+    };
+    v.Load("<form><input name=\"t\"><textarea name=\"a\"></textarea></form>");
+    auto* text = v.Widget<QLineEdit>("t");
+    text->setFocus();
+    for (const QChar c : QStringLiteral("ё✓")) {
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+      QCoreApplication::sendEvent(text, &press);
+    }
+    QCOMPARE(reported, (std::vector<std::vector<char32_t>>{{U'✓'}}));
+    QCOMPARE(text->text(), QStringLiteral("ё?"));
+    v.Widget<QPlainTextEdit>("a")->insertPlainText(QStringLiteral("½ и ✓"));
+    QCOMPARE(reported.back(), (std::vector<char32_t>{U'½', U'✓'}));
+  }
+
   void editsOfEveryKindOfControlReachTheSubmission() {
     Viewer v;
     v.Load(

@@ -287,7 +287,9 @@ QWidget* TFormWidgets::Make(TFormControlObj& control, const QImage* image) {
       if (edit.IsPassword()) box->setEchoMode(QLineEdit::Password);
       if (edit.MaxLength() > 0) box->setMaxLength(edit.MaxLength());
       QObject::connect(box, &QLineEdit::textEdited, box, [this, &edit, box](const QString& text) {
-        edit.SetText(FromQ(text));
+        std::vector<char32_t> replaced;
+        edit.SetText(FromQ(text, replaced));
+        if (!replaced.empty() && OnTextReplaced) OnTextReplaced(replaced);
         // The model drops line breaks a paste may bring; show what it kept.
         if (ToQ(edit.Text()) != text) Sync(edit, box);
       });
@@ -367,7 +369,10 @@ QWidget* TFormWidgets::Make(TFormControlObj& control, const QImage* image) {
       box->setTabChangesFocus(true);
       box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
       QObject::connect(box, &QPlainTextEdit::textChanged, box, [this, &area, box] {
-        if (!m_syncing) area.SetText(FromQ(box->toPlainText()));
+        if (m_syncing) return;
+        std::vector<char32_t> replaced;
+        area.SetText(FromQ(box->toPlainText(), replaced));
+        if (!replaced.empty() && OnTextReplaced) OnTextReplaced(replaced);
       });
       widget = box;
       break;

@@ -48,6 +48,10 @@ WizardController::WizardController(TfrmMain& window) : m_window(window) {
     w.Guarded([&] { w.HTMLViewerFormSubmit(action, method, std::move(results)); });
   };
 
+  w.HTMLViewer->OnTextReplaced = [&w](THTMLViewer&, const std::vector<char32_t>& replaced) {
+    w.SetStatusText(QString::fromStdString(adw::engine::ReplacedCharactersNote(replaced)));
+  };
+
   pmSave = new QMenu(&w);
   pmSave->setObjectName(QStringLiteral("pmSave"));
   mmSaveFTP = pmSave->addAction(QStringLiteral("выложить на сайт ..."));
