@@ -130,8 +130,9 @@ TEST_F(BoardToolForms, FindsOrTakesTheUtf8CodePageAndNamesLostCharacters) {
       "  text name=\"q\" value=\"Привет ?\" size=20\n"
       "submit q=Привет ?\n"
       "tree form 1\n";
-  const std::string note = "adweld-board forms: Символы, которых нет в кодировке Windows-1251, заменены на \"?\": "
-                           "\"✓\" (U+2713)\n";
+  const std::string note =
+      "adweld-board forms: Символы, которых нет в кодировке Windows-1251, заменены на \"?\": "
+      "\"✓\" (U+2713)\n";
 
   // From the reply's Content-Type.
   adw::test::RawServer server(adw::test::RawServer::Mode::Reply,

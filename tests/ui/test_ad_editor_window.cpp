@@ -444,12 +444,14 @@ class TestAdEditorWindow : public QObject {
       QCoreApplication::sendEvent(window.EdTema, &press);
     }
     QCOMPARE(window.EdTema->text(), QStringLiteral("Диван ✓"));
-    QVERIFY2(window.sbMain->text().contains(QStringLiteral("\"✓\" (U+2713)")), qPrintable(window.sbMain->text()));
+    QVERIFY2(window.sbMain->text().contains(QStringLiteral("\"✓\" (U+2713)")),
+             qPrintable(window.sbMain->text()));
     window.SetStatusText({});
     QVERIFY(window.DBGridFields->model()->setData(window.DBGridFields->model()->index(1, 1),
                                                   QStringLiteral("Цена 5 €, скидка ½")));
     // The euro sign is in the code page; the half is not.
-    QVERIFY2(window.sbMain->text().contains(QStringLiteral("\"½\" (U+00BD)")), qPrintable(window.sbMain->text()));
+    QVERIFY2(window.sbMain->text().contains(QStringLiteral("\"½\" (U+00BD)")),
+             qPrintable(window.sbMain->text()));
     QVERIFY(!window.sbMain->text().contains(QStringLiteral("€")));
     window.SetStatusText({});
     QVERIFY(window.DBGridFields->model()->setData(window.DBGridFields->model()->index(1, 1),

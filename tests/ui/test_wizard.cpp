@@ -495,9 +495,9 @@ class TestWizard : public QObject {
         "<form action=\"add.cgi\"><select name=\"rubr\"><option value=\"3\">Ноутбуки</option></select>"
         "<input name=\"subject\" value=\"$TEMA\"><button name=\"go\" value=\"1\">Разместить</button></form>"
         "</body></html>";
-    adw::test::RawServer server(adw::test::RawServer::Mode::Reply,
-                                {"HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n" + page,
-                                 Page(page), Page(page)});
+    adw::test::RawServer server(
+        adw::test::RawServer::Mode::Reply,
+        {"HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n" + page, Page(page), Page(page)});
     Rig rig;
     TfrmMain& w = *rig.w;
     QCOMPARE(w.cbCodePage->count(), 4);

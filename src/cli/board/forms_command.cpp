@@ -220,7 +220,8 @@ int RunForms(int argc, char** argv) {
   if (codeIndex < 0) codeIndex = std::max(DetectPageCodePage(contentType, bytes), 0);
   std::vector<char32_t> replaced;
   const std::string text = PreparePageText(bytes, codeIndex, replaced);
-  if (!replaced.empty()) std::fprintf(stderr, "adweld-board forms: %s\n", ReplacedCharactersNote(replaced).c_str());
+  if (!replaced.empty())
+    std::fprintf(stderr, "adweld-board forms: %s\n", ReplacedCharactersNote(replaced).c_str());
   const std::unique_ptr<THtmlDocument> doc = THtmlDocument::Parse(text);
   std::string out;
   for (std::size_t k = 0; k < doc->Forms().size(); ++k) {

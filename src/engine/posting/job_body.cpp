@@ -104,8 +104,8 @@ std::string EscapeFieldValue(std::string_view value) {
 namespace {
 
 template <typename Encode>
-std::string FillBody(std::string_view subBody, const std::vector<std::string>& adLines, std::string_view mapLine,
-                     Encode encode) {
+std::string FillBody(std::string_view subBody, const std::vector<std::string>& adLines,
+                     std::string_view mapLine, Encode encode) {
   std::string body(subBody);
   for (const std::string& line : adLines) {
     std::string_view placeholder;
@@ -127,7 +127,8 @@ std::string BuildJobBody(std::string_view subBody, const std::vector<std::string
 
 BoardCodePage BoardCodePageOf(std::string_view code) {
   if (code == "KOI8-R") return BoardCodePage::Koi8R;
-  if (platform::EqualsNoCase(code, "UTF-8") || platform::EqualsNoCase(code, "UTF8")) return BoardCodePage::Utf8;
+  if (platform::EqualsNoCase(code, "UTF-8") || platform::EqualsNoCase(code, "UTF8"))
+    return BoardCodePage::Utf8;
   return BoardCodePage::Win1251;
 }
 
@@ -159,7 +160,9 @@ std::string BuildJobBody(std::string_view subBody, const std::vector<std::string
     case BoardCodePage::Utf8: {
       // The encoded values are plain ASCII, so converting the whole body
       // afterwards leaves them as they are.
-      const auto encode = [](std::string_view value) { return EncodeFormValue(platform::Cp1251ToUtf8(value)); };
+      const auto encode = [](std::string_view value) {
+        return EncodeFormValue(platform::Cp1251ToUtf8(value));
+      };
       return platform::Cp1251ToUtf8(FillBody(subBody, adLines, mapLine, encode));
     }
     case BoardCodePage::Win1251:

@@ -75,12 +75,13 @@ void TFieldTree::Build(std::string_view pageText, int formNumber) {
     if (control->Kind() != FormControlKind::Combo && control->Kind() != FormControlKind::ListBox) continue;
     const auto& list = static_cast<const TOptionListFormControlObj&>(*control);
     const std::string& name = list.Name();
-    const std::size_t listNode = AddNode(name, AddRecord(FieldRecord{name, {}, {}, {}}), TFieldNode::kNoParent);
+    const std::size_t listNode =
+        AddNode(name, AddRecord(FieldRecord{name, {}, {}, {}}), TFieldNode::kNoParent);
     for (const TOptionObj& option : list.Options()) {
       // The value the board receives for the entry, which is its text when
       // the page gives it no value.
-      AddNode(Flatten(option.Text), AddRecord(FieldRecord{name, option.Submitted(), Flatten(option.Text), {}}),
-              listNode);
+      AddNode(Flatten(option.Text),
+              AddRecord(FieldRecord{name, option.Submitted(), Flatten(option.Text), {}}), listNode);
     }
   }
 

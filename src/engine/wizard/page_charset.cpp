@@ -38,7 +38,9 @@ constexpr std::array<LabelEntry, 19> kLabels = {{
     {"unicode-1-1-utf-8", 3},
 }};
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
 
 std::string_view TrimSpace(std::string_view s) {
   while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);

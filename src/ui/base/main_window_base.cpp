@@ -121,7 +121,8 @@ TfrmMain::BaseParts& TfrmMain::Base() {
   connect(EdTema, &QLineEdit::textEdited, this, [this](const QString& text) {
     std::vector<char32_t> replaced;
     FromQ(text, replaced);
-    if (!replaced.empty()) SetStatusText(QString::fromStdString(adw::engine::ReplacedCharactersNote(replaced)));
+    if (!replaced.empty())
+      SetStatusText(QString::fromStdString(adw::engine::ReplacedCharactersNote(replaced)));
   });
   deRepCat->setMaxLength(static_cast<int>(adw::engine::kCatalogSize));
 

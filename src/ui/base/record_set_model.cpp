@@ -134,7 +134,8 @@ bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, in
   // The set announces the change itself; dataChanged follows from there.
   std::vector<char32_t> replaced;
   m_set.SetValue(static_cast<std::size_t>(record), field, FromQ(value.toString(), replaced));
-  if (!replaced.empty()) emit TextReplaced(QString::fromStdString(adw::engine::ReplacedCharactersNote(replaced)));
+  if (!replaced.empty())
+    emit TextReplaced(QString::fromStdString(adw::engine::ReplacedCharactersNote(replaced)));
   return true;
 }
 

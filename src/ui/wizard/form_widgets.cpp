@@ -327,8 +327,7 @@ QWidget* TFormWidgets::Make(TFormControlObj& control, const QImage* image) {
     }
     case FormControlKind::Image: {
       auto& input = static_cast<TImageFormControlObj&>(control);
-      widget =
-          new TImageInput(m_host, image, ToQ(input.Caption()), [&input](int, int) { input.Click(); });
+      widget = new TImageInput(m_host, image, ToQ(input.Caption()), [&input](int, int) { input.Click(); });
       break;
     }
     case FormControlKind::Combo: {

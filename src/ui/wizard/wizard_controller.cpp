@@ -156,7 +156,8 @@ void WizardController::ShowPage(const std::string& bytes) {
   adw::platform::RemoveFileQuiet(path);
   FieldTree.Build(text, w.rseFormNumber->value());
   ShowFieldTree();
-  if (!replaced.empty()) w.SetStatusText(QString::fromStdString(adw::engine::ReplacedCharactersNote(replaced)));
+  if (!replaced.empty())
+    w.SetStatusText(QString::fromStdString(adw::engine::ReplacedCharactersNote(replaced)));
 }
 
 void WizardController::ShowFieldTree() {

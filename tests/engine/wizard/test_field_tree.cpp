@@ -67,55 +67,75 @@ TEST(FieldTree, ReadsTheFormAsTheFormModelDoes) {
     std::vector<std::string> shape;
   };
   const std::vector<Case> cases = {
-      {"capital letters", "<FORM><SELECT NAME=\"a\"><OPTION VALUE=\"1\">One</OPTION></SELECT></FORM>", 1,
+      {"capital letters",
+       "<FORM><SELECT NAME=\"a\"><OPTION VALUE=\"1\">One</OPTION></SELECT></FORM>",
+       1,
        {"a[a=]", "-One[a=1]"}},
       {"form number beyond the page's forms", "<form><select name=\"a\"></select></form>", 2, {}},
       {"form number 0", "<form><select name=\"a\"><option value=\"1\">x</option></select></form>", 0, {}},
       {"controls outside any form are no numbered form",
-       "<select name=\"o\"><option>x</select><form><select name=\"a\"><option value=\"1\">x</select></form>", 1,
+       "<select name=\"o\"><option>x</select><form><select name=\"a\"><option value=\"1\">x</select></form>",
+       1,
        {"a[a=]", "-x[a=1]"}},
-      {"no closing form tag", "<form><select name=\"a\"><option value=\"1\">x</option></select>", 1,
+      {"no closing form tag",
+       "<form><select name=\"a\"><option value=\"1\">x</option></select>",
+       1,
        {"a[a=]", "-x[a=1]"}},
       {"last option without a closing tag is kept",
-       "<form><select name=\"a\"><option value=\"1\">One<option value=\"2\">Two</select></form>", 1,
+       "<form><select name=\"a\"><option value=\"1\">One<option value=\"2\">Two</select></form>",
+       1,
        {"a[a=]", "-One[a=1]", "-Two[a=2]"}},
       {"an option without a value stands for its text",
-       "<form><select name=a><option>One</option></select></form>", 1, {"a[a=]", "-One[a=One]"}},
+       "<form><select name=a><option>One</option></select></form>",
+       1,
+       {"a[a=]", "-One[a=One]"}},
       {"two identical lists are two lists",
-       "<form><select name=a><option value=1>x</select><select name=a><option value=1>x</select></form>", 1,
+       "<form><select name=a><option value=1>x</select><select name=a><option value=1>x</select></form>",
+       1,
        {"a[a=]", "-x[a=1]", "a[a=]", "-x[a=1]"}},
       {"line breaks and runs of blanks become one blank",
-       "<form><select name=\"s\"><option value=\"1\">a\r\n\r\n   b</option></select></form>", 1,
+       "<form><select name=\"s\"><option value=\"1\">a\r\n\r\n   b</option></select></form>",
+       1,
        {"s[s=]", "-a b[s=1]"}},
       {"type after name, unquoted and upper-case attributes",
        "<form><input name=\"r\" type=\"radio\" value=\"1\">a <INPUT TYPE=RADIO NAME=r VALUE=2>b "
        "<input type='radio' name='r' value='3'>c <Input Type=CheckBox Name=c Value=7>d</form>",
-       1, {"r[r=1]", "-a [r=1]", "-b [r=2]", "-c [r=3]", "c[c=7]"}},
+       1,
+       {"r[r=1]", "-a [r=1]", "-b [r=2]", "-c [r=3]", "c[c=7]"}},
       {"a radio button with only blanks after it is captioned with its value",
-       "<form><input type=radio name=r value=1>  </form>", 1, {"r[r=1]", "-1[r=1]"}},
+       "<form><input type=radio name=r value=1>  </form>",
+       1,
+       {"r[r=1]", "-1[r=1]"}},
       {"groups of one name split by another name",
        "<form><input type=\"radio\" name=\"a\" value=\"1\">x<input type=\"radio\" name=\"b\" value=\"2\">y"
        "<input type=\"radio\" name=\"a\" value=\"3\">z<br></form>",
-       1, {"a[a=1]", "-x[a=1]", "b[b=2]", "-y[b=2]", "a[a=3]", "-z[a=3]"}},
+       1,
+       {"a[a=1]", "-x[a=1]", "b[b=2]", "-y[b=2]", "a[a=3]", "-z[a=3]"}},
       {"group names compare case-sensitively",
-       "<form><input type=\"radio\" name=\"a\" value=\"1\">x<input type=\"radio\" name=\"A\" value=\"2\">y<br>"
+       "<form><input type=\"radio\" name=\"a\" value=\"1\">x<input type=\"radio\" name=\"A\" "
+       "value=\"2\">y<br>"
        "</form>",
-       1, {"a[a=1]", "-x[a=1]", "A[A=2]", "-y[A=2]"}},
+       1,
+       {"a[a=1]", "-x[a=1]", "A[A=2]", "-y[A=2]"}},
       {"lists first, then radio groups, then check boxes",
        "<form><input type=\"checkbox\" name=\"c\" value=\"1\">c<input type=\"radio\" name=\"r\" value=\"2\">r"
        "<select name=\"s\"><option value=\"3\">s</option></select></form>",
-       1, {"s[s=]", "-s[s=3]", "r[r=2]", "-r[r=2]", "c[c=1]"}},
-      {"a check box without a value sends On",
-       "<form><input type=checkbox name=c></form>", 1, {"c[c=On]"}},
+       1,
+       {"s[s=]", "-s[s=3]", "r[r=2]", "-r[r=2]", "c[c=1]"}},
+      {"a check box without a value sends On", "<form><input type=checkbox name=c></form>", 1, {"c[c=On]"}},
       {"controls without a name are left out",
        "<form><select><option value=1>x</select><input type=radio value=2>y<input type=checkbox value=3>z"
        "<input type=checkbox name=k value=4></form>",
-       1, {"k[k=4]"}},
+       1,
+       {"k[k=4]"}},
       {"a text less-than sign keeps the options apart",
-       "<form><select name=p><option value=1 selected>< 1000</option><option value=2>more</option></select></form>",
-       1, {"p[p=]", "-< 1000[p=1]", "-more[p=2]"}},
+       "<form><select name=p><option value=1 selected>< 1000</option><option "
+       "value=2>more</option></select></form>",
+       1,
+       {"p[p=]", "-< 1000[p=1]", "-more[p=2]"}},
       {"option values are kept whole",
-       "<form><select name=p><option value=" + std::string(100, '9') + ">x</option></select></form>", 1,
+       "<form><select name=p><option value=" + std::string(100, '9') + ">x</option></select></form>",
+       1,
        {"p[p=]", "-x[p=" + std::string(100, '9') + "]"}},
   };
   for (const Case& c : cases) EXPECT_EQ(Shape(c.page, c.formNumber), c.shape) << c.what;
@@ -138,7 +158,8 @@ TEST(FieldTree, UpperCaseUnquotedPagesGiveTheSameTreeAndLines) {
     a.Bind(i, "X", "$x");
     b.Bind(i, "X", "$x");
   }
-  EXPECT_THAT(b.BindingLines(), ElementsAre("$rubr=X$x", "3$rubr=X$x", "7$srok=X$x", "7$srok=X$x", "1$foto=X$x"));
+  EXPECT_THAT(b.BindingLines(),
+              ElementsAre("$rubr=X$x", "3$rubr=X$x", "7$srok=X$x", "7$srok=X$x", "1$foto=X$x"));
   EXPECT_EQ(a.BindingLines(), b.BindingLines());
 }
 

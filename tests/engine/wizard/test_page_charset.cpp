@@ -37,8 +37,9 @@ TEST(PageCharset, LabelsOfTheFourCodePages) {
     const char* label;
     int index;
   };
-  const Case cases[] = {{"windows-1251", 0}, {"CP1251", 0}, {" koi8-r ", 1}, {"KOI8-U", 1}, {"ISO-8859-5", 2},
-                        {"utf-8", 3},        {"UTF8", 3},   {"windows-1252", -1}, {"", -1},  {"utf-16", -1}};
+  const Case cases[] = {
+      {"windows-1251", 0}, {"CP1251", 0}, {" koi8-r ", 1},      {"KOI8-U", 1}, {"ISO-8859-5", 2},
+      {"utf-8", 3},        {"UTF8", 3},   {"windows-1252", -1}, {"", -1},      {"utf-16", -1}};
   for (const Case& c : cases) {
     EXPECT_EQ(CodePageIndexOfCharset(c.label), c.index) << c.label;
   }
@@ -53,15 +54,17 @@ TEST(PageCharset, BomThenHeaderThenMetaInTheHead) {
   };
   const std::vector<Case> cases = {
       {"meta charset", "", "<html><head><META CHARSET=utf-8><title>x</title></head>", 3},
-      {"http-equiv, any case, unquoted",
-       "text/html", "<meta HTTP-EQUIV=Content-Type content='text/html; charset=koi8-r'>", 1},
+      {"http-equiv, any case, unquoted", "text/html",
+       "<meta HTTP-EQUIV=Content-Type content='text/html; charset=koi8-r'>", 1},
       {"the header wins over meta", "text/html; charset=windows-1251", "<meta charset=\"utf-8\">", 0},
       {"a header naming no known code page leaves it to meta", "text/html; charset=x-unknown",
        "<meta charset=\"iso-8859-5\">", 2},
-      {"a byte order mark wins over all", "text/html; charset=koi8-r", "\xEF\xBB\xBF<meta charset=koi8-r>", 3},
-      {"the first meta naming a charset counts",
-       "", "<meta name=author content=x><meta http-equiv=refresh content=\"5; charset=koi8-r\">"
-           "<meta http-equiv=content-type content=\"text/html\"><meta charset=windows-1251><meta charset=utf-8>", 0},
+      {"a byte order mark wins over all", "text/html; charset=koi8-r", "\xEF\xBB\xBF<meta charset=koi8-r>",
+       3},
+      {"the first meta naming a charset counts", "",
+       "<meta name=author content=x><meta http-equiv=refresh content=\"5; charset=koi8-r\">"
+       "<meta http-equiv=content-type content=\"text/html\"><meta charset=windows-1251><meta charset=utf-8>",
+       0},
       {"meta in a comment or script does not count", "",
        "<!-- <meta charset=utf-8> --><script>document.write('<meta charset=utf-8>')</script>", -1},
       {"meta after the body began does not count", "", "<body><p>x</p><meta charset=utf-8>", -1},

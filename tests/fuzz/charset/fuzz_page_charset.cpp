@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const std::size_t newline = input.find('\n');
   const std::string_view contentType = newline == std::string_view::npos ? input : input.substr(0, newline);
-  const std::string_view page = newline == std::string_view::npos ? std::string_view() : input.substr(newline + 1);
+  const std::string_view page =
+      newline == std::string_view::npos ? std::string_view() : input.substr(newline + 1);
 
   const std::string fromHeader = CharsetOfContentType(contentType);
   if (!fromHeader.empty() && contentType.find(fromHeader) == std::string_view::npos) std::abort();
@@ -38,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < replaced.size(); ++i) {
     if (std::count(replaced.begin(), replaced.end(), replaced[i]) != 1) std::abort();
   }
-  const bool questionMarks = std::count(text.begin(), text.end(), '?') > std::count(page.begin(), page.end(), '?');
+  const bool questionMarks =
+      std::count(text.begin(), text.end(), '?') > std::count(page.begin(), page.end(), '?');
   if (questionMarks != !replaced.empty()) std::abort();
   if (ReplacedCharactersNote(replaced).empty() != replaced.empty()) std::abort();
   return 0;

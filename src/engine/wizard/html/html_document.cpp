@@ -166,7 +166,8 @@ class THtmlDocumentBuilder {
         m_expect = Expect::OptionText;
         return;
       }
-      if (name != "select" && name != "input" && name != "textarea" && name != "form" && name != "button") return;
+      if (name != "select" && name != "input" && name != "textarea" && name != "form" && name != "button")
+        return;
       CloseSelect();
     }
     if (name == "input") return OnInput(t);
@@ -401,9 +402,11 @@ class THtmlDocumentBuilder {
   // A button element without a TYPE, or with an unknown one, submits.
   void OnButton(const THtmlToken& t) {
     const std::string type = platform::LowerAscii(platform::Trim(t.Attr("type")));
-    const ButtonKind kind = type == "reset" ? ButtonKind::Reset : type == "button" ? ButtonKind::Plain : ButtonKind::Submit;
+    const ButtonKind kind = type == "reset"    ? ButtonKind::Reset
+                            : type == "button" ? ButtonKind::Plain
+                                               : ButtonKind::Submit;
     m_button = &CurrentForm().Add<TButtonFormControlObj>(t.Attr("name"), t.Attr("value"), kind,
-                                                        TButtonFormControlObj::Element{});
+                                                         TButtonFormControlObj::Element{});
     m_buttonCaption.clear();
     PlaceControl(*m_button);
   }

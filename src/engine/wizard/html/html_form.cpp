@@ -187,7 +187,9 @@ std::string TImageFormControlObj::Caption() const {
   return "Submit";
 }
 
-void TImageFormControlObj::Click() { Form().Submit(TSubmitTrigger{this, 0, 0}); }
+void TImageFormControlObj::Click() {
+  Form().Submit(TSubmitTrigger{this, 0, 0});
+}
 
 void TImageFormControlObj::AppendPairs(std::vector<std::string>& pairs, const TSubmitTrigger& trigger) const {
   if (trigger.control != this) return;
@@ -198,7 +200,9 @@ void TImageFormControlObj::AppendPairs(std::vector<std::string>& pairs, const TS
 
 // --- lists ---
 
-void TOptionListFormControlObj::AddOption(TOptionObj option) { m_options.push_back(std::move(option)); }
+void TOptionListFormControlObj::AddOption(TOptionObj option) {
+  m_options.push_back(std::move(option));
+}
 
 std::size_t TOptionListFormControlObj::LastMarkedOrFirst() const {
   if (m_options.empty()) return std::string::npos;
@@ -321,7 +325,8 @@ const TFormControlObj* ThtmlForm::FirstSubmitter() const {
   for (const auto& control : m_controls) {
     if (control->Kind() == FormControlKind::Image) return control.get();
     if (control->Kind() != FormControlKind::Button) continue;
-    if (static_cast<const TButtonFormControlObj&>(*control).ButtonType() == ButtonKind::Submit) return control.get();
+    if (static_cast<const TButtonFormControlObj&>(*control).ButtonType() == ButtonKind::Submit)
+      return control.get();
   }
   return nullptr;
 }

@@ -212,8 +212,8 @@ class TImageFormControlObj final : public TFormControlObj {
 // its entries by the exact value, and a cut one names no entry.
 struct TOptionObj {
   static constexpr std::size_t kMaxDisplayLength = 80;
-  std::string Text;   // trimmed, never empty
-  std::string Value;  // the VALUE attribute; empty when absent
+  std::string Text;       // trimmed, never empty
+  std::string Value;      // the VALUE attribute; empty when absent
   bool Selected = false;  // marked SELECTED in the page
   // What the entry submits: its value, or its text when the value is empty.
   const std::string& Submitted() const { return Value.empty() ? Text : Value; }

@@ -71,14 +71,19 @@ TEST(HtmlForm, WhatEachControlContributes) {
     Pairs pairs;
   };
   const std::vector<Case> cases = {
-      {"edit, also empty", "<input name=a value=x><input type=password name=p><input type=TEXT name=t value=\"\">",
+      {"edit, also empty",
+       "<input name=a value=x><input type=password name=p><input type=TEXT name=t value=\"\">",
        {"a=x", "p=", "t="}},
       {"controls without a name contribute nothing",
-       "<input value=v><input type=hidden value=h><input type=checkbox checked><input type=radio value=r checked>"
+       "<input value=v><input type=hidden value=h><input type=checkbox checked><input type=radio value=r "
+       "checked>"
        "<select><option>A</select><select multiple><option selected>B</select><textarea>T</textarea>",
        {}},
-      {"any other type is an edit", "<input type=file name=f value=1><input type=\"Text \" name=g>", {"f=1", "g="}},
-      {"type compared in lower case", "<input type=CHECKBOX name=c checked><input type=checkboxes name=e>",
+      {"any other type is an edit",
+       "<input type=file name=f value=1><input type=\"Text \" name=g>",
+       {"f=1", "g="}},
+      {"type compared in lower case",
+       "<input type=CHECKBOX name=c checked><input type=checkboxes name=e>",
        {"c=On", "e="}},
       {"hidden always", "<input type=hidden name=h value=7><input type=hidden name=e>", {"h=7", "e="}},
       {"check box: On without a value, nothing unchecked",
@@ -89,19 +94,25 @@ TEST(HtmlForm, WhatEachControlContributes) {
        "<input type=radio name=r value=1><input type=radio name=r value=2><input type=radio name=s checked>",
        {"s="}},
       {"buttons contribute nothing by themselves",
-       "<input type=reset name=r><input type=button name=b value=B><input type=image name=i src=x.gif>", {}},
+       "<input type=reset name=r><input type=button name=b value=B><input type=image name=i src=x.gif>",
+       {}},
       {"combo: the last marked option",
-       "<select name=c><option value=1 selected>A<option value=2 selected>B<option value=3>C</select>", {"c=2"}},
-      {"combo: the first option when none is marked", "<select name=c><option value=1>A<option value=2>B</select>",
+       "<select name=c><option value=1 selected>A<option value=2 selected>B<option value=3>C</select>",
+       {"c=2"}},
+      {"combo: the first option when none is marked",
+       "<select name=c><option value=1>A<option value=2>B</select>",
        {"c=1"}},
       {"combo: the text when the value is empty",
-       "<select name=c><option value=\"\">  Any  </option><option>B</select>", {"c=Any"}},
+       "<select name=c><option value=\"\">  Any  </option><option>B</select>",
+       {"c=Any"}},
       {"options without text are not listed",
-       "<select name=c><option value=9></option><option value=8>  </option><option value=7>G</select>", {"c=7"}},
+       "<select name=c><option value=9></option><option value=8>  </option><option value=7>G</select>",
+       {"c=7"}},
       {"option text ends at the next tag", "<select name=c><option><b>X</b>Y<option>Z</select>", {"c=Z"}},
       {"list without options", "<select name=c></select><select name=m multiple></select>", {}},
       {"multiple: each marked entry in order",
-       "<select name=m multiple><option selected>A<option>B<option selected value=c>C</select>", {"m=A", "m=c"}},
+       "<select name=m multiple><option selected>A<option>B<option selected value=c>C</select>",
+       {"m=A", "m=c"}},
       {"multiple without a marked entry", "<select name=m multiple size=1><option>A<option>B</select>", {}},
       {"list box of one choice: last marked, else first",
        "<select name=l size=3><option>A<option>B</select><select name=k size=2><option selected>A<option "
@@ -120,8 +131,10 @@ TEST(HtmlForm, WhatEachControlContributes) {
 TEST(HtmlForm, OptionsSubmitTheirWholeValueAndShowAtMost80Characters) {
   const std::string longValue(90, 'v');
   const std::string longText(100, 'a');
-  Page page("<select name=s><option value=" + longValue + ">  " + longText + "  </select>"
-            "<select name=t><option>" + longText + "</select>");
+  Page page("<select name=s><option value=" + longValue + ">  " + longText +
+            "  </select>"
+            "<select name=t><option>" +
+            longText + "</select>");
   const auto& combo = page.Control<TComboFormControlObj>(0);
   ASSERT_EQ(combo.Options().size(), 1u);
   EXPECT_EQ(combo.Options()[0].DisplayText(), std::string(80, 'a'));
@@ -223,13 +236,14 @@ TEST(HtmlForm, AnImageSubmitsLikeASubmitButtonAtZeroZero) {
 }
 
 TEST(HtmlForm, ButtonElementsActAsBrowsersDo) {
-  Page page(W("<form action=add.cgi><input name=t value=1>"
-              "<button name=go value=send>  Отправить <b>объявление</b></button>"
-              "<BUTTON NAME=preview>Просмотр</BUTTON>"
-              "<button type=reset name=r value=x>Сброс</button>"
-              "<button type=button name=b value=y>Ничего</button>"
-              "<button type=bogus name=o value=z><img src=ok.gif alt=OK></button>"
-              "<button name=k><img src=k.gif></button></form>"));
+  Page page(
+      W("<form action=add.cgi><input name=t value=1>"
+        "<button name=go value=send>  Отправить <b>объявление</b></button>"
+        "<BUTTON NAME=preview>Просмотр</BUTTON>"
+        "<button type=reset name=r value=x>Сброс</button>"
+        "<button type=button name=b value=y>Ничего</button>"
+        "<button type=bogus name=o value=z><img src=ok.gif alt=OK></button>"
+        "<button name=k><img src=k.gif></button></form>"));
   ASSERT_EQ(page.Form().Controls().size(), 7u);
   const auto& submit = page.Control<TButtonFormControlObj>(1);
   EXPECT_EQ(submit.ButtonType(), ButtonKind::Submit);
@@ -261,8 +275,9 @@ TEST(HtmlForm, ButtonElementsActAsBrowsersDo) {
 }
 
 TEST(HtmlForm, ALessThanSignThatOpensNoTagIsText) {
-  Page page(W("<form><select name=price><option value=1 selected>< 1000 руб</option>"
-              "<option value=2><= 5000</option><option value=3>> 5000</option></select></form>"));
+  Page page(
+      W("<form><select name=price><option value=1 selected>< 1000 руб</option>"
+        "<option value=2><= 5000</option><option value=3>> 5000</option></select></form>"));
   const auto& combo = page.Control<TComboFormControlObj>(0);
   ASSERT_EQ(combo.Options().size(), 3u);
   EXPECT_EQ(combo.Options()[0].Text, W("< 1000 руб"));
