@@ -69,9 +69,12 @@ TEST_F(RunTool, AnyFailureExitsOne) {
                            W("Объявление 2"), "--threads", "5"});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.out.find("ok\tGood\t"), std::string::npos);
+  // A failed job's line ends with its reason as a fourth field.
   EXPECT_NE(run.out.find("failed\tПлохая\t"), std::string::npos);
+  EXPECT_NE(run.out.find("\tConnection Failed\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("jobs=2 succeeded=1 failed=1\n"), std::string::npos);
-  EXPECT_EQ(m_reports.Read(W("Плохая.htm")), "error retrieving page\r\n");
+  EXPECT_EQ(m_reports.Read(W("Плохая.htm")),
+            "error retrieving page\r\n<p>" + W("Ошибка: ") + "Connection Failed</p>\r\n");
 }
 
 TEST_F(RunTool, BadArgumentsAndUnreadableFilesExitTwo) {

@@ -146,6 +146,14 @@ QWidget* TfrmMain::BuildConfigPanel() {
   daysRow->addStretch(1);
   special->addLayout(daysRow, 5, 0, 1, 4);
   special->addWidget(cbReports, 6, 0, 1, 4);
+  // The extra CA file that https trusts beside the system store; read and
+  // written with the settings file, not with the stored control values.
+  edCAFile = new QLineEdit(gbSpecial);
+  edCAFile->setObjectName(QStringLiteral("edCAFile"));
+  edCAFile->setMinimumWidth(60);
+  edCAFile->setToolTip(QStringLiteral("Файл сертификатов (PEM), которым доверять для https помимо системных"));
+  special->addWidget(MakeLabel(QStringLiteral("Сертификаты CA"), gbSpecial, QStringLiteral("lbCAFile")), 7, 0);
+  special->addWidget(edCAFile, 7, 1, 1, 3);
   special->setColumnStretch(2, 1);
 
   // " Переменные "

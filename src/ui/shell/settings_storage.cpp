@@ -122,6 +122,7 @@ adw::engine::WindowPlacement MainFormStorageAdapter::Placement() const {
 
 void TfrmMain::RestoreStoredValues() {
   if (fsMain) fsMain->Restore();
+  if (edCAFile) edCAFile->setText(ToQ(adw::engine::ReadCAFile(m_settingsPath)));
 }
 
 void TfrmMain::SaveStoredValues() {
@@ -142,6 +143,7 @@ void TfrmMain::SaveConfiguration() {
   values.useProxy = cbUseProxy->isChecked();
   values.logFile = cbLogFile->isChecked();
   values.threadCount = RxSEdPost->value();
+  if (edCAFile) values.caFile = FromQ(edCAFile->text());
   adw::engine::SaveConfiguration(m_settingsPath, values);
   SaveVariables();
   FormShow();

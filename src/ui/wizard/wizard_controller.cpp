@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <string_view>
 
 #include "engine/shell/settings_file.h"
 #include "engine/wizard/board_text.h"
@@ -91,7 +92,9 @@ void WizardController::StartPageFetch() {
   } else {
     Http.Proxy.clear();
   }
-  const int timeOut = adw::engine::ReadPostingSettings(w.SettingsPath()).timeOutMs;
+  const adw::engine::PostingSettings posting = adw::engine::ReadPostingSettings(w.SettingsPath());
+  Http.CAFile = posting.caFile;
+  const int timeOut = posting.timeOutMs;
   Http.TimeOut = timeOut > 0 ? timeOut : adw::engine::kDefaultFetchTimeOutMs;
   Http.URL = FromQ(w.cbURL->currentText());
   try {
@@ -112,10 +115,14 @@ void WizardController::FetchDone(std::uint64_t fetch, const adw::engine::HttpCli
   m_fetching = false;
   std::string bytes;
   if (failure) {
-    // A fetch that ran out of time or went round in relocations says so;
+    // A fetch that ran out of time, went round in relocations, met a page
+    // or header past its limit or a certificate it cannot trust says so;
     // every other failure shows an empty page, as a bad address does.
+    const bool tls = std::string_view(failure->what()).starts_with("TLS: ");
     if (failure->Code() == adw::engine::kHttpCliErrTimedOut ||
-        failure->Code() == adw::engine::kHttpCliErrTooManyRelocations)
+        failure->Code() == adw::engine::kHttpCliErrTooManyRelocations ||
+        failure->Code() == adw::engine::kHttpCliErrPageTooLarge ||
+        failure->Code() == adw::engine::kHttpCliErrHeaderTooLarge || tls)
       m_window.SetStatusText(ToQ(failure->what()));
   } else {
     bytes = *m_page;
