@@ -4,6 +4,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -33,6 +34,35 @@ std::string LastSslReason() {
   const char* reason = code != 0 ? ERR_reason_error_string(code) : nullptr;
   return reason != nullptr ? reason : "unknown error";
 }
+
+// The sessions a context's servers handed out, one per host and port, so
+// that the next connection to a board resumes instead of repeating the
+// full handshake and the certificate check (a run posts many ads to one
+// board). A session is only offered to the name it was verified for.
+struct SessionStore {
+  std::mutex mutex;
+  std::map<std::string, SSL_SESSION*> sessions;
+
+  static SessionStore* Of(SSL_CTX* ctx) { return static_cast<SessionStore*>(SSL_CTX_get_app_data(ctx)); }
+
+  static int Remember(SSL* ssl, SSL_SESSION* session) {
+    auto* key = static_cast<const std::string*>(SSL_get_app_data(ssl));
+    SessionStore* store = Of(SSL_get_SSL_CTX(ssl));
+    if (key == nullptr || store == nullptr || SSL_SESSION_is_resumable(session) != 1) return 0;
+    std::lock_guard lock(store->mutex);
+    SSL_SESSION*& slot = store->sessions[*key];
+    if (slot != nullptr) SSL_SESSION_free(slot);
+    slot = session;
+    return 1;  // the store keeps the reference it was given
+  }
+
+  // Offers the stored session for key to ssl, if there is one.
+  void Offer(SSL* ssl, const std::string& key) {
+    std::lock_guard lock(mutex);
+    auto found = sessions.find(key);
+    if (found != sessions.end()) SSL_set_session(ssl, found->second);
+  }
+};
 
 // Loading the system store costs milliseconds, so one context per extra CA
 // file (as it is on disk) serves every connection of the process.
@@ -65,12 +95,15 @@ class ContextCache {
     SSL_CTX_set_options(ctx.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
     SSL_CTX_set_mode(ctx.get(), SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     SSL_CTX_set_default_verify_paths(ctx.get());
+    SSL_CTX_set_session_cache_mode(ctx.get(), SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(ctx.get(), &SessionStore::Remember);
     if (!caFile.empty() && SSL_CTX_load_verify_locations(ctx.get(), caFile.c_str(), nullptr) != 1) {
       message = std::string(kTlsPrefix) + "cannot use CA file " + caFile + ": " + LastSslReason();
       ERR_clear_error();
       return nullptr;
     }
     ERR_clear_error();
+    SSL_CTX_set_app_data(ctx.get(), new SessionStore);  // lives as long as its context: for good
     SSL_CTX* raw = ctx.get();
     m_contexts.emplace(std::move(key), std::move(ctx));
     return raw;
@@ -101,10 +134,33 @@ std::string VerifyFailureText(long result) {
 
 struct Connection::Tls {
   SSL* ssl = nullptr;
+  std::string sessionKey;  // host and port, for the session store
+  bool peerClosed = false;  // the reply was read to the peer's close
   ~Tls() {
-    if (ssl != nullptr) SSL_free(ssl);
+    if (ssl == nullptr) return;
+    // OpenSSL takes a session whose connection did not end in a shutdown
+    // for a broken one and never resumes it. A reply read to the server's
+    // close is a whole one; nothing is sent back on a closed connection.
+    if (peerClosed) SSL_set_shutdown(ssl, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
+    SSL_free(ssl);
   }
 };
+
+namespace {
+
+// OpenSSL writes to its socket with write(), so a peer that has gone would
+// end the process with SIGPIPE; the failed write is handled instead.
+void IgnoreBrokenPipes() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction current{};
+    if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+      ::signal(SIGPIPE, SIG_IGN);
+    }
+  });
+}
+
+}  // namespace
 
 Connection::Connection() = default;
 Connection::~Connection() { Close(); }
@@ -223,6 +279,7 @@ OpenResult Connection::StartTls(const ConnectionTarget& target, const CancelWatc
     return result;
   };
   ERR_clear_error();
+  IgnoreBrokenPipes();
   std::string message;
   SSL_CTX* ctx = Contexts().Get(target.caFile, message);
   if (ctx == nullptr) return fail(SocketStatus::Error, 0, message);
@@ -232,6 +289,9 @@ OpenResult Connection::StartTls(const ConnectionTarget& target, const CancelWatc
     return fail(SocketStatus::Error, 0, std::string(kTlsPrefix) + LastSslReason());
   }
   SSL* ssl = m_tls->ssl;
+  m_tls->sessionKey = target.host + ":" + std::to_string(target.port.value_or(0));
+  SSL_set_app_data(ssl, &m_tls->sessionKey);
+  if (SessionStore* store = SessionStore::Of(ctx)) store->Offer(ssl, m_tls->sessionKey);
   if (IsIpLiteral(target.host)) {
     X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), target.host.c_str());
   } else {
@@ -336,6 +396,7 @@ SocketResult Connection::Receive(char* buffer, std::size_t size, const CancelWat
     }
     // A clean close, an unannounced one and a reset all end the reply.
     result.status = SocketStatus::Closed;
+    m_tls->peerClosed = sslError == SSL_ERROR_ZERO_RETURN;
     if (sslError == SSL_ERROR_SYSCALL && errno == ECONNRESET) result.error = ECONNRESET;
     ERR_clear_error();
     return result;

@@ -2,7 +2,10 @@
 # It answers every request on 127.0.0.1:PORT with a page that names the
 # method, the request target, the server name the client asked for (SNI)
 # and the request body, except /redirect?to=URL, which answers 302 with
-# Location URL. One request per connection, HTTP/1.0 style.
+# Location URL, /session, which says whether the client resumed a session
+# ("resumed=True"), and /hangup, which closes as soon as the request head
+# has arrived, without reading the body. One request per connection,
+# HTTP/1.0 style.
 import socket
 import ssl
 import sys
@@ -38,6 +41,9 @@ def serve(raw):
         head, _, body = data.partition(b"\r\n\r\n")
         lines = head.split(b"\r\n")
         method, target = lines[0].split(b" ")[0:2]
+        if target.startswith(b"/hangup"):
+            conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\1\0\0\0\0\0\0\0")
+            return
         length = 0
         for line in lines[1:]:
             name, _, value = line.partition(b":")
@@ -49,7 +55,10 @@ def serve(raw):
                 break
             body += chunk
         path = target.decode("latin-1")
-        if path.startswith("/redirect?to="):
+        if path == "/session":
+            page = b"resumed=%s" % str(conn.session_reused).encode()
+            conn.sendall(b"HTTP/1.0 200 OK\r\n\r\n" + page)
+        elif path.startswith("/redirect?to="):
             location = urllib.parse.unquote(path[len("/redirect?to="):])
             reply = "HTTP/1.0 302 Found\r\nLocation: %s\r\n\r\n" % location
             conn.sendall(reply.encode("latin-1"))

@@ -118,7 +118,8 @@ void WizardController::FetchDone(std::uint64_t fetch, const adw::engine::HttpCli
     // A fetch that ran out of time, went round in relocations, met a page
     // or header past its limit or a certificate it cannot trust says so;
     // every other failure shows an empty page, as a bad address does.
-    const bool tls = std::string_view(failure->what()).starts_with("TLS: ");
+    const std::string_view text = failure->what();
+    const bool tls = text.starts_with("TLS: ") || text.starts_with("Proxy tunnel");
     if (failure->Code() == adw::engine::kHttpCliErrTimedOut ||
         failure->Code() == adw::engine::kHttpCliErrTooManyRelocations ||
         failure->Code() == adw::engine::kHttpCliErrPageTooLarge ||

@@ -75,6 +75,19 @@ TEST_F(PostTlsTest, PostsOverTlsWithServerNameAndDefaultPort) {
   EXPECT_TRUE(ParsePostUrl("/next", "secure.example", 443, true).tls);
 }
 
+// The next connection to the same board resumes the session the server
+// handed out; a server that hangs up while a large body is sent fails the
+// job.
+TEST_F(PostTlsTest, ResumesSessionsAndSurvivesAPeerThatHangsUp) {
+  m_client.SetCAFile(s_certs->CaFile());
+  m_client.Post(Server(Kind::Good).Url("/session"), "a=1");
+  m_client.Post(Server(Kind::Good).Url("/session"), "a=1");
+  EXPECT_EQ(m_client.Body(), "resumed=True");
+
+  const std::string large(16 << 20, 'x');
+  EXPECT_NE(PostFailure(Server(Kind::Good).Url("/hangup"), large), "");
+}
+
 TEST_F(PostTlsTest, CertificateFailuresSayWhy) {
   struct Case {
     Kind kind;
