@@ -79,5 +79,13 @@ std::string ReplyWithHeaderBytes(std::size_t headerBytes);
 // the current size, so a test measures its own peak.
 std::size_t PeakMemoryBytes();
 void ResetPeakMemory();
+// What a sanitizer build adds to a peak (its quarantine keeps freed blocks
+// and its shadow memory grows with them); 0 in a plain build.
+inline constexpr std::size_t kSanitizerMemorySlack =
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    64u << 20;
+#else
+    0;
+#endif
 
 }  // namespace adw::test
