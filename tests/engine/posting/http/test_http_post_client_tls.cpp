@@ -180,7 +180,7 @@ TEST(PostReplyLimits, EndlessOrOversizedHeaderFailsWithSmallMemory) {
       failure = e.what();
     }
     EXPECT_EQ(failure, kErrHeaderTooLarge);
-    EXPECT_LT(test::PeakMemoryBytes() - before, (4u << 20) + test::kSanitizerMemorySlack);
+    EXPECT_LT(test::PeakMemoryBytes() - before, test::MemoryBound(4u << 20));
   }
   // Exactly 64 KiB of header is a reply; one byte more is not.
   test::RawServer fits(test::RawServer::Mode::Reply, {test::ReplyWithHeaderBytes(64 * 1024)});
@@ -217,7 +217,7 @@ TEST(PostReplyLimits, BodyIsKeptUpToItsLimitAndTheRestDropped) {
   EXPECT_TRUE(client.BodyCut());
   EXPECT_EQ(client.Body().size(), kMaxPostingBodyBytes);
   // The kept body and its string's spare room; nothing grows with the flood.
-  EXPECT_LT(test::PeakMemoryBytes() - before, 3 * kMaxPostingBodyBytes + test::kSanitizerMemorySlack);
+  EXPECT_LT(test::PeakMemoryBytes() - before, test::MemoryBound(3 * kMaxPostingBodyBytes));
   const std::string body = client.TakeBody();
   EXPECT_EQ(body.size(), kMaxPostingBodyBytes);
   EXPECT_TRUE(client.Body().empty());

@@ -130,7 +130,7 @@ TEST(FetchReplyLimits, HeaderFloodsFailWithSmallMemory) {
     test::ResetPeakMemory();
     const std::size_t before = test::PeakMemoryBytes();
     EXPECT_EQ(RunGet(client).code, c.code);
-    EXPECT_LT(test::PeakMemoryBytes() - before, (4u << 20) + test::kSanitizerMemorySlack);
+    EXPECT_LT(test::PeakMemoryBytes() - before, test::MemoryBound(4u << 20));
   }
   test::RawServer fits(test::RawServer::Mode::Reply, {test::ReplyWithHeaderBytes(64 * 1024)});
   THttpCli client;
@@ -174,7 +174,7 @@ TEST(FetchReplyLimits, PageUpToItsLimitIsTakenAndALongerOneFails) {
   test::ResetPeakMemory();
   const std::size_t before = test::PeakMemoryBytes();
   EXPECT_EQ(RunGet(client).code, kHttpCliErrPageTooLarge);
-  EXPECT_LT(test::PeakMemoryBytes() - before, 3 * limit + test::kSanitizerMemorySlack);
+  EXPECT_LT(test::PeakMemoryBytes() - before, test::MemoryBound(3 * limit));
 }
 
 TEST(FetchRequestTarget, BytesThatCannotStandInATargetAreEncoded) {
