@@ -3,13 +3,14 @@
 # method, the request target, the server name the client asked for (SNI)
 # and the request body, except /redirect?to=URL, which answers 302 with
 # Location URL, /session, which says whether the client resumed a session
-# ("resumed=True"), and /hangup, which closes as soon as the request head
-# has arrived, without reading the body. One request per connection,
-# HTTP/1.0 style.
+# ("resumed=True"), /hangup, which closes as soon as the request head
+# has arrived, without reading the body, and /stall, which reads the
+# request and never answers. One request per connection, HTTP/1.0 style.
 import socket
 import ssl
 import sys
 import threading
+import time
 import urllib.parse
 
 port, cert, key = int(sys.argv[1]), sys.argv[2], sys.argv[3]
@@ -55,6 +56,8 @@ def serve(raw):
                 break
             body += chunk
         path = target.decode("latin-1")
+        if path == "/stall":
+            time.sleep(3600)
         if path == "/session":
             page = b"resumed=%s" % str(conn.session_reused).encode()
             conn.sendall(b"HTTP/1.0 200 OK\r\n\r\n" + page)

@@ -128,6 +128,10 @@ TEST_F(PostTlsTest, HandshakeThatStallsOrBreaksEndsTheJob) {
   m_client.SetAbortAfter(300);
   EXPECT_EQ(PostFailure(url), kErrConnectionCanceled);
 
+  // After the handshake the abort still reaches every TLS read.
+  m_client.SetCAFile(s_certs->CaFile());
+  EXPECT_EQ(PostFailure(Server(Kind::Good).Url("/stall")), kErrReadlnAborted);
+
   // A peer that closes once the ClientHello arrives.
   test::RawServer closing(test::RawServer::Mode::ResetWhileReceiving);
   m_client.SetAbortAfter(5000);

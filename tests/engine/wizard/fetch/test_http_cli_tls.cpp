@@ -105,6 +105,11 @@ TEST_F(FetchTlsTest, StalledOrBrokenHandshakeFails) {
   Outcome stalled = RunGet(m_client);
   EXPECT_EQ(stalled.code, kHttpCliErrTimedOut);
 
+  // After the handshake the time-out still reaches every TLS read.
+  m_client.CAFile = s_certs->CaFile();
+  m_client.URL = s_good->Url("/stall");
+  EXPECT_EQ(RunGet(m_client).code, kHttpCliErrTimedOut);
+
   test::RawServer closing(test::RawServer::Mode::ResetWhileReceiving);
   m_client.TimeOut = 5000;
   m_client.URL = "https://127.0.0.1:" + std::to_string(closing.Port()) + "/";
