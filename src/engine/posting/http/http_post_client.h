@@ -3,7 +3,13 @@
 // used for one Post from that worker's thread. Post sends the job's body as
 // it was built (field values arrive already escaped), follows redirects
 // with GET and the received cookie, and reads each reply until the server
-// closes. Failures are thrown as HttpPostError with the texts below.
+// closes. http:// and https:// both work, redirects crossing between them
+// too; the connection itself (lookup, connect, proxy tunnel, TLS, limits
+// on what the server sends) is the platform's Connection. Failures are
+// thrown as HttpPostError with the texts below, or with the connection's
+// own text for TLS and proxy tunnel failures ("TLS: host name mismatch").
+// Of a reply, kMaxPostingBodyBytes of body are kept; the rest is read and
+// dropped, and BodyCut says so.
 #include <atomic>
 #include <chrono>
 #include <cstdint>

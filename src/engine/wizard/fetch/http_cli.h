@@ -1,7 +1,9 @@
 #pragma once
 // The add-board wizard's page fetch client: one HTTP/1.0 GET, direct or
-// through a proxy, relocations followed, the body appended to a buffer the
-// caller owns, progress reported through events.
+// through a proxy (https through a CONNECT tunnel), over TLS for https://
+// (port 443 unless the URL names one), relocations followed between http
+// and https, the body appended to a buffer the caller owns (a page of at
+// most kMaxPageBytes), progress reported through events.
 //
 // Two ways to run it:
 // - Get blocks the calling thread and raises the events on it (the
