@@ -4,8 +4,10 @@
 // against h2load --h1 sending the same 2,000 posts over TLS with 30 clients.
 // Both sides open one connection per request: our client is HTTP/1.0, the
 // server closes after every reply, and h2load makes each of its 2,000
-// requests on a connection of its own. Several rounds, alternating; the
-// last line is the median of each side:
+// requests on a connection of its own. Each round says how many handshakes
+// resumed an earlier session (both sides resume: ours keeps one session per
+// board, h2load one per client). Several rounds, alternating; the last line
+// is the median of each side:
 //   ours=N/s h2load=M/s ratio=R
 #include <unistd.h>
 
@@ -26,7 +28,7 @@ namespace {
 
 constexpr int kJobs = 2000;
 constexpr int kThreads = 30;
-constexpr int kRounds = 3;
+constexpr int kRounds = 5;
 const std::string kBody = "name=bench&rubric=3&text=job";
 
 class Quiet : public adw::engine::IPostingObserver {
@@ -101,10 +103,13 @@ int main() {
   std::vector<double> peer;
   for (int round = 1; round <= kRounds; ++round) {
     int failures = 0;
+    const long resumedBefore = server.Resumed();
     ours.push_back(OursPerSecond(server.Port(), settings, failures));
+    const long oursResumed = server.Resumed() - resumedBefore;
     peer.push_back(H2loadPerSecond(server.Port(), bodyFile, log));
-    std::printf("round %d: ours=%.0f/s (%d failed) h2load=%.0f/s (%s)\n", round, ours.back(), failures,
-                peer.back(), Summary(log).c_str());
+    const long peerResumed = server.Resumed() - resumedBefore - oursResumed;
+    std::printf("round %d: ours=%.0f/s (%d failed, %ld resumed) h2load=%.0f/s (%ld resumed; %s)\n", round,
+                ours.back(), failures, oursResumed, peer.back(), peerResumed, Summary(log).c_str());
     std::fflush(stdout);
   }
   (void)std::system(("rm -rf '" + dir + "'").c_str());

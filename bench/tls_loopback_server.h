@@ -74,6 +74,8 @@ class TlsLoopbackServer {
   }
   int Port() const { return m_port; }
   long Served() const { return m_served.load(); }
+  // Handshakes that resumed an earlier session instead of a full one.
+  long Resumed() const { return m_resumed.load(); }
 
  private:
   void Serve() {
@@ -86,6 +88,7 @@ class TlsLoopbackServer {
       SSL* ssl = SSL_new(m_ctx);
       SSL_set_fd(ssl, client);
       if (SSL_accept(ssl) == 1) {
+        if (SSL_session_reused(ssl) == 1) ++m_resumed;
         std::string request;
         char buffer[4096];
         std::size_t need = std::string::npos;
@@ -121,6 +124,7 @@ class TlsLoopbackServer {
   int m_port = 0;
   std::atomic<bool> m_stop{false};
   std::atomic<long> m_served{0};
+  std::atomic<long> m_resumed{0};
   std::vector<std::thread> m_threads;
 };
 
