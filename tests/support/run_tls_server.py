@@ -1,4 +1,5 @@
-# A small HTTPS server for the tests: python3 run_tls_server.py PORT CERT KEY
+# A small HTTPS server for the tests:
+#   python3 run_tls_server.py PORT CERT KEY [tls1.1]
 # It answers every request on 127.0.0.1:PORT with a page that names the
 # method, the request target, the server name the client asked for (SNI)
 # and the request body, except /redirect?to=URL, which answers 302 with
@@ -16,6 +17,11 @@ import urllib.parse
 port, cert, key = int(sys.argv[1]), sys.argv[2], sys.argv[3]
 context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
 context.load_cert_chain(cert, key)
+if len(sys.argv) > 4 and sys.argv[4] == "tls1.1":
+    # A server of old that speaks nothing newer than TLS 1.1.
+    context.set_ciphers("DEFAULT:@SECLEVEL=0")
+    context.minimum_version = ssl.TLSVersion.TLSv1
+    context.maximum_version = ssl.TLSVersion.TLSv1_1
 names = {}
 
 

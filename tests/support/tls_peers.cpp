@@ -68,14 +68,14 @@ TestCertificates::TestCertificates() {
 std::string TestCertificates::CertFile(Kind kind) const { return m_dir.File(std::string(Stem(kind)) + ".pem"); }
 std::string TestCertificates::KeyFile(Kind kind) const { return m_dir.File(std::string(Stem(kind)) + ".key"); }
 
-TlsServer::TlsServer(const TestCertificates& certificates, TestCertificates::Kind kind) {
+TlsServer::TlsServer(const TestCertificates& certificates, TestCertificates::Kind kind, bool oldProtocolsOnly) {
   const std::string runner = std::string(ADWELD_SOURCE_DIR) + "/tests/support/run_tls_server.py";
   const std::string log = m_dir.File("tls.log");
   m_port = FreeLoopbackPort();
-  m_process = std::make_unique<ChildProcess>(
-      std::vector<std::string>{"/usr/bin/python3", runner, std::to_string(m_port), certificates.CertFile(kind),
-                               certificates.KeyFile(kind)},
-      log);
+  std::vector<std::string> argv{"/usr/bin/python3", runner, std::to_string(m_port), certificates.CertFile(kind),
+                                certificates.KeyFile(kind)};
+  if (oldProtocolsOnly) argv.push_back("tls1.1");
+  m_process = std::make_unique<ChildProcess>(argv, log);
   WaitUntilAccepting("the TLS test server (run_tls_server.py)", m_port, *m_process, log);
 }
 

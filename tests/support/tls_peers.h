@@ -32,7 +32,9 @@ class TestCertificates {
 
 class TlsServer {
  public:
-  TlsServer(const TestCertificates& certificates, TestCertificates::Kind kind);  // throws PeerError
+  // oldProtocolsOnly: the server speaks TLS 1.0 and 1.1 and nothing newer.
+  TlsServer(const TestCertificates& certificates, TestCertificates::Kind kind,
+            bool oldProtocolsOnly = false);  // throws PeerError
   ~TlsServer();
   int Port() const { return m_port; }
   // "https://localhost:PORT" followed by path.

@@ -112,6 +112,11 @@ TEST_F(PostTlsTest, CertificateFailuresSayWhy) {
     EXPECT_EQ(failure, c.failure) << static_cast<int>(c.kind);
     EXPECT_EQ(client.Body(), kErrorRetrievingPage);
   }
+  // A server that speaks nothing newer than TLS 1.1 is refused.
+  test::TlsServer old(*s_certs, Kind::Good, /*oldProtocolsOnly=*/true);
+  m_client.SetCAFile(s_certs->CaFile());
+  EXPECT_THAT(PostFailure(old.Url("/add")), StartsWith("TLS: handshake failed: "));
+
   // A CA file that is not there fails every https job and says so.
   m_client.SetCAFile("/nonexistent/ca.pem");
   EXPECT_THAT(PostFailure(Server(Kind::Good).Url("/add")), StartsWith("TLS: cannot use CA file /nonexistent/ca.pem"));
