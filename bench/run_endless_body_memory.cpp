@@ -98,12 +98,14 @@ int main() {
   board.replace(0, 4, "ADWP");
   std::ofstream(dir + "/script/Endless.prj", std::ios::binary) << board;
   std::ofstream(dir + "/script/base.dat", std::ios::binary)
-      << "[Ad1]\r\n" << adw::platform::W("Текст") << "$TEXT=one\r\nreppath=" << dir << "/reports\r\n";
+      << "[Ad1]\r\n"
+      << adw::platform::W("Текст") << "$TEXT=one\r\nreppath=" << dir << "/reports\r\n";
   // The time-out as the program's design value has it: 20 s.
   std::ofstream(dir + "/adwelder.ini", std::ios::binary)
       << "[Save]\r\ncbReports_Checked=True\r\nedTimeOut_Text=20\r\n";
 
-  const std::string tool = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/adweld-run";
+  const std::string tool =
+      std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/adweld-run";
   const pid_t pid = ::fork();
   if (pid == 0) {
     const int null = ::open("/dev/null", O_WRONLY);

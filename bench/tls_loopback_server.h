@@ -29,7 +29,8 @@ inline void MakeTestCertificates(const std::string& dir) {
       "x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -out server.pem "
       "-extfile ext.cnf",
   };
-  const std::string ext = "cd '" + dir + "' && printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > ext.cnf";
+  const std::string ext =
+      "cd '" + dir + "' && printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > ext.cnf";
   if (std::system(ext.c_str()) != 0) std::exit(1);
   for (const std::string& step : steps) {
     const std::string command = "cd '" + dir + "' && openssl " + step + " >/dev/null 2>&1";
@@ -108,7 +109,8 @@ class TlsLoopbackServer {
           }
         }
         static const std::string reply =
-            "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 15\r\nConnection: close\r\n\r\n<html>ok</html>";
+            "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 15\r\nConnection: "
+            "close\r\n\r\n<html>ok</html>";
         SSL_write(ssl, reply.data(), static_cast<int>(reply.size()));
         SSL_shutdown(ssl);
         ++m_served;

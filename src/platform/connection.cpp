@@ -74,7 +74,7 @@ class ContextCache {
   SSL_CTX* Get(const std::string& caFile, std::string& message) {
     std::string key = caFile;
     if (!caFile.empty()) {
-      struct stat st{};
+      struct stat st {};
       if (::stat(caFile.c_str(), &st) == 0) {
         key += "|" + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + "|" +
                std::to_string(st.st_size);
@@ -134,7 +134,7 @@ std::string VerifyFailureText(long result) {
 
 struct Connection::Tls {
   SSL* ssl = nullptr;
-  std::string sessionKey;  // host and port, for the session store
+  std::string sessionKey;   // host and port, for the session store
   bool peerClosed = false;  // the reply was read to the peer's close
   ~Tls() {
     if (ssl == nullptr) return;
@@ -153,7 +153,7 @@ namespace {
 void IgnoreBrokenPipes() {
   static std::once_flag once;
   std::call_once(once, [] {
-    struct sigaction current{};
+    struct sigaction current {};
     if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
       ::signal(SIGPIPE, SIG_IGN);
     }
@@ -163,7 +163,9 @@ void IgnoreBrokenPipes() {
 }  // namespace
 
 Connection::Connection() = default;
-Connection::~Connection() { Close(); }
+Connection::~Connection() {
+  Close();
+}
 
 void Connection::Close() {
   m_tls.reset();
@@ -260,9 +262,8 @@ OpenResult Connection::OpenTunnel(const ConnectionTarget& target, const CancelWa
   std::string statusLine = header.substr(0, header.find('\n'));
   if (!statusLine.empty() && statusLine.back() == '\r') statusLine.pop_back();
   const std::size_t space = statusLine.find(' ');
-  const bool accepted =
-      statusLine.compare(0, 5, "HTTP/") == 0 && space != std::string::npos && statusLine.size() > space + 1 &&
-      statusLine[space + 1] == '2';
+  const bool accepted = statusLine.compare(0, 5, "HTTP/") == 0 && space != std::string::npos &&
+                        statusLine.size() > space + 1 && statusLine[space + 1] == '2';
   if (!accepted) return fail(SocketStatus::Error, 0, "Proxy tunnel refused: " + statusLine);
   return result;
 }
@@ -313,8 +314,10 @@ OpenResult Connection::StartTls(const ConnectionTarget& target, const CancelWatc
       if (waited == SocketStatus::TimedOut) {
         return fail(waited, 0, std::string(kTlsPrefix) + "handshake timed out");
       }
-      if (waited == SocketStatus::Cancelled) return fail(waited, 0, std::string(kTlsPrefix) + "handshake cancelled");
-      if (waited != SocketStatus::Ok) return fail(waited, waitError, std::string(kTlsPrefix) + "handshake failed");
+      if (waited == SocketStatus::Cancelled)
+        return fail(waited, 0, std::string(kTlsPrefix) + "handshake cancelled");
+      if (waited != SocketStatus::Ok)
+        return fail(waited, waitError, std::string(kTlsPrefix) + "handshake failed");
       continue;
     }
     const long verify = SSL_get_verify_result(ssl);
@@ -323,7 +326,8 @@ OpenResult Connection::StartTls(const ConnectionTarget& target, const CancelWatc
     const bool eof = sslError == SSL_ERROR_SYSCALL || sslError == SSL_ERROR_ZERO_RETURN ||
                      (code != 0 && ERR_GET_REASON(code) == SSL_R_UNEXPECTED_EOF_WHILE_READING);
     if (eof) {
-      return fail(SocketStatus::Closed, errno, std::string(kTlsPrefix) + "connection closed during handshake");
+      return fail(SocketStatus::Closed, errno,
+                  std::string(kTlsPrefix) + "connection closed during handshake");
     }
     return fail(SocketStatus::Error, 0, std::string(kTlsPrefix) + "handshake failed: " + LastSslReason());
   }
@@ -413,7 +417,15 @@ std::optional<std::string> EncodeRequestTarget(std::string_view target) {
     const auto byte = static_cast<unsigned char>(target[i]);
     bool encode = byte <= 0x20 || byte >= 0x7F;
     switch (byte) {
-      case '"': case '<': case '>': case '\\': case '^': case '`': case '{': case '|': case '}':
+      case '"':
+      case '<':
+      case '>':
+      case '\\':
+      case '^':
+      case '`':
+      case '{':
+      case '|':
+      case '}':
         encode = true;
         break;
       default:

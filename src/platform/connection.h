@@ -30,19 +30,19 @@ struct ConnectionTarget {
   // CONNECT tunnel to host:port is opened first.
   std::string proxyHost;  // empty: direct
   std::optional<std::uint16_t> proxyPort;
-  std::string caFile;     // PEM file trusted beside the system store; may be empty
+  std::string caFile;        // PEM file trusted beside the system store; may be empty
   int lookupTimeoutMs = 0;   // 0: none
   int connectTimeoutMs = 0;  // connect and TLS handshake; 0: none
   bool resetOnClose = false;
 };
 
 enum class OpenStep {
-  Lookup,   // the connection host's name
-  Port,     // the port was unusable
-  Socket,   // creating the socket
+  Lookup,  // the connection host's name
+  Port,    // the port was unusable
+  Socket,  // creating the socket
   Connect,
-  Tunnel,   // the proxy's CONNECT
-  Tls,      // handshake and certificate check
+  Tunnel,  // the proxy's CONNECT
+  Tls,     // handshake and certificate check
 };
 
 struct OpenResult {

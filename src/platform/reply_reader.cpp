@@ -8,7 +8,9 @@ namespace {
 
 constexpr std::size_t kReceiveChunk = 16384;
 
-char LowerAsciiChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAsciiChar(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 ReadResult FromSocket(const SocketResult& r) {
   switch (r.status) {

@@ -52,8 +52,8 @@ TestCertificates::TestCertificates() {
   m_dir.Write("local.ext", "subjectAltName=DNS:localhost,IP:127.0.0.1\n");
   m_dir.Write("wrong.ext", "subjectAltName=DNS:other.example\n");
   auto signedBy = [&](const std::string& stem, const std::string& ext, const std::string& days) {
-    Openssl(m_dir, "req " + kEcKey + " -keyout " + stem + ".key -out " + stem + ".csr -subj /CN=" +
-                       (stem == "wrong" ? "other.example" : "localhost"));
+    Openssl(m_dir, "req " + kEcKey + " -keyout " + stem + ".key -out " + stem +
+                       ".csr -subj /CN=" + (stem == "wrong" ? "other.example" : "localhost"));
     Openssl(m_dir, "x509 -req -in " + stem + ".csr -CA ca.pem -CAkey ca.key -CAcreateserial -days " + days +
                        " -extfile " + ext + " -out " + stem + ".pem");
   };
@@ -65,15 +65,20 @@ TestCertificates::TestCertificates() {
                      "subjectAltName=DNS:localhost,IP:127.0.0.1");
 }
 
-std::string TestCertificates::CertFile(Kind kind) const { return m_dir.File(std::string(Stem(kind)) + ".pem"); }
-std::string TestCertificates::KeyFile(Kind kind) const { return m_dir.File(std::string(Stem(kind)) + ".key"); }
+std::string TestCertificates::CertFile(Kind kind) const {
+  return m_dir.File(std::string(Stem(kind)) + ".pem");
+}
+std::string TestCertificates::KeyFile(Kind kind) const {
+  return m_dir.File(std::string(Stem(kind)) + ".key");
+}
 
-TlsServer::TlsServer(const TestCertificates& certificates, TestCertificates::Kind kind, bool oldProtocolsOnly) {
+TlsServer::TlsServer(const TestCertificates& certificates, TestCertificates::Kind kind,
+                     bool oldProtocolsOnly) {
   const std::string runner = std::string(ADWELD_SOURCE_DIR) + "/tests/support/run_tls_server.py";
   const std::string log = m_dir.File("tls.log");
   m_port = FreeLoopbackPort();
-  std::vector<std::string> argv{"/usr/bin/python3", runner, std::to_string(m_port), certificates.CertFile(kind),
-                                certificates.KeyFile(kind)};
+  std::vector<std::string> argv{"/usr/bin/python3", runner, std::to_string(m_port),
+                                certificates.CertFile(kind), certificates.KeyFile(kind)};
   if (oldProtocolsOnly) argv.push_back("tls1.1");
   m_process = std::make_unique<ChildProcess>(argv, log);
   WaitUntilAccepting("the TLS test server (run_tls_server.py)", m_port, *m_process, log);
@@ -94,7 +99,8 @@ FloodServer::FloodServer(Mode mode) : m_mode(mode) {
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof addr;
   if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(m_listenFd, 16) != 0 || ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
+      ::listen(m_listenFd, 16) != 0 ||
+      ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
       ::pipe2(m_wakePipe, O_CLOEXEC) != 0) {
     throw PeerError("flood server: " + std::string(std::strerror(errno)));
   }

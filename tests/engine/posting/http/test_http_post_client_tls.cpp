@@ -119,7 +119,8 @@ TEST_F(PostTlsTest, CertificateFailuresSayWhy) {
 
   // A CA file that is not there fails every https job and says so.
   m_client.SetCAFile("/nonexistent/ca.pem");
-  EXPECT_THAT(PostFailure(Server(Kind::Good).Url("/add")), StartsWith("TLS: cannot use CA file /nonexistent/ca.pem"));
+  EXPECT_THAT(PostFailure(Server(Kind::Good).Url("/add")),
+              StartsWith("TLS: cannot use CA file /nonexistent/ca.pem"));
 }
 
 TEST_F(PostTlsTest, HandshakeThatStallsOrBreaksEndsTheJob) {
@@ -176,7 +177,8 @@ TEST_F(PostTlsTest, HttpsThroughTheProxyGoesThroughATunnel) {
 // Limits on what a peer sends.
 
 TEST(PostReplyLimits, EndlessOrOversizedHeaderFailsWithSmallMemory) {
-  for (auto mode : {test::FloodServer::Mode::EndlessHeaderLines, test::FloodServer::Mode::EndlessHeaderLine}) {
+  for (auto mode :
+       {test::FloodServer::Mode::EndlessHeaderLines, test::FloodServer::Mode::EndlessHeaderLine}) {
     test::FloodServer server(mode);
     HttpPostClient client;
     client.SetAbortAfter(20000);
