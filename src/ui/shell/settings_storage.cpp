@@ -146,7 +146,9 @@ void TfrmMain::SaveConfiguration() {
   if (edCAFile) values.caFile = FromQ(edCAFile->text());
   adw::engine::SaveConfiguration(m_settingsPath, values);
   SaveVariables();
+  const TickMemory ticks = RememberTicks();
   FormShow();
+  RestoreTicks(ticks);
   BringToFront(pTree);
 }
 
