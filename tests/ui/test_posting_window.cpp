@@ -248,6 +248,38 @@ class TestPostingWindow : public QObject {
     if (log) QVERIFY2(logText->find(" result=10061 Connection Failed\r\n") != std::string::npos, logText->c_str());
   }
 
+  void pagesAndLogEntriesThatCannotBeWrittenAreToldInTheStatusBar() {
+    RawServer accepting(RawServer::Mode::Reply, {Reply(kAcceptedPage)});
+    m_fx->Board("Alpha", accepting.Url("/add"));
+    m_fx->Board("Beta", accepting.Url("/add"));
+    m_fx->Ads({{"Ad1", "rep1"}});
+    m_fx->Settings("cbReports_Checked=True\r\ncbLogFile_Checked=True\r\n");
+    // Directories where the first page and the log should go: refused even for root.
+    QVERIFY(QDir().mkpath(ToQ(m_fx->Path("rep1/Alpha.htm"))));
+    QVERIFY(QDir().mkpath(ToQ(m_fx->LogPath())));
+    TfrmMain& w = Window({"Alpha", "Beta"}, {"Ad1"});
+
+    w.btnStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
+
+    // The run went on: both posted, the page that could be written is there,
+    // and the status bar still counts what was lost after Beta's page path.
+    VerifyCounters("2", "0", "2", "0");
+    QCOMPARE(m_fx->Pages("rep1"), (std::vector<std::string>{"Beta.htm"}));
+    QVERIFY(m_errors.isEmpty());
+    const QString status = w.StatusText();
+    QVERIFY2(status.startsWith(QStringLiteral("Не записано отчетов и записей журнала: 3 ")),
+             qPrintable(status));
+    QVERIFY2(status.contains(QStringLiteral("Is a directory")), qPrintable(status));
+
+    // The next run counts afresh.
+    QDir(ToQ(m_fx->LogPath())).removeRecursively();
+    QDir(ToQ(m_fx->Path("rep1/Alpha.htm"))).removeRecursively();
+    w.btnStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
+    QCOMPARE(w.StatusText(), QStringLiteral("Размещение завершено: удачных 2, неудачных 0"));
+  }
+
   void stopKeepsTheCountsReachedAndLaterResultsChangeNothing() {
     RawServer accepting(RawServer::Mode::Reply, {Reply(kAcceptedPage)});
     RawServer silent(RawServer::Mode::NeverAnswer);

@@ -253,10 +253,32 @@ class TestSettingsStorage : public QObject {
     Window w(m_path);
     w->show();
     QCOMPARE(w->EdProxy->text().size(), 2047);
-    QCOMPARE(w->edTimeOut->displayText(), QStringLiteral("   "));
+    // A time-out the workers cannot take keeps the box's 20, which they wait
+    // instead, and the status bar says what was refused.
+    QCOMPARE(w->edTimeOut->displayText(), QStringLiteral("20 "));
+    QVERIFY2(w->StatusText().contains(QStringLiteral("edTimeOut_Text=\"abc\"")), qPrintable(w->StatusText()));
     QCOMPARE(w->medTime->displayText(), QStringLiteral("__:__:__"));
     QCOMPARE(w->EdProxyPort->displayText(), QStringLiteral("12345"));
     QVERIFY(w.errors.isEmpty());
+  }
+
+  void timeOutBoxTakesOnlyDigitsKeptTogether() {
+    WriteFile(m_path, "[Save]\r\nedTimeOut_Text=-5\r\n");
+    Window w(m_path);
+    w->show();
+    QVERIFY(w->StatusText().contains(QStringLiteral("edTimeOut_Text=\"-5\"")));
+    QLineEdit* box = w->edTimeOut;
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("-+e1x3"));
+    QCOMPARE(box->displayText(), QStringLiteral("13 "));
+    // Clearing a digit in the middle closes the gap.
+    box->setText(QStringLiteral("123"));
+    box->setCursorPosition(1);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QCOMPARE(box->displayText(), QStringLiteral("13 "));
+    w->close();
+    QCOMPARE(Stored(m_path, "edTimeOut_Text"), std::string("13"));
   }
 
   void unreadableSettingsPathStartsAndReportsTheRefusedWrite() {

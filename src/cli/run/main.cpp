@@ -12,9 +12,11 @@
 #include "engine/base/record_set.h"
 #include "engine/base/variables_map.h"
 #include "engine/posting/job_list.h"
+#include "engine/posting/result_write_failures.h"
 #include "engine/posting/run_results.h"
 #include "engine/posting/worker_pool.h"
 #include "engine/shell/settings_file.h"
+#include "engine/shell/time_out_setting.h"
 #include "platform/companion_library.h"
 #include "platform/files.h"
 #include "platform/main_thread.h"
@@ -51,6 +53,18 @@ class RunnerObserver : public engine::IPostingObserver {
                   Out(engine::FailureField(result.failureReason)).c_str());
     }
     std::fflush(stdout);
+    TellWriteFailures();
+  }
+  // Result pages and log entries that could not be written, on standard
+  // error; true when there were any so far.
+  bool TellWriteFailures() {
+    const engine::ResultWriteFailures failures = engine::TakeResultWriteFailures();
+    for (const auto& failure : failures.kept)
+      std::fprintf(stderr, "adweld-run: %s\n", Out(engine::DescribeResultWriteFailure(failure)).c_str());
+    if (failures.dropped > 0)
+      std::fprintf(stderr, "adweld-run: and %zu more that could not be written\n", failures.dropped);
+    if (!failures.Empty()) m_writeFailed = true;
+    return m_writeFailed;
   }
   void TerminateApplication() override { m_terminate = true; }
   bool Terminate() const { return m_terminate; }
@@ -60,6 +74,7 @@ class RunnerObserver : public engine::IPostingObserver {
   engine::RunSwitches m_switches;
   engine::RunDisplay m_display;
   bool m_terminate = false;
+  bool m_writeFailed = false;
 };
 
 int StoredThreadCount(const std::string& settingsFile) {
@@ -81,6 +96,10 @@ int Run(const cli::RunArguments& args) {
     settingsFile = platform::JoinPath(platform::ProgramDirectory(), "adwelder.ini");
   } else if (!platform::ReadWholeFile(settingsFile)) {
     return Fail("cannot read the settings file " + settingsFile);
+  }
+  if (const auto problem = engine::CheckStoredTimeOut(settingsFile)) {
+    return Fail("settings file " + Out(settingsFile) + ": " + problem->key + "=\"" + Out(problem->value) +
+                "\" is not a whole number of seconds from 0 to 999");
   }
   const std::string storePath = engine::AdStorePath(args.scriptDir);
   if (!platform::ReadWholeFile(storePath)) return Fail("cannot read " + storePath);
@@ -146,8 +165,9 @@ int Run(const cli::RunArguments& args) {
 
   const engine::RunCounters& counters = observer.Display().counters;
   std::printf("jobs=%d succeeded=%d failed=%d\n", jobCount, counters.successes, counters.failures);
+  const bool writeFailed = observer.TellWriteFailures();
   if (unreadable) return kExitBadInput;
-  return counters.failures > 0 ? kExitSomeFailed : kExitAllPosted;
+  return counters.failures > 0 || writeFailed ? kExitSomeFailed : kExitAllPosted;
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "engine/posting/run_results.h"
 
+#include <cerrno>
 #include <exception>
 #include <mutex>
 #include <unordered_map>
 
+#include "engine/posting/result_write_failures.h"
+#include "platform/atomic_write.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
 
@@ -49,16 +52,25 @@ bool WriteResultPage(const std::string& path, std::string_view body) {
   content.reserve(body.size() + 2);
   content.append(body);
   content.append("\r\n");
-  return platform::WriteFileAtomic(path, content);
+  const platform::WriteOutcome outcome = platform::WriteFileAtomicChecked(path, content);
+  if (!outcome) {
+    NoteResultWriteFailure(
+        {ResultWriteFailure::Kind::ResultPage, path, {}, platform::SystemErrorText(outcome.error)});
+  }
+  return static_cast<bool>(outcome);
 }
 
 bool WriteResultPage(const std::string& path, std::string& body, std::string_view trailer) {
   const std::size_t size = body.size();
   body.append(trailer);
   body.append("\r\n");
-  const bool written = platform::WriteFileAtomic(path, body);
+  const platform::WriteOutcome outcome = platform::WriteFileAtomicChecked(path, body);
   body.resize(size);
-  return written;
+  if (!outcome) {
+    NoteResultWriteFailure(
+        {ResultWriteFailure::Kind::ResultPage, path, {}, platform::SystemErrorText(outcome.error)});
+  }
+  return static_cast<bool>(outcome);
 }
 
 std::string FailureField(std::string_view reason) {
@@ -218,9 +230,15 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
     if (!tail.hasSection || !platform::EqualsNoCase(tail.lastSection, section)) {
       bytes += "[" + section + "]\r\n";
     }
-    bytes += FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number, OneLine(reason)) + "\r\n";
+    const std::string entry = FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number, OneLine(reason));
+    bytes += entry + "\r\n";
     if (!platform::AppendToFile(logPath, bytes)) {
+      // The append reports no reason of its own; errno still holds the
+      // failing call's.
+      const int error = errno;
       cache.tails.erase(logPath);
+      NoteResultWriteFailure(
+          {ResultWriteFailure::Kind::LogEntry, logPath, entry, platform::SystemErrorText(error)});
       return;
     }
     const auto after = platform::StatFile(logPath);
@@ -232,8 +250,9 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
     tail.lastSection = section;
     tail.hasSection = true;
     tail.endsWithBreak = true;
-  } catch (const std::exception&) {
-    // A log that cannot be written never disturbs a run.
+  } catch (const std::exception& e) {
+    // A log that cannot be written never disturbs a run; it is only told.
+    NoteResultWriteFailure({ResultWriteFailure::Kind::LogEntry, logPath, {}, e.what()});
   }
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "platform/text1251.h"
+#include "ui/posting/result_write_notice.h"
 #include "ui/reports/report_list.h"
 #include "ui/shell/main_window.h"
 #include "ui/text_convert.h"
@@ -142,13 +143,17 @@ void PostingController::ShowDisplay(const adw::engine::RunDisplay& display) {
 }
 
 void PostingController::JobReported(const adw::engine::JobResult&, const std::string& statusText) {
-  if (m_destroying || statusText.empty()) return;
-  m_resultPageText = ToQ(statusText);
-  m_window.SetStatusText(m_resultPageText);
+  if (m_destroying) return;
+  if (!statusText.empty()) {
+    m_resultPageText = ToQ(statusText);
+    m_window.SetStatusText(m_resultPageText);
+  }
+  ShowResultWriteNotice(m_window);
 }
 
 void PostingController::RunEnded(adw::engine::RunEnd how) {
   if (m_destroying) return;
+  EndResultWriteNotice(m_window);
   m_window.SetRunInProgress(false);
   if (how == adw::engine::RunEnd::Shutdown) {
     ShowDisplay(m_pool->Display());

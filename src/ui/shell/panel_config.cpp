@@ -19,6 +19,7 @@
 #include "ui/shell/main_window.h"
 #include "ui/shell/panel_parts.h"
 #include "ui/shell/product_info.h"
+#include "ui/shell/time_out_box.h"
 
 namespace adw::ui {
 
@@ -120,7 +121,9 @@ QWidget* TfrmMain::BuildConfigPanel() {
   EdProxy->setObjectName(QStringLiteral("EdProxy"));
   EdProxy->setMinimumWidth(60);
   EdProxyPort = MaskedBox(QStringLiteral("EdProxyPort"), QStringLiteral("#####; "), 5, gbSpecial);
-  edTimeOut = MaskedBox(QStringLiteral("edTimeOut"), QStringLiteral("###; "), 3, gbSpecial);
+  // '0' places take digits only; '#' would let a sign in.
+  edTimeOut = MaskedBox(QStringLiteral("edTimeOut"), QStringLiteral("000; "), 3, gbSpecial);
+  SetUpTimeOutBox(edTimeOut);
   edTimeOut->setText(QStringLiteral("20"));
   cbUseProxy = CheckBox(QStringLiteral("использовать прокси-сервер"), QStringLiteral("cbUseProxy"), gbSpecial);
   cbUpDate = CheckBox(QStringLiteral("проверять новые версии"), QStringLiteral("cbUpDate"), gbSpecial);

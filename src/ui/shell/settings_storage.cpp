@@ -11,6 +11,7 @@
 #include "engine/shell/settings_file.h"
 #include "platform/text1251.h"
 #include "ui/shell/main_window.h"
+#include "ui/shell/time_out_box.h"
 #include "ui/text_convert.h"
 
 namespace adw::ui {
@@ -122,6 +123,7 @@ adw::engine::WindowPlacement MainFormStorageAdapter::Placement() const {
 
 void TfrmMain::RestoreStoredValues() {
   if (fsMain) fsMain->Restore();
+  CheckRestoredTimeOut(*this);
   if (edCAFile) edCAFile->setText(ToQ(adw::engine::ReadCAFile(m_settingsPath)));
 }
 
