@@ -112,7 +112,7 @@ std::string SystemErrorText(int error) {
   return text ? std::string(text) : "error " + std::to_string(error);
 }
 
-WriteOutcome WriteFileAtomicChecked(const std::string& path, std::string_view bytes) {
+WriteOutcome WriteFileAtomicChecked(const std::string& path, std::string_view bytes, bool flush) {
   using Step = WriteOutcome::Step;
   if (path.empty()) return {Step::Open, ENOENT};
   struct stat old {};
@@ -146,7 +146,7 @@ WriteOutcome WriteFileAtomicChecked(const std::string& path, std::string_view by
     // A rewrite keeps the permissions the user gave the file.
     (void)::fchmod(fd, old.st_mode & 07777);
   }
-  if (error == 0 && ::fdatasync(fd) != 0) error = errno;
+  if (error == 0 && flush && ::fdatasync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(NativePath(tmp).c_str(), NativePath(path).c_str()) != 0) error = errno;
   if (error != 0) {

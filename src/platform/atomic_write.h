@@ -22,8 +22,9 @@ struct WriteOutcome {
   explicit operator bool() const { return failed == Step::None; }
 };
 
-// WriteFileAtomic with the step that failed and the system's error.
-WriteOutcome WriteFileAtomicChecked(const std::string& path, std::string_view bytes);
+// WriteFileAtomic (flush) or WriteFileWhole (no flush) with the step that
+// failed and the system's error.
+WriteOutcome WriteFileAtomicChecked(const std::string& path, std::string_view bytes, bool flush = true);
 
 // The system's text for an error number ("No space left on device").
 std::string SystemErrorText(int error);

@@ -111,6 +111,10 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
   return static_cast<bool>(WriteFileAtomicChecked(path, bytes));
 }
 
+bool WriteFileWhole(const std::string& path, std::string_view bytes) {
+  return static_cast<bool>(WriteFileAtomicChecked(path, bytes, false));
+}
+
 bool AppendToFile(const std::string& path, std::string_view bytes) {
   int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
   if (fd < 0) return false;

@@ -70,11 +70,11 @@ class Fixture {
   std::string Path(const std::string& name) const { return m_dir.File(name); }
 
   // A board without MAP lines: every ticked ad gets a job on it.
-  void Board(const std::string& name, const std::string& submit) const {
+  void Board(const std::string& name, const std::string& submit, const std::string& extraLines = "") const {
     const std::string plain =
         m_dir.Write("plain/" + name + ".txt", "[Project]\r\nNAME=" + name + "\r\nSUBMIT=" + submit +
                                                   W("\r\nSUBBODY=text=$TEXT\r\nREQUEST=") + submit +
-                                                  "\r\nCODE=win\r\n[MAP]\r\n");
+                                                  "\r\nCODE=win\r\n" + extraLines + "[MAP]\r\n");
     adw::engine::PackBoardFile(plain, adw::platform::JoinPath(ScriptDir(), name + ".prj"));
   }
 
@@ -88,8 +88,11 @@ class Fixture {
     m_dir.Write("script/base.dat", text);
   }
 
+  // One local server stands for every board here, so it may take as many
+  // requests at once as the pool has threads.
   void Settings(const std::string& extraLines) const {
-    m_dir.Write("adwelder.ini", "[Save]\r\ndeScript_Text=" + ScriptDir() + "\r\n" + extraLines);
+    m_dir.Write("adwelder.ini",
+                "[Save]\r\ndeScript_Text=" + ScriptDir() + "\r\nHostLimit_Value=30\r\n" + extraLines);
   }
 
   std::vector<std::string> Pages(const std::string& reportDir) const {
@@ -278,6 +281,21 @@ class TestPostingWindow : public QObject {
     w.btnStart->click();
     QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
     QCOMPARE(w.StatusText(), QStringLiteral("Размещение завершено: удачных 2, неудачных 0"));
+  }
+
+  // Only a timer brings the pool back when a board's DELAY holds its next
+  // job and nothing else runs; the timer's call reaches the window's event
+  // loop like a worker's.
+  void aBoardsDelayIsWaitedOutAndTheRunEnds() {
+    RawServer accepting(RawServer::Mode::Reply, {Reply(kAcceptedPage)});
+    m_fx->Board("Slow", accepting.Url("/add"), "DELAY=0.1\r\n");
+    m_fx->Ads({{"Ad1", "rep"}, {"Ad2", "rep"}, {"Ad3", "rep"}});
+    m_fx->Settings("");
+    TfrmMain& w = Window({"Slow"}, {"Ad1", "Ad2", "Ad3"});
+    w.btnStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
+    VerifyCounters("3", "0", "3", "0");
+    QCOMPARE(accepting.Requests().size(), std::size_t{3});
   }
 
   void stopKeepsTheCountsReachedAndLaterResultsChangeNothing() {

@@ -1,6 +1,7 @@
 // The main window and its settings file: design values on a first start,
 // the file written at close, the values restored at the next start, the
 // configuration save, and settings files that cannot be read or written.
+#include <algorithm>
 #include <QCheckBox>
 #include <QDate>
 #include <QDateEdit>
@@ -381,6 +382,32 @@ class TestSettingsStorage : public QObject {
     again->show();
     QCOMPARE(again->edCAFile->text(), QStringLiteral("/srv/ca.pem"));
     QCOMPARE(adw::engine::ReadPostingSettings(m_path.toStdString()).caFile, std::string("/srv/ca.pem"));
+  }
+
+  void hostLimitIsShownFromTheSettingsAndSavedWithTheConfiguration() {
+    {
+      // Left at its default, the limit adds no key to a file that had none.
+      Window w(m_path);
+      w->show();
+      QCOMPARE(w->RxSEdHostLimit->value(), 2);
+      w->sbtnConfig->click();
+      w->sbtnSave->click();
+      QVERIFY(w.errors.isEmpty());
+      const auto keys = adw::platform::IniFile(m_path.toStdString()).ReadSectionKeys("Save");
+      QVERIFY(std::find(keys.begin(), keys.end(), "HostLimit_Value") == keys.end());
+      w->RxSEdHostLimit->setValue(7);
+      w->sbtnConfig->click();
+      w->sbtnSave->click();
+      QCOMPARE(Stored(m_path, "HostLimit_Value"), std::string("7"));
+      w->close();
+    }
+    Window w(m_path);
+    w->show();
+    QCOMPARE(w->RxSEdHostLimit->value(), 7);
+    w->RxSEdHostLimit->setValue(2);
+    w->sbtnConfig->click();
+    w->sbtnSave->click();
+    QCOMPARE(Stored(m_path, "HostLimit_Value"), std::string("2"));
   }
 
   void refusedConfigurationSaveIsShownAndLeavesTheWindowUsable() {

@@ -11,6 +11,7 @@
 #include "engine/base/board_list.h"
 #include "engine/base/record_set.h"
 #include "engine/base/variables_map.h"
+#include "engine/posting/host_schedule.h"
 #include "engine/posting/job_list.h"
 #include "engine/posting/result_write_failures.h"
 #include "engine/posting/run_results.h"
@@ -41,7 +42,8 @@ int Fail(const std::string& message) {
 
 class RunnerObserver : public engine::IPostingObserver {
  public:
-  RunnerObserver(int threads, bool reports, bool log) : m_switches{threads, reports, log} {}
+  RunnerObserver(int threads, bool reports, bool log, int hostLimit)
+      : m_switches{threads, reports, log, hostLimit} {}
   engine::RunSwitches Switches() override { return m_switches; }
   void DisplayChanged(const engine::RunDisplay& display) override { m_display = display; }
   void JobReported(const engine::JobResult& result, const std::string&) override {
@@ -149,7 +151,8 @@ int Run(const cli::RunArguments& args) {
 
   const int threads = args.threads ? *args.threads : StoredThreadCount(settingsFile);
   RunnerObserver observer(threads, engine::ReadSettingsBool(settingsFile, "cbReports_Checked"),
-                          engine::ReadSettingsBool(settingsFile, engine::kKeyLogFile));
+                          engine::ReadSettingsBool(settingsFile, engine::kKeyLogFile),
+                          engine::ReadHostLimit(settingsFile));
   platform::QueueMainThread mainThread;
   engine::PostingPool pool(mainThread, observer);
   engine::RunOptions options;

@@ -52,7 +52,10 @@ bool WriteResultPage(const std::string& path, std::string_view body) {
   content.reserve(body.size() + 2);
   content.append(body);
   content.append("\r\n");
-  const platform::WriteOutcome outcome = platform::WriteFileAtomicChecked(path, content);
+  // No flush per page: a run writes one per job on the main thread (in the
+  // window, the thread that paints), and a flush each would bound the run
+  // by the disk, not by the wire.
+  const platform::WriteOutcome outcome = platform::WriteFileAtomicChecked(path, content, false);
   if (!outcome) {
     NoteResultWriteFailure(
         {ResultWriteFailure::Kind::ResultPage, path, {}, platform::SystemErrorText(outcome.error)});

@@ -116,6 +116,7 @@ bool PostingController::eventFilter(QObject* watched, QEvent* event) {
 adw::engine::RunSwitches PostingController::Switches() {
   adw::engine::RunSwitches switches;
   switches.threadLimit = m_window.RxSEdPost->value();
+  switches.hostLimit = m_window.RxSEdHostLimit->value();
   switches.reports = m_window.cbReports->isChecked();
   switches.log = m_window.cbLogFile->isChecked();
   return switches;

@@ -133,6 +133,10 @@ QWidget* TfrmMain::BuildConfigPanel() {
   RxSEdDays->setRange(1, 30);
   RxSEdDays->setValue(1);
   cbReports = CheckBox(QStringLiteral("создавать отчеты"), QStringLiteral("cbReports"), gbSpecial);
+  RxSEdHostLimit = new QSpinBox(gbSpecial);
+  RxSEdHostLimit->setObjectName(QStringLiteral("RxSEdHostLimit"));
+  RxSEdHostLimit->setRange(1, 30);
+  RxSEdHostLimit->setValue(2);
 
   special->setVerticalSpacing(4);
   special->addWidget(MakeLabel(QStringLiteral("Прокси-сервер"), gbSpecial, QStringLiteral("lbProxy")), 0, 0);
@@ -150,14 +154,20 @@ QWidget* TfrmMain::BuildConfigPanel() {
   daysRow->addStretch(1);
   special->addLayout(daysRow, 5, 0, 1, 4);
   special->addWidget(cbReports, 6, 0, 1, 4);
+  auto* hostLimitRow = new QHBoxLayout;
+  hostLimitRow->addWidget(
+      MakeLabel(QStringLiteral("запросов к одному серверу"), gbSpecial, QStringLiteral("lbHostLimit")));
+  hostLimitRow->addWidget(RxSEdHostLimit);
+  hostLimitRow->addStretch(1);
+  special->addLayout(hostLimitRow, 7, 0, 1, 4);
   // The extra CA file that https trusts beside the system store; read and
   // written with the settings file, not with the stored control values.
   edCAFile = new QLineEdit(gbSpecial);
   edCAFile->setObjectName(QStringLiteral("edCAFile"));
   edCAFile->setMinimumWidth(60);
   edCAFile->setToolTip(QStringLiteral("Файл сертификатов (PEM), которым доверять для https помимо системных"));
-  special->addWidget(MakeLabel(QStringLiteral("Сертификаты CA"), gbSpecial, QStringLiteral("lbCAFile")), 7, 0);
-  special->addWidget(edCAFile, 7, 1, 1, 3);
+  special->addWidget(MakeLabel(QStringLiteral("Сертификаты CA"), gbSpecial, QStringLiteral("lbCAFile")), 8, 0);
+  special->addWidget(edCAFile, 8, 1, 1, 3);
   special->setColumnStretch(2, 1);
 
   // " Переменные "

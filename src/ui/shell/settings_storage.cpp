@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 
+#include "engine/posting/host_schedule.h"
 #include "engine/shell/settings_file.h"
 #include "platform/text1251.h"
 #include "ui/shell/main_window.h"
@@ -122,6 +123,7 @@ adw::engine::WindowPlacement MainFormStorageAdapter::Placement() const {
 // -- the window's side -------------------------------------------------------------
 
 void TfrmMain::RestoreStoredValues() {
+  RxSEdHostLimit->setValue(adw::engine::ReadHostLimit(m_settingsPath));
   if (fsMain) fsMain->Restore();
   CheckRestoredTimeOut(*this);
   if (edCAFile) edCAFile->setText(ToQ(adw::engine::ReadCAFile(m_settingsPath)));
@@ -147,6 +149,7 @@ void TfrmMain::SaveConfiguration() {
   values.threadCount = RxSEdPost->value();
   if (edCAFile) values.caFile = FromQ(edCAFile->text());
   adw::engine::SaveConfiguration(m_settingsPath, values);
+  adw::engine::SaveHostLimit(m_settingsPath, RxSEdHostLimit->value());
   SaveVariables();
   const TickMemory ticks = RememberTicks();
   FormShow();
