@@ -33,7 +33,13 @@ const std::string kBody = "name=bench&rubric=3&text=job";
 
 class Quiet : public adw::engine::IPostingObserver {
  public:
-  adw::engine::RunSwitches Switches() override { return {kThreads, false, false}; }
+  adw::engine::RunSwitches Switches() override {
+    adw::engine::RunSwitches switches;
+    switches.threadLimit = kThreads;
+    // One local server stands for every board: it may take all threads.
+    switches.hostLimit = kThreads;
+    return switches;
+  }
   void DisplayChanged(const adw::engine::RunDisplay& display) override { last = display; }
   adw::engine::RunDisplay last;
 };
