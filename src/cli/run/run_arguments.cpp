@@ -103,8 +103,8 @@ void PrintRunUsage(std::FILE* to) {
       "                  [--ads all|NAME,...] [--threads N]\n"
       "Posts the chosen ads to the chosen boards of a script directory, as the\n"
       "program's Start button does. One line per finished job, then the counts.\n"
-      "Exit status: 0 every job succeeded, 1 some job failed, 2 bad arguments or\n"
-      "unreadable files.\n",
+      "Exit status: 0 every job succeeded, 1 some job failed or a result page or log\n"
+      "entry could not be written, 2 bad arguments or unreadable files or settings.\n",
       to);
 }
 

@@ -7,6 +7,7 @@
 #include "engine/base/ad_store.h"
 #include "engine/base/board_file.h"
 #include "engine/base/variables_map.h"
+#include "engine/posting/host_schedule.h"
 #include "engine/posting/job_body.h"
 #include "engine/posting/letter_tables.h"
 #include "platform/files.h"
@@ -49,7 +50,9 @@ class NoProgress : public IJobListProgress {};
 
 }  // namespace
 
-void JobList::Add(std::string url, std::string body, std::string referer, std::string label) {
+void JobList::Add(std::string url, std::string body, std::string referer, std::string label, int delayMs) {
+  JobDelays.resize(JobURLs.size());
+  JobDelays.push_back(delayMs);
   JobURLs.push_back(std::move(url));
   JobBodies.push_back(std::move(body));
   JobReferers.push_back(std::move(referer));
@@ -61,6 +64,7 @@ void JobList::Release() {
   std::vector<std::string>().swap(JobBodies);
   std::vector<std::string>().swap(JobReferers);
   std::vector<std::string>().swap(JobLabels);
+  std::vector<int>().swap(JobDelays);
 }
 
 std::string CheckingCaption() {
@@ -136,6 +140,7 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
       const auto found = boardFiles.find(platform::LowerAscii(wanted));
       BoardFile board;
       bool usable = false;
+      int delayMs = 0;
       if (found == boardFiles.end()) {
         result.skipped.push_back({row.name, "Cannot find board file " + wanted});
       } else {
@@ -147,6 +152,17 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
         }
       }
       if (usable) {
+        // A board that asks to be spared is never posted to without its
+        // spacing: a value that cannot be read skips the board.
+        const std::string delayText = board.ReadProjectKey(kKeyDelay, "");
+        if (const auto delay = ParseBoardDelay(delayText)) {
+          delayMs = *delay;
+        } else {
+          usable = false;
+          result.skipped.push_back({row.name, "DELAY is not a number of seconds: " + delayText});
+        }
+      }
+      if (usable) {
         const BoardCodePage codePage = BoardCodePageOf(board.Code());
         const std::string submit = board.Submit();
         const std::string referer = board.Request();
@@ -154,7 +170,7 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
         const std::string labelStart = board.Name() + "\t";
         auto addJob = [&](const TickedAd& ad, const std::string& mapLine) {
           std::string body = BuildJobBody(subBody, ad.lines, mapLine, codePage);
-          result.jobs.Add(JobUrl(mapLine, submit), std::move(body), referer, labelStart + ad.catalog);
+          result.jobs.Add(JobUrl(mapLine, submit), std::move(body), referer, labelStart + ad.catalog, delayMs);
         };
         const auto entries = board.MapEntries();
         if (!entries.empty()) {

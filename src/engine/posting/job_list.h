@@ -17,9 +17,12 @@ struct JobList {
   std::vector<std::string> JobBodies;
   std::vector<std::string> JobReferers;
   std::vector<std::string> JobLabels;  // board NAME, TAB, the ad's report directory
+  // The board's DELAY in milliseconds; a list built without it (shorter
+  // than the others) means no delay.
+  std::vector<int> JobDelays;
 
   std::size_t Count() const { return JobURLs.size(); }
-  void Add(std::string url, std::string body, std::string referer, std::string label);
+  void Add(std::string url, std::string body, std::string referer, std::string label, int delayMs = 0);
   // Frees the lists' memory, not only their entries.
   void Release();
 };

@@ -317,10 +317,12 @@ class TfrmMain : public QMainWindow {
   QLineEdit* EdProxy = nullptr;
   QLineEdit* EdProxyPort = nullptr;
   QLineEdit* edTimeOut = nullptr;
+  QLineEdit* edCAFile = nullptr;  // extra CA file for https (edCAFile_Text)
   QCheckBox* cbUseProxy = nullptr;
   QCheckBox* cbUpDate = nullptr;
   QCheckBox* cbLogFile = nullptr;
   QSpinBox* RxSEdDays = nullptr;
+  QSpinBox* RxSEdHostLimit = nullptr;  // requests at once to one server
   QCheckBox* cbReports = nullptr;
   QCheckBox* cbTemplate = nullptr;
   QTableView* DBGridTemplate = nullptr;
