@@ -11,6 +11,8 @@ namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
+constexpr char32_t kNoUtf8 = 0xFFFD;
+
 // Unicode code points of the cp1251 bytes 0x80..0xFF. The one byte the code
 // page leaves unassigned (0x98) maps to U+0098 so that no byte is lost on a
 // round trip through UTF-8.
@@ -141,6 +143,14 @@ std::string Cp1251ToUtf8(std::string_view cp1251) {
 }
 
 std::string Utf8ToCp1251(std::string_view utf8) {
+  std::vector<char32_t> replaced;
+  return Utf8ToCp1251(utf8, replaced);
+}
+
+std::string Utf8ToCp1251(std::string_view utf8, std::vector<char32_t>& replaced) {
+  const auto lost = [&replaced](char32_t cp) {
+    if (std::find(replaced.begin(), replaced.end(), cp) == replaced.end()) replaced.push_back(cp);
+  };
   std::string out;
   out.reserve(utf8.size());
   std::size_t i = 0;
@@ -164,6 +174,7 @@ std::string Utf8ToCp1251(std::string_view utf8) {
     } else {
       // A stray continuation byte or an impossible lead byte.
       out.push_back('?');
+      lost(kNoUtf8);
       ++i;
       continue;
     }
@@ -179,13 +190,17 @@ std::string Utf8ToCp1251(std::string_view utf8) {
     if (!ok) {
       // Resume at the byte that broke the sequence so it is decoded itself.
       out.push_back('?');
+      lost(kNoUtf8);
       i = j;
       continue;
     }
     if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       out.push_back('?');
+      lost(kNoUtf8);
     } else {
-      out.push_back(EncodeCodePoint(cp));
+      const char c = EncodeCodePoint(cp);
+      if (c == '?' && cp != U'?') lost(cp);
+      out.push_back(c);
     }
     i = j;
   }

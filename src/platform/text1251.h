@@ -5,6 +5,7 @@
 // windows use at their edge (QString::fromUtf8 / toUtf8).
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace adw::platform {
 
@@ -27,6 +28,10 @@ std::size_t FindNoCase(std::string_view hay, std::string_view needle, std::size_
 // bytes become '?' as well.
 std::string Cp1251ToUtf8(std::string_view cp1251);
 std::string Utf8ToCp1251(std::string_view utf8);
+// The same, and each character that became '?' is noted once in replaced,
+// in the order first met (U+FFFD stands for bytes that are no UTF-8), so
+// that no letter is lost without the user being told which.
+std::string Utf8ToCp1251(std::string_view utf8, std::vector<char32_t>& replaced);
 
 // A Russian literal the engine needs as cp1251: source files are UTF-8, so
 // write W("Размещено") instead of hand-written escape bytes.

@@ -4,6 +4,7 @@
 #include <QString>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/text1251.h"
 
@@ -15,6 +16,11 @@ inline QString ToQ(std::string_view cp1251) {
 
 inline std::string FromQ(const QString& text) {
   return adw::platform::Utf8ToCp1251(text.toStdString());
+}
+
+// The same, noting each character that Windows-1251 lacks (it became "?").
+inline std::string FromQ(const QString& text, std::vector<char32_t>& replaced) {
+  return adw::platform::Utf8ToCp1251(text.toStdString(), replaced);
 }
 
 }  // namespace adw::ui

@@ -8,6 +8,7 @@
 #include "platform/text1251.h"
 #include "support/http_peers.h"
 #include "support/temp_dir.h"
+#include "support/tls_peers.h"
 #include "support/tool_run.h"
 
 namespace {
@@ -63,7 +64,9 @@ const std::string kForms =
     "  radio name=\"srok\" value=\"7\" checked\n"
     "  radio name=\"srok\" value=\"30\" unchecked\n"
     "  image name=\"go\" src=\"go.gif\"\n"
-    "submit srok=7\n";
+    "submit srok=7\n"
+    "submit go.x=0\n"
+    "submit go.y=0\n";
 
 TEST_F(BoardToolForms, PrintsTheFormsAndTheFieldTreeOfAPage) {
   const std::string page = m_dir.Write("page.html", kPage);
@@ -74,11 +77,11 @@ TEST_F(BoardToolForms, PrintsTheFormsAndTheFieldTreeOfAPage) {
                          "  \"rubr\" field=\"rubr\" value=\"\" text=\"\" record=1\n"
                          "    \"Мебель\" field=\"rubr\" value=\"1\" text=\"Мебель\" record=2\n"
                          "    \"Ноутбуки\" field=\"rubr\" value=\"3\" text=\"Ноутбуки\" record=3\n"
-                         "  \"urgent\" field=\"urgent\" value=\"\" text=\"\" record=4\n"
+                         "  \"urgent\" field=\"urgent\" value=\"On\" text=\"\" record=4\n"
                          "map $rubr=X$x\n"
                          "map 1$rubr=X$x\n"
                          "map 3$rubr=X$x\n"
-                         "map $urgent=X$x\n");
+                         "map On$urgent=X$x\n");
   EXPECT_EQ(run.err, "");
 
   run = Run({"--form", "2", page, "--code", "WIN1251"});
@@ -121,6 +124,38 @@ TEST_F(BoardToolForms, FetchesAnHttpPage) {
   EXPECT_EQ(server.Requests()[0].rfind("GET /board/page.html HTTP/1.0\r\n", 0), 0u) << server.Requests()[0];
 }
 
+TEST_F(BoardToolForms, FindsOrTakesTheUtf8CodePageAndNamesLostCharacters) {
+  const std::string body = "<form action=\"доска.cgi\"><input name=\"q\" value=\"Привет ✓\"></form>";
+  const std::string expected =
+      "form 1 action=доска.cgi method=Get\n"
+      "  text name=\"q\" value=\"Привет ?\" size=20\n"
+      "submit q=Привет ?\n"
+      "tree form 1\n";
+  const std::string note =
+      "adweld-board forms: Символы, которых нет в кодировке Windows-1251, заменены на \"?\": "
+      "\"✓\" (U+2713)\n";
+
+  // From the reply's Content-Type.
+  adw::test::RawServer server(adw::test::RawServer::Mode::Reply,
+                              {"HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n" + body});
+  ToolRun run = Run({server.Url("/page.html")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.err, note);
+
+  // From the page's meta, or by --code; --code wins over what the page says.
+  const std::string meta = m_dir.Write("meta.html", "<head><meta charset=utf-8></head>" + body);
+  const std::string plain = m_dir.Write("plain.html", body);
+  run = Run({meta});
+  EXPECT_EQ(run.out, expected);
+  run = Run({plain, "--code", "utf-8"});
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.err, note);
+  run = Run({meta, "--code", "WIN1251"});
+  EXPECT_EQ(run.out.find("Привет"), std::string::npos);
+  EXPECT_EQ(run.err, "");
+}
+
 TEST_F(BoardToolForms, FailuresAndBadArguments) {
   adw::test::RawServer server(adw::test::RawServer::Mode::Reply, {"HTTP/1.0 404 Not Found\r\n\r\n"});
   const std::string page = m_dir.Write("page.html", "<form></form>");
@@ -131,7 +166,7 @@ TEST_F(BoardToolForms, FailuresAndBadArguments) {
   };
   const std::vector<Case> cases = {
       {{}, 2, "usage"},
-      {{page, "--code", "UTF-8"}, 2, "--code needs"},
+      {{page, "--code", "UTF-16"}, 2, "--code needs"},
       {{page, "--code"}, 2, "--code needs"},
       {{page, "--form", "0"}, 2, "--form needs"},
       {{page, "--form", "x"}, 2, "--form needs"},
@@ -145,6 +180,20 @@ TEST_F(BoardToolForms, FailuresAndBadArguments) {
     EXPECT_EQ(run.out, "") << c.errPart;
     EXPECT_NE(run.err.find(c.errPart), std::string::npos) << run.err;
   }
+}
+
+// An https page is fetched over TLS; its certificate must be trusted, by
+// the system or by the CA file given.
+TEST_F(BoardToolForms, HttpsPageNeedsATrustedCertificate) {
+  adw::test::TestCertificates certs;
+  adw::test::TlsServer server(certs, adw::test::TestCertificates::Kind::Good);
+  const ToolRun untrusted = Run({server.Url("/form.html")});
+  EXPECT_NE(untrusted.status, 0);
+  EXPECT_NE(untrusted.err.find("TLS: certificate verify failed: unable to get local issuer certificate"),
+            std::string::npos)
+      << untrusted.err;
+  const ToolRun trusted = Run({server.Url("/form.html"), "--ca-file", certs.CaFile()});
+  EXPECT_EQ(trusted.status, 0) << trusted.err;
 }
 
 }  // namespace

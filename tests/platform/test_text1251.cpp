@@ -49,5 +49,14 @@ TEST(Text1251, UnknownAndBrokenInputBecomesQuestionMarks) {
   EXPECT_EQ(Utf8ToCp1251("\xFF\xFE"), "??");
 }
 
+TEST(Text1251, TellsWhichCharactersWereReplaced) {
+  std::vector<char32_t> replaced;
+  EXPECT_EQ(Utf8ToCp1251("a中b😀c中? Привет\xFF€", replaced), "a?b?c?? " + W("Привет") + "?\x88");
+  EXPECT_EQ(replaced, (std::vector<char32_t>{U'中', U'😀', 0xFFFD}));
+  replaced.clear();
+  EXPECT_EQ(Utf8ToCp1251("ok?", replaced), "ok?");
+  EXPECT_TRUE(replaced.empty());
+}
+
 }  // namespace
 }  // namespace adw::platform

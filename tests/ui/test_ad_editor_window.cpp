@@ -4,6 +4,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -439,6 +440,31 @@ class TestAdEditorWindow : public QObject {
     QCOMPARE(window.RxMD.Value(3, "VARIAB"), std::string("$comp"));
     QCOMPARE(window.RxMD.Value(3, "ITEM"), W("Мониторы"));
     QCOMPARE(window.RxMD.Value(3, "CATALOG"), env.Scripts().Path() + "/Reports");
+  }
+
+  void typedCharactersTheCodePageLacksAreNamed() {
+    EditorWindow env;
+    TfrmMain& window = env.Open();
+    window.mmRedoNew->trigger();
+    // Typed as the keyboard does it: key events that carry the text.
+    for (const QChar c : QStringLiteral("Диван ✓")) {
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+      QCoreApplication::sendEvent(window.EdTema, &press);
+    }
+    QCOMPARE(window.EdTema->text(), QStringLiteral("Диван ✓"));
+    QVERIFY2(window.sbMain->text().contains(QStringLiteral("\"✓\" (U+2713)")),
+             qPrintable(window.sbMain->text()));
+    window.SetStatusText({});
+    QVERIFY(window.DBGridFields->model()->setData(window.DBGridFields->model()->index(1, 1),
+                                                  QStringLiteral("Цена 5 €, скидка ½")));
+    // The euro sign is in the code page; the half is not.
+    QVERIFY2(window.sbMain->text().contains(QStringLiteral("\"½\" (U+00BD)")),
+             qPrintable(window.sbMain->text()));
+    QVERIFY(!window.sbMain->text().contains(QStringLiteral("€")));
+    window.SetStatusText({});
+    QVERIFY(window.DBGridFields->model()->setData(window.DBGridFields->model()->index(1, 1),
+                                                  QStringLiteral("Ёлка")));
+    QCOMPARE(window.sbMain->text(), QString());
   }
 
   void openShowsTheCurrentAd_data() {

@@ -235,8 +235,9 @@ class TestPostingWindow : public QObject {
       QCOMPARE(adw::platform::ReadWholeFile(m_fx->Path("rep1/Alpha.htm")).value_or(""),
                kAcceptedPage + "\r\n");
       QCOMPARE(adw::platform::ReadWholeFile(m_fx->Path("rep1/Beta.htm")).value_or(""), kRefusedPage + "\r\n");
+      // The failed job's page says why it failed.
       QCOMPARE(adw::platform::ReadWholeFile(m_fx->Path("rep1/Gamma.htm")).value_or(""),
-               std::string("error retrieving page\r\n"));
+               "error retrieving page\r\n<p>" + adw::platform::W("Ошибка: ") + "Connection Failed</p>\r\n");
     } else {
       QVERIFY(m_fx->Pages("rep1").empty());
     }
@@ -247,6 +248,7 @@ class TestPostingWindow : public QObject {
     const auto logText = adw::platform::ReadWholeFile(m_fx->LogPath());
     QCOMPARE(logText.has_value(), log);
     if (log) QVERIFY2(logText->find(" result=") != std::string::npos, logText->c_str());
+    if (log) QVERIFY2(logText->find(" result=10061 Connection Failed\r\n") != std::string::npos, logText->c_str());
   }
 
   void pagesAndLogEntriesThatCannotBeWrittenAreToldInTheStatusBar() {

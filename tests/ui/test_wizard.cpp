@@ -35,6 +35,7 @@
 #include "support/recording_shell.h"
 #include "support/http_peers.h"
 #include "support/temp_dir.h"
+#include "support/tls_peers.h"
 #include "ui/base/category_chooser.h"
 #include "ui/posting/posting_controller.h"
 #include "ui/shell/main_window.h"
@@ -402,6 +403,11 @@ class TestWizard : public QObject {
                                      << timedOut << 500;
     QTest::newRow("endless relocations")
         << QStringLiteral("loop") << QString() << lead + QStringLiteral("Too many relocations (more than 20)") << 0;
+    QTest::newRow("untrusted certificate")
+        << QStringLiteral("tls") << QString()
+        << lead + QStringLiteral("TLS: certificate verify failed: unable to get local issuer certificate") << 0;
+    QTest::newRow("endless page") << QStringLiteral("flood") << QString()
+                                  << lead + QStringLiteral("Page larger than 32 MiB: the fetch was stopped") << 0;
   }
   void failedFetchesSayWhyInThePageAndTheStatusBar() {
     QFETCH(QString, peer);
@@ -423,6 +429,18 @@ class TestWizard : public QObject {
       server = std::make_unique<RawServer>(
           RawServer::Mode::Reply, std::vector<std::string>{"HTTP/1.0 302 Found\r\nLocation: /again\r\n\r\n"});
     if (server) url = server->Url("/");
+    std::unique_ptr<adw::test::TestCertificates> certs;
+    std::unique_ptr<adw::test::TlsServer> tls;
+    if (peer == "tls") {
+      certs = std::make_unique<adw::test::TestCertificates>();
+      tls = std::make_unique<adw::test::TlsServer>(*certs, adw::test::TestCertificates::Kind::Good);
+      url = tls->Url("/");
+    }
+    std::unique_ptr<adw::test::FloodServer> flood;
+    if (peer == "flood") {
+      flood = std::make_unique<adw::test::FloodServer>(adw::test::FloodServer::Mode::EndlessBody);
+      url = flood->Url("/");
+    }
 
     Rig rig;
     rig.wizard().FetchTimeOutMs = timeOutMs;
@@ -492,6 +510,45 @@ class TestWizard : public QObject {
     QCOMPARE(rig.TreeTexts(), tree);
   }
 
+  void aUtf8PageIsFoundShownAndCapturedThroughItsButton() {
+    const std::string page =
+        "<html><head><meta charset=\"utf-8\"></head><body><p>Доска ✓</p>"
+        "<form action=\"add.cgi\"><select name=\"rubr\"><option value=\"3\">Ноутбуки</option></select>"
+        "<input name=\"subject\" value=\"$TEMA\"><button name=\"go\" value=\"1\">Разместить</button></form>"
+        "</body></html>";
+    adw::test::RawServer server(
+        adw::test::RawServer::Mode::Reply,
+        {"HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n" + page, Page(page), Page(page)});
+    Rig rig;
+    TfrmMain& w = *rig.w;
+    QCOMPARE(w.cbCodePage->count(), 4);
+    QCOMPARE(w.cbCodePage->itemText(3), QStringLiteral("UTF-8"));
+    rig.Fill(server.Url("/"), QStringLiteral("Юникод"), -1);
+    rig.Fetch();
+    QCOMPARE(w.cbCodePage->currentIndex(), 3);
+    QVERIFY(rig.PageShows("Доска ?"));
+    QCOMPARE(rig.TreeTexts(), (QStringList{"rubr", QStringLiteral("Ноутбуки")}));
+    QVERIFY2(w.sbMain->text().contains(QStringLiteral("\"✓\" (U+2713)")), qPrintable(w.sbMain->text()));
+
+    auto* go = rig.Widget<QPushButton>("go");
+    QVERIFY(go);
+    QCOMPARE(go->text(), QStringLiteral("Разместить"));
+    QTest::mouseClick(go, Qt::LeftButton);
+    QTRY_VERIFY(w.HasCapture);
+    QCOMPARE(rig.wizard().CapturedBody, "rubr=3&subject=$TEMA&go=1");
+    rig.Next();
+    QVERIFY(w.memPreview->toPlainText().contains(QStringLiteral("\nCODE=UTF-8\n")));
+
+    // The meta is found too; a code page the user picked stands.
+    rig.Prev();
+    rig.Refetch(server.Url("/"));
+    QCOMPARE(w.cbCodePage->currentIndex(), 3);
+    rig.Prev();
+    w.cbCodePage->setCurrentIndex(0);
+    rig.Refetch(server.Url("/"));
+    QCOMPARE(w.cbCodePage->currentIndex(), 0);
+  }
+
   void bindingFollowsTheChooserAndTheChosenForm() {
     adw::test::RawServer server(
         adw::test::RawServer::Mode::Reply,
@@ -504,7 +561,8 @@ class TestWizard : public QObject {
     rig.Fill(server.Url("/"), QStringLiteral("Доска"), 0);
     w.rseFormNumber->setValue(2);
     rig.Fetch();
-    QCOMPARE(rig.TreeTexts(), (QStringList{"rubr", "3", "srok", "week ", "month"}));
+    // The form model lists no option without text.
+    QCOMPARE(rig.TreeTexts(), (QStringList{"rubr", "srok", "week ", "month"}));
 
     // "Отмена" binds nothing.
     QTreeWidgetItem* group = rig.Node(QStringLiteral("srok"));
@@ -522,7 +580,7 @@ class TestWizard : public QObject {
              (std::vector<std::string>{W("7$srok=Компьютеры$comp"), W("7$srok=Компьютеры$comp")}));
 
     // Each entry shows what it is bound to.
-    QCOMPARE(rig.TreeTexts(), (QStringList{"rubr", "3", "srok  → Компьютеры", "week ", "month"}));
+    QCOMPARE(rig.TreeTexts(), (QStringList{"rubr", "srok  → Компьютеры", "week ", "month"}));
 
     // Selecting a node tells its value, text and binding.
     QTreeWidgetItem* month = rig.Node(QStringLiteral("month"));

@@ -1,9 +1,9 @@
-// adweld-board forms PAGE [--code WIN1251|KOI8-R|ISO] [--form N]
+// adweld-board forms PAGE [--code WIN1251|KOI8-R|ISO|UTF-8] [--form N]
 // Shows a board page as the add-board wizard sees it, in UTF-8:
 //   form K action=ACTION method=METHOD      each form of the page, then
 //     KIND name="NAME" STATE                one line per control, then
 //   submit NAME=VALUE                       the pairs a click on the form's
-//                                           first submit button delivers
+//                                           first submit button or image delivers
 //                                           (without one: a submission
 //                                           started without a button);
 //   tree form N                             the field tree of form N,
@@ -12,19 +12,26 @@
 //                                           share a record show the same R)
 //   map LINE                                the MAP lines the tree writes
 //                                           with every node bound to X$x.
-// PAGE is a file or an http:// URL. Line breaks and quotes inside values
+// PAGE is a file or an http:// URL. Without --code the page's code page is
+// found as the wizard finds it (the reply's Content-Type, the page's meta
+// charset), else WIN1251. Characters of a UTF-8 page that the program's
+// code page lacks are named on stderr. Line breaks and quotes inside values
 // are shown escaped, so every item stays on its line.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/board/commands.h"
+#include "engine/base/replaced_characters.h"
 #include "engine/wizard/board_text.h"
 #include "engine/wizard/fetch/http_cli.h"
 #include "engine/wizard/field_tree.h"
 #include "engine/wizard/html/html_document.h"
+#include "engine/wizard/page_charset.h"
 #include "platform/concat.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
@@ -35,7 +42,7 @@ using namespace adw::engine;
 using adw::platform::Cp1251ToUtf8;
 
 void Usage() {
-  std::fputs("usage: adweld-board forms PAGE [--code WIN1251|KOI8-R|ISO] [--form N]\n", stderr);
+  std::fputs("usage: adweld-board forms PAGE [--code WIN1251|KOI8-R|ISO|UTF-8] [--form N]\n", stderr);
 }
 
 std::string Escaped(std::string_view text, bool quoted) {
@@ -129,7 +136,7 @@ std::string ControlLine(const TFormControlObj& control) {
 }
 
 std::optional<int> CodeIndex(std::string_view name) {
-  for (int index = 0; index < 3; ++index) {
+  for (int index = 0; index < kCodePageCount; ++index) {
     if (adw::platform::EqualsNoCase(name, CodePageText(index))) return index;
   }
   return std::nullopt;
@@ -146,7 +153,8 @@ std::optional<int> FormNumber(std::string_view text) {
 }
 
 bool IsHttpUrl(std::string_view page) {
-  return page.size() >= 7 && adw::platform::EqualsNoCase(page.substr(0, 7), "http://");
+  return (page.size() >= 7 && adw::platform::EqualsNoCase(page.substr(0, 7), "http://")) ||
+         (page.size() >= 8 && adw::platform::EqualsNoCase(page.substr(0, 8), "https://"));
 }
 
 }  // namespace
@@ -154,16 +162,21 @@ bool IsHttpUrl(std::string_view page) {
 int RunForms(int argc, char** argv) {
   std::string page;
   bool havePage = false;
-  int codeIndex = 0;
+  int codeIndex = -1;  // not given: found from the page
   int formNumber = 1;
+  std::string caFile;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
+    if (arg == "--ca-file" && i + 1 < argc) {
+      caFile = argv[++i];
+      continue;
+    }
     if (arg == "--code" || arg == "--form") {
       const std::optional<int> value =
           i + 1 >= argc ? std::nullopt : arg == "--code" ? CodeIndex(argv[i + 1]) : FormNumber(argv[i + 1]);
       if (!value) {
         std::fprintf(stderr, "adweld-board forms: %s needs %s\n", argv[i],
-                     arg == "--code" ? "WIN1251, KOI8-R or ISO" : "a form number from 1");
+                     arg == "--code" ? "WIN1251, KOI8-R, ISO or UTF-8" : "a form number from 1");
         Usage();
         return kExitUsage;
       }
@@ -183,12 +196,15 @@ int RunForms(int argc, char** argv) {
   }
 
   std::string bytes;
+  std::string contentType;
   if (IsHttpUrl(page)) {
     THttpCli http;
     http.URL = page;
+    http.CAFile = caFile;
     http.ReplyStream = &bytes;
     try {
       http.Get();
+      contentType = http.ContentType();
     } catch (const HttpCliError& e) {
       std::fprintf(stderr, "adweld-board forms: %s: %s (%d)\n", page.c_str(), e.what(), e.Code());
       return kExitFailed;
@@ -209,14 +225,18 @@ int RunForms(int argc, char** argv) {
     bytes = std::move(*read);
   }
 
-  const std::string text = PreparePageText(bytes, codeIndex);
+  if (codeIndex < 0) codeIndex = std::max(DetectPageCodePage(contentType, bytes), 0);
+  std::vector<char32_t> replaced;
+  const std::string text = PreparePageText(bytes, codeIndex, replaced);
+  if (!replaced.empty())
+    std::fprintf(stderr, "adweld-board forms: %s\n", ReplacedCharactersNote(replaced).c_str());
   const std::unique_ptr<THtmlDocument> doc = THtmlDocument::Parse(text);
   std::string out;
   for (std::size_t k = 0; k < doc->Forms().size(); ++k) {
     const ThtmlForm& form = *doc->Forms()[k];
     out += "form " + std::to_string(k + 1) + " action=" + Raw(form.Action()) + " method=" + Raw(form.Method()) + "\n";
     for (const auto& control : form.Controls()) out += "  " + ControlLine(*control) + "\n";
-    const TSubmitTrigger trigger{form.FirstSubmitButton(), 0, 0};
+    const TSubmitTrigger trigger{form.FirstSubmitter(), 0, 0};
     for (const std::string& pair : form.BuildSubmission(trigger)) out += "submit " + Raw(pair) + "\n";
   }
 

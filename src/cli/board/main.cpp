@@ -17,8 +17,9 @@ void PrintUsage(std::FILE* to) {
       "  unpack FILE.prj      write the plain description of a board file to standard output\n"
       "  list [--today dd.MM.yyyy] DIR\n"
       "                       the board list of a script directory\n"
-      "  forms PAGE [--code WIN1251|KOI8-R|ISO] [--form N]\n"
+      "  forms PAGE [--code WIN1251|KOI8-R|ISO|UTF-8] [--form N]\n"
       "                       the forms of a page (file or http URL) and the MAP lines of form N\n"
+      "        [--ca-file CA.pem]  a CA trusted beside the system's for an https:// PAGE\n"
       "  --version            the program's name and version\n",
       to);
 }

@@ -51,8 +51,12 @@ class RunnerObserver : public engine::IPostingObserver {
   void DisplayChanged(const engine::RunDisplay& display) override { m_display = display; }
   void JobReported(const engine::JobResult& result, const std::string&) override {
     const auto [board, reportDir] = engine::SplitJobLabel(result.label);
-    std::printf("%s\t%s\t%s\n", result.success ? "ok" : "failed", Out(board).c_str(),
-                Out(result.url).c_str());
+    if (result.success) {
+      std::printf("ok\t%s\t%s\n", Out(board).c_str(), Out(result.url).c_str());
+    } else {
+      std::printf("failed\t%s\t%s\t%s\n", Out(board).c_str(), Out(result.url).c_str(),
+                  Out(engine::FailureField(result.failureReason)).c_str());
+    }
     std::fflush(stdout);
     TellWriteFailures();
   }

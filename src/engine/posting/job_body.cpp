@@ -1,6 +1,8 @@
 #include "engine/posting/job_body.h"
 
+#include "engine/posting/letter_tables.h"
 #include "platform/profile.h"
+#include "platform/text1251.h"
 
 namespace adw::engine {
 
@@ -99,18 +101,74 @@ std::string EscapeFieldValue(std::string_view value) {
   return out;
 }
 
-std::string BuildJobBody(std::string_view subBody, const std::vector<std::string>& adLines,
-                         std::string_view mapLine) {
+namespace {
+
+template <typename Encode>
+std::string FillBody(std::string_view subBody, const std::vector<std::string>& adLines,
+                     std::string_view mapLine, Encode encode) {
   std::string body(subBody);
   for (const std::string& line : adLines) {
     std::string_view placeholder;
     std::string_view value;
     SplitAdLine(line, placeholder, value);
     if (placeholder.empty()) continue;
-    body = ReplaceAll(body, placeholder, EscapeFieldValue(value));
+    body = ReplaceAll(body, placeholder, encode(value));
   }
   if (mapLine.empty()) return body;
   return ApplyMapLine(std::move(body), mapLine);
+}
+
+}  // namespace
+
+std::string BuildJobBody(std::string_view subBody, const std::vector<std::string>& adLines,
+                         std::string_view mapLine) {
+  return FillBody(subBody, adLines, mapLine, EscapeFieldValue);
+}
+
+BoardCodePage BoardCodePageOf(std::string_view code) {
+  if (code == "KOI8-R") return BoardCodePage::Koi8R;
+  if (platform::EqualsNoCase(code, "UTF-8") || platform::EqualsNoCase(code, "UTF8"))
+    return BoardCodePage::Utf8;
+  return BoardCodePage::Win1251;
+}
+
+std::string EncodeFormValue(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 3);
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '*' || b == '-' ||
+        b == '.' || b == '_') {
+      out.push_back(c);
+    } else if (b == ' ') {
+      out.push_back('+');
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[b >> 4]);
+      out.push_back(kHex[b & 0x0F]);
+    }
+  }
+  return out;
+}
+
+std::string BuildJobBody(std::string_view subBody, const std::vector<std::string>& adLines,
+                         std::string_view mapLine, BoardCodePage codePage) {
+  switch (codePage) {
+    case BoardCodePage::Koi8R:
+      return TranslateChars(BuildJobBody(subBody, adLines, mapLine), LettersWin1251(), LettersKOI8R());
+    case BoardCodePage::Utf8: {
+      // The encoded values are plain ASCII, so converting the whole body
+      // afterwards leaves them as they are.
+      const auto encode = [](std::string_view value) {
+        return EncodeFormValue(platform::Cp1251ToUtf8(value));
+      };
+      return platform::Cp1251ToUtf8(FillBody(subBody, adLines, mapLine, encode));
+    }
+    case BoardCodePage::Win1251:
+      break;
+  }
+  return BuildJobBody(subBody, adLines, mapLine);
 }
 
 std::string LookupGroupValue(std::string_view categoryValue, const std::vector<std::string>& variabLines) {

@@ -23,6 +23,24 @@ std::string EscapeFieldValue(std::string_view value);
 std::string BuildJobBody(std::string_view subBody, const std::vector<std::string>& adLines,
                          std::string_view mapLine);
 
+// The bytes a board wants its body in, by its CODE: "KOI8-R" (exactly so,
+// as boards have always been written), "UTF-8" (any case, also "UTF8"), and
+// Windows-1251 for everything else ("WIN1251", "ISO", none).
+enum class BoardCodePage { Win1251, Koi8R, Utf8 };
+BoardCodePage BoardCodePageOf(std::string_view code);
+
+// A value encoded as a browser encodes form data: every byte outside the
+// letters A-Z and a-z, the digits and "*-._" as %XX, a blank as "+".
+std::string EncodeFormValue(std::string_view bytes);
+
+// A job's body in the board's code page. Windows-1251 and KOI8-R bodies are
+// built as above (KOI8-R then translated). A UTF-8 body puts each ad value
+// in as its UTF-8 bytes encoded by EncodeFormValue, then the whole body is
+// converted to UTF-8: the captured SUBBODY and the MAP value keep their
+// text, now in UTF-8.
+std::string BuildJobBody(std::string_view subBody, const std::vector<std::string>& adLines,
+                         std::string_view mapLine, BoardCodePage codePage);
+
 // The group value of a category value, from the "Variab" lines of the
 // variables map; empty when the category value is empty or no line holds
 // its group key.

@@ -163,14 +163,13 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
         }
       }
       if (usable) {
-        const bool toKoi8 = board.Code() == "KOI8-R";
+        const BoardCodePage codePage = BoardCodePageOf(board.Code());
         const std::string submit = board.Submit();
         const std::string referer = board.Request();
         const std::string subBody = board.SubBody();
         const std::string labelStart = board.Name() + "\t";
         auto addJob = [&](const TickedAd& ad, const std::string& mapLine) {
-          std::string body = BuildJobBody(subBody, ad.lines, mapLine);
-          if (toKoi8) body = TranslateChars(body, LettersWin1251(), LettersKOI8R());
+          std::string body = BuildJobBody(subBody, ad.lines, mapLine, codePage);
           result.jobs.Add(JobUrl(mapLine, submit), std::move(body), referer, labelStart + ad.catalog, delayMs);
         };
         const auto entries = board.MapEntries();

@@ -63,6 +63,52 @@ bool WriteResultPage(const std::string& path, std::string_view body) {
   return static_cast<bool>(outcome);
 }
 
+bool WriteResultPage(const std::string& path, std::string& body, std::string_view trailer) {
+  const std::size_t size = body.size();
+  body.append(trailer);
+  body.append("\r\n");
+  const platform::WriteOutcome outcome = platform::WriteFileAtomicChecked(path, body);
+  body.resize(size);
+  if (!outcome) {
+    NoteResultWriteFailure(
+        {ResultWriteFailure::Kind::ResultPage, path, {}, platform::SystemErrorText(outcome.error)});
+  }
+  return static_cast<bool>(outcome);
+}
+
+std::string FailureField(std::string_view reason) {
+  if (reason.empty()) return "error retrieving page";
+  std::string field(reason);
+  for (char& c : field) {
+    if (c == '\t' || c == '\r' || c == '\n' || c == '\0') c = ' ';
+  }
+  return field;
+}
+
+std::string ResultPageTrailer(const JobResult& result) {
+  auto escaped = [](std::string_view text) {
+    std::string out;
+    for (char c : text) {
+      switch (c) {
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '&': out += "&amp;"; break;
+        case '\r': case '\n': case '\0': out += ' '; break;
+        default: out += c;
+      }
+    }
+    return out;
+  };
+  std::string trailer;
+  if (!result.success && !result.failureReason.empty()) {
+    trailer += "\r\n<p>" + platform::W("Ошибка: ") + escaped(result.failureReason) + "</p>";
+  }
+  if (result.bodyCut) {
+    trailer += "\r\n<p>" + platform::W("Ответ сервера обрезан: сохранено первых 8 МБ.") + "</p>";
+  }
+  return trailer;
+}
+
 std::string LogFileName(const std::string& settingsFile) {
   constexpr std::string_view kIni = ".ini";
   const std::size_t slash = settingsFile.find_last_of('/');
@@ -75,8 +121,10 @@ std::string LogFileName(const std::string& settingsFile) {
   return settingsFile + ".log";
 }
 
-std::string LogEntryValue(std::string_view replyText, int lastSocketError) {
-  return std::string(replyText) + " result=" + std::to_string(lastSocketError);
+std::string LogEntryValue(std::string_view replyText, int lastSocketError, std::string_view reason) {
+  std::string value = std::string(replyText) + " result=" + std::to_string(lastSocketError);
+  if (!reason.empty()) value += " " + std::string(reason);
+  return value;
 }
 
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled) {
@@ -164,7 +212,7 @@ std::string OneLine(std::string_view text) {
 }  // namespace
 
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled,
-                   const LocalDateTime& now) {
+                   const LocalDateTime& now, std::string_view reason) {
   if (!enabled) return;
   // Every entry is added at the end of the file, also when an entry of the
   // same second is already there: a rewrite in place would cost a copy of
@@ -185,7 +233,7 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
     if (!tail.hasSection || !platform::EqualsNoCase(tail.lastSection, section)) {
       bytes += "[" + section + "]\r\n";
     }
-    const std::string entry = FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number);
+    const std::string entry = FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number, OneLine(reason));
     bytes += entry + "\r\n";
     if (!platform::AppendToFile(logPath, bytes)) {
       // The append reports no reason of its own; errno still holds the
@@ -211,13 +259,13 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
   }
 }
 
-std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
+std::string RecordJobResult(JobResult& result, const ResultSwitches& switches,
                             const std::string& logPath, RunCounters& counters) {
   std::string statusText;
   if (switches.reports) {
     if (const auto page = ResultPagePath(result.label)) {
       statusText = *page;
-      WriteResultPage(*page, result.body);
+      WriteResultPage(*page, result.body, ResultPageTrailer(result));
     }
   }
   if (result.success) {
@@ -225,7 +273,10 @@ std::string RecordJobResult(const JobResult& result, const ResultSwitches& switc
   } else {
     ++counters.failures;
   }
-  WriteLogEntry(logPath, result.replyText, result.lastSocketError, switches.log);
+  if (switches.log) {
+    WriteLogEntry(logPath, result.replyText, result.lastSocketError, true, CurrentLocalDateTime(),
+                  result.success ? std::string_view() : std::string_view(result.failureReason));
+  }
   return statusText;
 }
 

@@ -42,13 +42,18 @@ std::optional<std::string> ResultPagePath(std::string_view label);
 // all. False when it could not be written (e.g. a missing directory); the
 // failure is also noted for TakeResultWriteFailures.
 bool WriteResultPage(const std::string& path, std::string_view body);
+// The same with a trailer after the body (see ResultPageTrailer); body is
+// extended in place for the write and given back as it was, so a body of
+// megabytes is not copied.
+bool WriteResultPage(const std::string& path, std::string& body, std::string_view trailer);
 
 // The log beside the settings file: the same name with ".log" in place of
 // ".ini" (appended when the name has no ".ini").
 std::string LogFileName(const std::string& settingsFile);
 
-// The log value: the reply text, " result=", the socket error in decimal.
-std::string LogEntryValue(std::string_view replyText, int lastSocketError);
+// The log value: the reply text, " result=", the socket error in decimal,
+// then, for a failed job whose reason is known, a blank and the reason.
+std::string LogEntryValue(std::string_view replyText, int lastSocketError, std::string_view reason = {});
 
 // Appends one log entry when enabled: section the short date, key the long
 // time, value LogEntryValue. An error never stops the caller; it is noted
@@ -56,7 +61,7 @@ std::string LogEntryValue(std::string_view replyText, int lastSocketError);
 // rewriting it, so its cost does not grow with the log.
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled);
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled,
-                   const LocalDateTime& now);
+                   const LocalDateTime& now, std::string_view reason = {});
 
 // One finished job as JobFinished sees it.
 struct JobResult {
@@ -66,7 +71,17 @@ struct JobResult {
   std::string body;       // the client's Body after the job
   std::string replyText;  // the client's ReplyText (always empty for this client)
   int lastSocketError = 0;
+  std::string failureReason;  // why a failed job failed ("TLS: host name mismatch"); may be empty
+  bool bodyCut = false;       // the reply body went past what the client keeps
 };
+
+// A failure reason as one field of a TAB-separated line: TAB, CR, LF and
+// NUL become blanks; an unknown reason reads "error retrieving page".
+std::string FailureField(std::string_view reason);
+
+// What the result page adds after the reply body: a line saying why the job
+// failed, and one saying that the reply was cut; empty when neither.
+std::string ResultPageTrailer(const JobResult& result);
 
 struct ResultSwitches {
   bool reports = false;  // cbReports "создавать отчеты"
@@ -77,7 +92,7 @@ struct ResultSwitches {
 // reports are on), counter, log entry. Returns the status bar text: the
 // page's path when reports are on and the ad has a report directory, else
 // empty. Never throws for a page or log entry that cannot be written.
-std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
+std::string RecordJobResult(JobResult& result, const ResultSwitches& switches,
                             const std::string& logPath, RunCounters& counters);
 
 }  // namespace adw::engine

@@ -28,27 +28,29 @@ class HttpJobPoster : public IJobPoster {
       m_client.SetProxy(settings.proxyHost);
       m_client.SetProxyPort(settings.proxyPort);
     }
+    m_client.SetCAFile(settings.caFile);
   }
   bool Post(const std::string& url, const std::string& body, const std::string& referer) override {
     m_client.HeaderInfo().Referer = referer;
     try {
       m_client.Post(url, body);
       return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+      m_failure = e.what();
       return false;
     }
   }
   void Abort() override { m_client.Abort(); }
-  std::string TakeBody() override {
-    std::string body = m_client.Body();
-    m_client.SetBody({});
-    return body;
-  }
+  // Moved, not copied: a reply body may be megabytes long.
+  std::string TakeBody() override { return m_client.TakeBody(); }
   std::string ReplyText() const override { return m_client.ReplyText(); }
   int LastSocketError() const override { return m_client.LastSocketError(); }
+  std::string FailureText() const override { return m_failure; }
+  bool BodyCut() const override { return m_client.BodyCut(); }
 
  private:
   HttpPostClient m_client;
+  std::string m_failure;
 };
 
 }  // namespace
@@ -143,6 +145,8 @@ class TThreadHTTP {
       result.body = poster->TakeBody();
       result.replyText = poster->ReplyText();
       result.lastSocketError = poster->LastSocketError();
+      if (!result.success) result.failureReason = poster->FailureText();
+      result.bodyCut = poster->BodyCut();
       std::lock_guard lock(m_mutex);
       m_poster = nullptr;
     } else {

@@ -1,6 +1,7 @@
 #include "engine/wizard/board_text.h"
 
 #include "engine/posting/letter_tables.h"
+#include "platform/text1251.h"
 
 namespace adw::engine {
 
@@ -12,12 +13,19 @@ std::string CodePageText(int codeIndex) {
       return "KOI8-R";
     case 2:
       return "ISO";
+    case 3:
+      return "UTF-8";
     default:
       return std::string();
   }
 }
 
 std::string PreparePageText(std::string_view bytes, int codeIndex) {
+  std::vector<char32_t> replaced;
+  return PreparePageText(bytes, codeIndex, replaced);
+}
+
+std::string PreparePageText(std::string_view bytes, int codeIndex, std::vector<char32_t>& replaced) {
   std::string text;
   text.reserve(bytes.size());
   for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -36,6 +44,11 @@ std::string PreparePageText(std::string_view bytes, int codeIndex) {
       return TranslateChars(text, LettersKOI8R(), LettersWin1251());
     case 2:
       return TranslateChars(text, LettersISO88595(), LettersWin1251());
+    case 3: {
+      std::string_view utf8 = text;
+      if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
+      return platform::Utf8ToCp1251(utf8, replaced);
+    }
     default:
       return text;
   }

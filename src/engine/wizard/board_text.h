@@ -7,15 +7,21 @@
 
 namespace adw::engine {
 
-// The entries of the code page box, by index; -1 (nothing picked) gives "".
+// The entries of the code page box, by index ("WIN1251", "KOI8-R", "ISO",
+// "UTF-8"); -1 (nothing picked) gives "".
+inline constexpr int kCodePageCount = 4;
 std::string CodePageText(int codeIndex);
 
 // The fetched bytes as the viewer and the field tree get them: lines joined
 // with nothing between them (a CR is dropped with an LF right after it; an
 // LF without a CR stays), then decoded by the code page box's index:
-// 1 "KOI8-R" and 2 "ISO" are translated to Windows-1251, anything else is
-// left as it is. A Ctrl+Z character is dropped and the text after it kept.
+// 1 "KOI8-R" and 2 "ISO" are translated to Windows-1251, 3 "UTF-8" is
+// converted to it (a byte order mark dropped), anything else is left as it
+// is. A Ctrl+Z character is dropped and the text after it kept.
 std::string PreparePageText(std::string_view bytes, int codeIndex);
+// The same, noting the characters of a UTF-8 page that Windows-1251 lacks
+// (each once), which became "?".
+std::string PreparePageText(std::string_view bytes, int codeIndex, std::vector<char32_t>& replaced);
 
 // What the Preview text is made of: the wizard's boxes, its captured
 // submission, the field tree's binding lines and the viewer's three texts.

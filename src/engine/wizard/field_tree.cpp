@@ -1,13 +1,13 @@
 #include "engine/wizard/field_tree.h"
 
+#include <memory>
+
+#include "engine/wizard/html/html_document.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
 
 namespace {
-
-using platform::FindNoCase;
-constexpr std::size_t npos = std::string_view::npos;
 
 bool IsBlankOnly(std::string_view s) {
   for (char c : s) {
@@ -16,66 +16,8 @@ bool IsBlankOnly(std::string_view s) {
   return true;
 }
 
-// Finds a string at or after positions that only ever grow, remembering
-// the last find, so a scan over many starts reads the text once.
-class ForwardFinder {
- public:
-  ForwardFinder(std::string_view text, std::string_view needle) : m_text(text), m_needle(needle) {}
-  std::size_t From(std::size_t pos) {
-    if (m_exhausted) return npos;
-    if (m_found != npos && m_found >= pos) return m_found;
-    m_found = FindNoCase(m_text, m_needle, pos);
-    if (m_found == npos) m_exhausted = true;
-    return m_found;
-  }
-
- private:
-  std::string_view m_text;
-  std::string_view m_needle;
-  std::size_t m_found = npos;
-  bool m_exhausted = false;
-};
-
-// The pieces "CutBetween(text, start, finish, k, 1)" for k = 1, 2, ...,
-// one after the other, in linear time over the whole scan.
-class CutScanner {
- public:
-  CutScanner(std::string_view text, std::string_view start, std::string_view finish)
-      : m_text(text), m_start(start), m_finish(text, finish) {}
-  // The next piece; nullopt once start or finish is missing.
-  std::optional<std::string_view> Next() {
-    if (m_done) return std::nullopt;
-    const std::size_t at = FindNoCase(m_text, m_start, m_from);
-    if (at == npos) {
-      m_done = true;
-      return std::nullopt;
-    }
-    m_from = at + 1;
-    const std::size_t after = at + m_start.size();
-    const std::size_t end = m_finish.From(after);
-    if (end == npos) {
-      m_done = true;
-      return std::nullopt;
-    }
-    return m_text.substr(after, end - after);
-  }
-
- private:
-  std::string_view m_text;
-  std::string_view m_start;
-  ForwardFinder m_finish;
-  std::size_t m_from = 0;
-  bool m_done = false;
-};
-
-// The tag text of a piece that the scan cut before a "<", as if that "<"
-// were still there: everything after the piece's first ">".
-std::string TagTextOfPiece(std::string_view piece) {
-  const std::size_t gt = piece.find('>');
-  return gt == npos ? std::string() : std::string(piece.substr(gt + 1));
-}
-
-// CR and LF become blanks and every run of blanks one blank.
+// CR and LF become blanks and every run of blanks one blank, so a label
+// written across lines reads as one line in the status bar.
 std::string Flatten(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -87,34 +29,18 @@ std::string Flatten(std::string_view text) {
   return out;
 }
 
-const std::string kRadioStart = "<input type=\"radio\"";
-const std::string kCheckBoxStart = "<input type=\"checkbox\"";
-
-}  // namespace
-
-std::string CutBetween(std::string_view text, std::string_view start, std::string_view finish, int n, int m) {
-  if (n < 1 || m < 1) return std::string();
-  std::size_t at = npos;
-  std::size_t from = 0;
-  for (int k = 0; k < n; ++k) {
-    at = FindNoCase(text, start, from);
-    if (at == npos) return std::string();
-    from = at + 1;
+// The formNumber-th form that a form tag starts (controls outside any form
+// gather in forms of their own, which the user cannot count on the page).
+const ThtmlForm* NthPageForm(const THtmlDocument& doc, int formNumber) {
+  if (formNumber < 1) return nullptr;
+  int seen = 0;
+  for (const auto& form : doc.Forms()) {
+    if (form->FromFormTag() && ++seen == formNumber) return form.get();
   }
-  const std::size_t after = at + start.size();
-  std::size_t end = npos;
-  from = after;
-  for (int k = 0; k < m; ++k) {
-    end = FindNoCase(text, finish, from);
-    if (end == npos) return std::string();
-    from = end + 1;
-  }
-  return std::string(text.substr(after, end - after));
+  return nullptr;
 }
 
-std::string GetNameAttr(std::string_view text) { return CutBetween(text, "name=\"", "\"", 1, 1); }
-std::string GetValueAttr(std::string_view text) { return CutBetween(text, "value=\"", "\"", 1, 1); }
-std::string GetTagText(std::string_view text) { return CutBetween(text, ">", "<", 1, 1); }
+}  // namespace
 
 void TFieldTree::Clear() {
   m_nodes.clear();
@@ -136,41 +62,38 @@ std::size_t TFieldTree::AddNode(std::string caption, std::size_t record, std::si
 
 void TFieldTree::Build(std::string_view pageText, int formNumber) {
   Clear();
-  const std::string form = Flatten(CutBetween(pageText, "<form", "</form>", formNumber, 1));
-  if (form.empty()) return;
-  const std::string_view f = form;
+  // The tree reads the form as the viewer's form model does, so the case,
+  // quoting and order of attributes do not matter. A control without a
+  // name submits nothing, so binding it could set nothing.
+  const std::unique_ptr<THtmlDocument> doc = THtmlDocument::Parse(pageText);
+  const ThtmlForm* form = NthPageForm(*doc, formNumber);
+  if (!form) return;
+  const auto& controls = form->Controls();
 
-  // Lists. The scan ends at the first list that is missing or that has the
-  // same text as the list after it.
-  CutScanner lists(f, "<select", "</select>");
-  std::optional<std::string_view> list = lists.Next();
-  while (list && !list->empty()) {
-    if (!IsBlankOnly(*list)) {
-      const std::string name = GetNameAttr(*list);
-      const std::size_t listNode = AddNode(name, AddRecord(FieldRecord{name, {}, {}, {}}), TFieldNode::kNoParent);
-      CutScanner options(*list, "<option", "<");
-      for (std::optional<std::string_view> option = options.Next(); option && !option->empty();
-           option = options.Next()) {
-        if (IsBlankOnly(*option)) continue;
-        FieldRecord record{name, GetValueAttr(*option), TagTextOfPiece(*option), {}};
-        std::string caption = IsBlankOnly(record.OptionText) ? record.OptionValue : record.OptionText;
-        AddNode(std::move(caption), AddRecord(std::move(record)), listNode);
-      }
+  for (const auto& control : controls) {
+    if (control->Name().empty()) continue;
+    if (control->Kind() != FormControlKind::Combo && control->Kind() != FormControlKind::ListBox) continue;
+    const auto& list = static_cast<const TOptionListFormControlObj&>(*control);
+    const std::string& name = list.Name();
+    const std::size_t listNode =
+        AddNode(name, AddRecord(FieldRecord{name, {}, {}, {}}), TFieldNode::kNoParent);
+    for (const TOptionObj& option : list.Options()) {
+      // The value the board receives for the entry, which is its text when
+      // the page gives it no value.
+      AddNode(Flatten(option.Text),
+              AddRecord(FieldRecord{name, option.Submitted(), Flatten(option.Text), {}}), listNode);
     }
-    const std::optional<std::string_view> next = lists.Next();
-    if (!next || *next == *list) break;
-    list = next;
   }
 
   // Radio buttons: consecutive buttons of one name form a group, whose node
   // shares its record with the group's first button.
-  CutScanner radios(f, kRadioStart, "<");
   std::string group;
   std::size_t groupNode = TFieldNode::kNoParent;
-  for (std::optional<std::string_view> radio = radios.Next(); radio && !IsBlankOnly(*radio); radio = radios.Next()) {
-    FieldRecord record{GetNameAttr(*radio), GetValueAttr(*radio), TagTextOfPiece(*radio), {}};
+  for (const auto& control : controls) {
+    if (control->Kind() != FormControlKind::Radio || control->Name().empty()) continue;
+    FieldRecord record{control->Name(), control->Value(), Flatten(control->FollowingText()), {}};
     std::string caption = IsBlankOnly(record.OptionText) ? record.OptionValue : record.OptionText;
-    const bool sameGroup = !group.empty() && group == record.FieldName;
+    const bool sameGroup = group == record.FieldName;
     const std::size_t index = AddRecord(std::move(record));
     if (!sameGroup) {
       group = m_records[index].FieldName;
@@ -179,9 +102,9 @@ void TFieldTree::Build(std::string_view pageText, int formNumber) {
     AddNode(std::move(caption), index, groupNode);
   }
 
-  CutScanner checkBoxes(f, kCheckBoxStart, "<");
-  for (std::optional<std::string_view> box = checkBoxes.Next(); box && !IsBlankOnly(*box); box = checkBoxes.Next()) {
-    FieldRecord record{GetNameAttr(*box), GetValueAttr(*box), TagTextOfPiece(*box), {}};
+  for (const auto& control : controls) {
+    if (control->Kind() != FormControlKind::CheckBox || control->Name().empty()) continue;
+    FieldRecord record{control->Name(), control->Value(), Flatten(control->FollowingText()), {}};
     std::string caption = record.FieldName;
     AddNode(std::move(caption), AddRecord(std::move(record)), TFieldNode::kNoParent);
   }

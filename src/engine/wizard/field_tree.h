@@ -1,8 +1,8 @@
 #pragma once
 // The field tree of the wizard's HTMLView page: the lists, radio groups and
-// check boxes of the chosen form, found with plain text searches in the
-// page text (not with the viewer's parser), each node bindable to an ad
-// category. Bound nodes become the board's MAP lines.
+// check boxes of the chosen form, read through the viewer's form model,
+// each node bindable to an ad category. Bound nodes become the board's MAP
+// lines.
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -13,20 +13,6 @@
 #include "engine/base/category_tree.h"
 
 namespace adw::engine {
-
-// Text operations on plain strings. Every search folds only the Latin
-// letters a to z; every other character is compared exactly.
-
-// The text after the n-th occurrence of start up to (not including) the
-// m-th occurrence of finish after it; empty when either is missing.
-// Occurrences may overlap. Counts below 1 find nothing.
-std::string CutBetween(std::string_view text, std::string_view start, std::string_view finish, int n, int m);
-// The first double-quoted name="..." value; empty when there is none.
-std::string GetNameAttr(std::string_view text);
-// The first double-quoted value="..." value; empty when there is none.
-std::string GetValueAttr(std::string_view text);
-// The text between the first ">" and the next "<".
-std::string GetTagText(std::string_view text);
 
 struct FieldRecord {
   std::string FieldName;
@@ -49,8 +35,9 @@ struct TFieldNode {
 
 class TFieldTree {
  public:
-  // Clears the tree and fills it from the formNumber-th form of the page
-  // text (1 = the first).
+  // Clears the tree and fills it from the formNumber-th form tag of the
+  // page text (1 = the first): all lists with their options, then all radio
+  // groups with their buttons, then all check boxes, each named.
   void Build(std::string_view pageText, int formNumber);
   void Clear();
 

@@ -15,6 +15,7 @@
 #include "engine/base/ad_store.h"
 #include "engine/base/board_list.h"
 #include "engine/base/kept_ticks.h"
+#include "engine/base/replaced_characters.h"
 #include "engine/base/unsaved_ad.h"
 #include "engine/base/variables_map.h"
 #include "engine/shell/settings_file.h"
@@ -121,6 +122,16 @@ TfrmMain::BaseParts& TfrmMain::Base() {
   // The record keeps only so many characters; a longer subject or
   // directory would be stored cut without a word.
   EdTema->setMaxLength(static_cast<int>(adw::engine::kNameSize));
+  // The ad is kept in Windows-1251: a typed character it lacks would turn
+  // into "?" unseen.
+  connect(parts.fieldsModel.get(), &RecordSetModel::TextReplaced, this,
+          [this](const QString& note) { SetStatusText(note); });
+  connect(EdTema, &QLineEdit::textEdited, this, [this](const QString& text) {
+    std::vector<char32_t> replaced;
+    FromQ(text, replaced);
+    if (!replaced.empty())
+      SetStatusText(QString::fromStdString(adw::engine::ReplacedCharactersNote(replaced)));
+  });
   deRepCat->setMaxLength(static_cast<int>(adw::engine::kCatalogSize));
 
   frmVariab = new TfrmVariab(this);

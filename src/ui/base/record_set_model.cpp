@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "engine/base/ad_editor.h"
+#include "engine/base/replaced_characters.h"
 #include "ui/text_convert.h"
 
 namespace adw::ui {
@@ -131,7 +132,10 @@ bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, in
   const int field = FieldIndexOfColumn(index.column());
   if (record < 0 || field < 0) return false;
   // The set announces the change itself; dataChanged follows from there.
-  m_set.SetValue(static_cast<std::size_t>(record), field, FromQ(value.toString()));
+  std::vector<char32_t> replaced;
+  m_set.SetValue(static_cast<std::size_t>(record), field, FromQ(value.toString(), replaced));
+  if (!replaced.empty())
+    emit TextReplaced(QString::fromStdString(adw::engine::ReplacedCharactersNote(replaced)));
   return true;
 }
 

@@ -52,6 +52,8 @@ class RecordSetModel : public QAbstractTableModel, private adw::engine::RecordSe
  signals:
   // The record set moved its current record (row -1: the set became empty).
   void CurrentRowChanged(int row);
+  // Typed text held characters that Windows-1251 lacks; note names them.
+  void TextReplaced(const QString& note);
 
  private:
   void RecordSetReset() override;

@@ -49,7 +49,8 @@ QWidget* GeneralPage(TfrmMain& w) {
 
   w.cbCodePage = new QComboBox(page);
   w.cbCodePage->setObjectName(QStringLiteral("cbCodePage"));
-  w.cbCodePage->addItems({QStringLiteral("WIN1251"), QStringLiteral("KOI8-R"), QStringLiteral("ISO")});
+  w.cbCodePage->addItems(
+      {QStringLiteral("WIN1251"), QStringLiteral("KOI8-R"), QStringLiteral("ISO"), QStringLiteral("UTF-8")});
   w.cbCodePage->setCurrentIndex(-1);
 
   w.fedProject = new QLineEdit;

@@ -219,7 +219,7 @@ TBoxSize TFormWidgets::Size(const TFormControlObj& control, const QImage* image)
   const Metrics& m = *m_metrics;
   const auto optionsWidth = [&m](const TOptionListFormControlObj& list) {
     qreal widest = 0;
-    for (const auto& option : list.Options()) widest = std::max(widest, m.font->Width(option.Text));
+    for (const auto& option : list.Options()) widest = std::max(widest, m.font->Width(option.DisplayText()));
     return static_cast<int>(std::ceil(widest));
   };
   TBoxSize size;
@@ -248,7 +248,7 @@ TBoxSize TFormWidgets::Size(const TFormControlObj& control, const QImage* image)
     }
     case FormControlKind::Image: {
       const auto& input = static_cast<const TImageFormControlObj&>(control);
-      size = ImageBoxSize(input.Width(), input.Height(), image, input.Alt(), *m.font);
+      size = ImageBoxSize(input.Width(), input.Height(), image, input.Caption(), *m.font);
       break;
     }
     case FormControlKind::Combo: {
@@ -287,7 +287,9 @@ QWidget* TFormWidgets::Make(TFormControlObj& control, const QImage* image) {
       if (edit.IsPassword()) box->setEchoMode(QLineEdit::Password);
       if (edit.MaxLength() > 0) box->setMaxLength(edit.MaxLength());
       QObject::connect(box, &QLineEdit::textEdited, box, [this, &edit, box](const QString& text) {
-        edit.SetText(FromQ(text));
+        std::vector<char32_t> replaced;
+        edit.SetText(FromQ(text, replaced));
+        if (!replaced.empty() && OnTextReplaced) OnTextReplaced(replaced);
         // The model drops line breaks a paste may bring; show what it kept.
         if (ToQ(edit.Text()) != text) Sync(edit, box);
       });
@@ -325,8 +327,7 @@ QWidget* TFormWidgets::Make(TFormControlObj& control, const QImage* image) {
     }
     case FormControlKind::Image: {
       auto& input = static_cast<TImageFormControlObj&>(control);
-      widget =
-          new TImageInput(m_host, image, ToQ(input.Alt()), [&input](int x, int y) { input.Click(x, y); });
+      widget = new TImageInput(m_host, image, ToQ(input.Caption()), [&input](int, int) { input.Click(); });
       break;
     }
     case FormControlKind::Combo: {
@@ -334,7 +335,7 @@ QWidget* TFormWidgets::Make(TFormControlObj& control, const QImage* image) {
       auto* box = new QComboBox(m_host);
       QStringList texts;
       texts.reserve(static_cast<qsizetype>(combo.Options().size()));
-      for (const auto& option : combo.Options()) texts << ToQ(option.Text);
+      for (const auto& option : combo.Options()) texts << ToQ(option.DisplayText());
       box->addItems(texts);
       QObject::connect(box, &QComboBox::currentIndexChanged, box, [this, &combo](int index) {
         if (m_syncing || index < 0) return;
@@ -348,7 +349,7 @@ QWidget* TFormWidgets::Make(TFormControlObj& control, const QImage* image) {
       auto* box = new QListWidget(m_host);
       box->setSelectionMode(list.Multiple() ? QAbstractItemView::MultiSelection
                                             : QAbstractItemView::SingleSelection);
-      for (const auto& option : list.Options()) box->addItem(ToQ(option.Text));
+      for (const auto& option : list.Options()) box->addItem(ToQ(option.DisplayText()));
       QObject::connect(box, &QListWidget::itemSelectionChanged, box, [this, &list, box] {
         if (m_syncing) return;
         for (int row = 0; row < box->count(); ++row) {
@@ -367,7 +368,10 @@ QWidget* TFormWidgets::Make(TFormControlObj& control, const QImage* image) {
       box->setTabChangesFocus(true);
       box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
       QObject::connect(box, &QPlainTextEdit::textChanged, box, [this, &area, box] {
-        if (!m_syncing) area.SetText(FromQ(box->toPlainText()));
+        if (m_syncing) return;
+        std::vector<char32_t> replaced;
+        area.SetText(FromQ(box->toPlainText(), replaced));
+        if (!replaced.empty() && OnTextReplaced) OnTextReplaced(replaced);
       });
       widget = box;
       break;

@@ -8,8 +8,10 @@
 #include <QImage>
 #include <QRectF>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "engine/wizard/html/html_form.h"
 #include "ui/wizard/html_layout.h"
@@ -44,6 +46,9 @@ class TFormWidgets {
   // Shows the control's current state in its widget (after the model
   // changed it: a reset, another radio button of the group checked).
   void Sync(const adw::engine::TFormControlObj& control, QWidget* widget);
+
+  // Typed text held characters that Windows-1251 lacks (they became "?").
+  std::function<void(const std::vector<char32_t>& replaced)> OnTextReplaced;
 
  private:
   struct Metrics;

@@ -51,6 +51,9 @@ THTMLViewer::THTMLViewer(QWidget* parent) : QAbstractScrollArea(parent) {
   verticalScrollBar()->setSingleStep(20);
   horizontalScrollBar()->setSingleStep(20);
   m_forms = std::make_unique<TFormWidgets>(viewport());
+  m_forms->OnTextReplaced = [this](const std::vector<char32_t>& replaced) {
+    if (OnTextReplaced) OnTextReplaced(*this, replaced);
+  };
 }
 
 THTMLViewer::~THTMLViewer() {

@@ -43,8 +43,13 @@ class THTMLViewer : public QAbstractScrollArea {
   explicit THTMLViewer(QWidget* parent = nullptr);
   ~THTMLViewer() override;
 
+  // Text typed into the page's form held characters that Windows-1251
+  // lacks; they became "?".
+  using TextReplacedEvent = std::function<void(THTMLViewer& sender, const std::vector<char32_t>& replaced)>;
+
   FormSubmitEvent OnFormSubmit;
   ImageRequestEvent OnImageRequest;
+  TextReplacedEvent OnTextReplaced;
 
   // Loads the page file at path (Windows-1251 text) and shows it; a part
   // from "#" on names a position in the page. Throws engine::THtmlLoadError

@@ -12,9 +12,11 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
+#include "engine/base/replaced_characters.h"
 #include "engine/shell/settings_file.h"
 #include "engine/wizard/board_text.h"
 #include "engine/wizard/fetch_failure.h"
+#include "engine/wizard/page_charset.h"
 #include "platform/files.h"
 #include "ui/base/category_chooser.h"
 #include "ui/shell/main_window.h"
@@ -52,6 +54,10 @@ WizardController::WizardController(TfrmMain& window) : m_window(window) {
   w.HTMLViewer->OnFormSubmit = [&w](THTMLViewer&, const std::string& action, const std::string& method,
                                     std::vector<std::string> results) {
     w.Guarded([&] { w.HTMLViewerFormSubmit(action, method, std::move(results)); });
+  };
+
+  w.HTMLViewer->OnTextReplaced = [&w](THTMLViewer&, const std::vector<char32_t>& replaced) {
+    w.SetStatusText(QString::fromStdString(adw::engine::ReplacedCharactersNote(replaced)));
   };
 
   pmSave = new QMenu(&w);
@@ -99,8 +105,9 @@ void WizardController::StartPageFetch() {
   } else {
     Http.Proxy.clear();
   }
-  const int timeOut =
-      FetchTimeOutMs > 0 ? FetchTimeOutMs : adw::engine::ReadPostingSettings(w.SettingsPath()).timeOutMs;
+  const adw::engine::PostingSettings posting = adw::engine::ReadPostingSettings(w.SettingsPath());
+  Http.CAFile = posting.caFile;
+  const int timeOut = FetchTimeOutMs > 0 ? FetchTimeOutMs : posting.timeOutMs;
   Http.TimeOut = timeOut > 0 ? timeOut : adw::engine::kDefaultFetchTimeOutMs;
   Http.URL = FromQ(w.cbURL->currentText());
   // An earlier fetch still running (a slow page left with Prev) is not the
@@ -143,10 +150,23 @@ void WizardController::ShowFailure(const adw::engine::HttpCliError& failure) {
 
 void WizardController::ShowPage(const std::string& bytes) {
   TfrmMain& w = m_window;
-  const std::string text = adw::engine::PreparePageText(bytes, w.cbCodePage->currentIndex());
+  // A code page the user picked stands; one the wizard found is found
+  // anew for the next page.
+  const int picked = w.cbCodePage->currentIndex();
+  if (!bytes.empty() && (picked < 0 || picked == m_foundCodePage)) {
+    const int found = adw::engine::DetectPageCodePage(Http.ContentType(), bytes);
+    if (found >= 0) {
+      w.cbCodePage->setCurrentIndex(found);
+      m_foundCodePage = found;
+    }
+  }
+  std::vector<char32_t> replaced;
+  const std::string text = adw::engine::PreparePageText(bytes, w.cbCodePage->currentIndex(), replaced);
   ShowPageText(text);
   FieldTree.Build(text, w.rseFormNumber->value());
   ShowFieldTree();
+  if (!replaced.empty())
+    w.SetStatusText(QString::fromStdString(adw::engine::ReplacedCharactersNote(replaced)));
 }
 
 void WizardController::ShowPageText(const std::string& text) {

@@ -88,6 +88,7 @@ class WizardController : public QObject {
   std::unique_ptr<std::string> m_page = std::make_unique<std::string>();
   std::uint64_t m_fetch = 0;  // which fetch is the one to show
   bool m_fetching = false;
+  int m_foundCodePage = -1;  // the code page box's entry the page named
   bool m_saveMenuIsContext = false;
   QIcon m_marks[3];
   TfrmVariab* m_chooser = nullptr;

@@ -97,6 +97,33 @@ TEST(BuildJobBodyTest, SetsTheMappedField) {
   }
 }
 
+TEST(BuildJobBodyTest, EncodesValuesAsABrowserDoes) {
+  EXPECT_EQ(EncodeFormValue("AZaz09*-._"), "AZaz09*-._");
+  EXPECT_EQ(EncodeFormValue("a b+c&d=e%f/g~h\x01\xFF"), "a+b%2Bc%26d%3De%25f%2Fg%7Eh%01%FF");
+  EXPECT_EQ(EncodeFormValue(""), "");
+}
+
+TEST(BuildJobBodyTest, ConvertsTheBodyByTheBoardsCodePage) {
+  struct Case {
+    const char* code;
+    BoardCodePage page;
+  };
+  const Case codes[] = {{"KOI8-R", BoardCodePage::Koi8R}, {"koi8-r", BoardCodePage::Win1251},
+                        {"UTF-8", BoardCodePage::Utf8},   {"utf8", BoardCodePage::Utf8},
+                        {"ISO", BoardCodePage::Win1251},  {"", BoardCodePage::Win1251}};
+  for (const Case& c : codes) EXPECT_EQ(BoardCodePageOf(c.code), c.page) << c.code;
+
+  const std::vector<std::string> ad = Lines({"Текст$TEXT=Ёлка 1+1", "reppath=C:\\Отчеты"});
+  const std::string subBody = W("text=$TEXT&город=Москва&r=3");
+  const std::string mapLine = W("15$r=Компьютеры$comp");
+  // The existing code pages keep their bytes exactly.
+  EXPECT_EQ(BuildJobBody(subBody, ad, mapLine, BoardCodePage::Win1251), BuildJobBody(subBody, ad, mapLine));
+  EXPECT_EQ(BuildJobBody(subBody, ad, mapLine, BoardCodePage::Koi8R),
+            TranslateChars(BuildJobBody(subBody, ad, mapLine), LettersWin1251(), LettersKOI8R()));
+  EXPECT_EQ(BuildJobBody(subBody, ad, mapLine, BoardCodePage::Utf8),
+            "text=%D0%81%D0%BB%D0%BA%D0%B0+1%2B1&город=Москва&r=15");
+}
+
 TEST(LookupGroupValueTest, FindsTheFirstLineHoldingTheGroupKey) {
   const auto variab = Lines({"item1=Имя$NAME$Иван", "item2=Компьютеры$comp", "item3=Ещё$comp", "item4=Авто$car"});
   EXPECT_EQ(LookupGroupValue(W("Ноутбуки$comp"), variab), W("Компьютеры$comp"));
@@ -142,6 +169,24 @@ TEST(BuildJobBodyPeerTest, AFormParserReadsBackTheExactAdText) {
     EXPECT_EQ(client.StatusCode(), 200);
     EXPECT_EQ(test::JsonString(client.Body(), {"form", "text"}), text);
     EXPECT_EQ(test::JsonString(client.Body(), {"form", "rubric"}), "3");
+  }
+}
+
+// A UTF-8 board reads back exactly what the ad's author typed, letters
+// outside ASCII included.
+TEST(BuildJobBodyPeerTest, AUtf8BoardReadsBackTheExactAdText) {
+  std::unique_ptr<test::HttpbinServer> httpbin;
+  ASSERT_NO_THROW(httpbin = std::make_unique<test::HttpbinServer>());
+  const std::vector<std::string> texts = {"Привет, мир! 1+1=2 & ё", "100% «кавычки» — №5", "a&b=c+d%e/~"};
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    const std::string body =
+        BuildJobBody(W("text=$TEXT&city=Москва"), {W("Text$TEXT=" + text)}, "", BoardCodePage::Utf8);
+    HttpPostClient client;
+    client.Post(httpbin->Url("/post"), body);
+    EXPECT_EQ(client.StatusCode(), 200);
+    EXPECT_EQ(test::JsonString(client.Body(), {"form", "text"}), text);
+    EXPECT_EQ(test::JsonString(client.Body(), {"form", "city"}), "Москва");
   }
 }
 

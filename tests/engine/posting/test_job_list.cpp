@@ -149,6 +149,21 @@ TEST(JobListBuild, GroupsByMapLineThenAdAndKeepsOtherCodePages) {
   EXPECT_TRUE(build.adsWithoutGroup.empty());
 }
 
+TEST(JobListBuild, AUtf8BoardGetsItsBodyInUtf8WithEncodedValues) {
+  ScriptDir script;
+  script.Board("Utf.prj",
+               "[Project]\r\nNAME=Utf\r\nSUBMIT=S\r\nSUBBODY=city=Москва&r=0&t=$TEXT\r\nCODE=utf-8\r\n"
+               "[MAP]\r\nПК$r=Компьютеры$comp\r\n");
+  script.Board("Win.prj", "[Project]\r\nNAME=Win\r\nSUBMIT=W\r\nSUBBODY=t=$TEXT\r\nCODE=WIN1251\r\n");
+  script.Store("[A]\r\nТекст$TEXT=Привет, мир & ё\r\ndefault=Ноутбуки$comp\r\n");
+  script.Ad("A", true, "/ra");
+  const JobListBuild build = script.Build({Row("Utf"), Row("Win")});
+  ASSERT_EQ(build.jobs.Count(), 2u);
+  EXPECT_EQ(build.jobs.JobBodies[0],
+            "city=Москва&r=ПК&t=%D0%9F%D1%80%D0%B8%D0%B2%D0%B5%D1%82%2C+%D0%BC%D0%B8%D1%80+%26+%D1%91");
+  EXPECT_EQ(build.jobs.JobBodies[1], W("t=Привет, мир %26 ё"));
+}
+
 TEST(JobListBuild, EmptyWhenNothingMatchesOrNothingIsTicked) {
   ScriptDir script;
   script.Board("Доска.prj", "[Project]\r\nNAME=Доска\r\nSUBMIT=S\r\n[MAP]\r\n1$r=Авто$auto\r\n");

@@ -39,48 +39,6 @@ ChosenCategory Category(const std::string& text, const std::string& list) {
   return c;
 }
 
-TEST(FieldTreeText, CutBetween) {
-  struct Case {
-    std::string text, start, finish;
-    int n, m;
-    std::string cut;
-  };
-  const std::vector<Case> cases = {
-      {"a<b>c<b>d</b>", "<b>", "</b>", 1, 1, "c<b>d"},
-      {"a<b>c<b>d</b>", "<b>", "</b>", 2, 1, "d"},
-      {"a<b>c<b>d</b>", "<b>", "</b>", 3, 1, ""},
-      {"a<b>c", "<b>", "</b>", 1, 1, ""},
-      {"x[1]2]3]", "[", "]", 1, 2, "1]2"},
-      {"x[1]2]3]", "[", "]", 1, 4, ""},
-      // Occurrences overlap.
-      {"aaaa|", "aa", "|", 3, 1, ""},
-      {"aaaa|", "aa", "|", 2, 1, "a"},
-      // Finish is searched after the start string, not inside it.
-      {"<<>", "<", "<", 1, 1, ""},
-      // Only the Latin letters fold.
-      {"<FORM Action>x</Form>", "<form", "</form>", 1, 1, " Action>x"},
-      {W("ЯxЯ"), W("я"), "x", 1, 1, ""},
-      {"abc", "a", "c", 0, 1, ""},
-      {"abc", "a", "c", 1, 0, ""},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(CutBetween(c.text, c.start, c.finish, c.n, c.m), c.cut)
-        << c.text << " " << c.start << " " << c.finish << " " << c.n << " " << c.m;
-  }
-}
-
-TEST(FieldTreeText, AttributesNeedDoubleQuotesRightAfterTheEqualsSign) {
-  EXPECT_EQ(GetNameAttr(" NAME=\"rubr\" value=\"3\""), "rubr");
-  EXPECT_EQ(GetNameAttr(" name='rubr'"), "");
-  EXPECT_EQ(GetNameAttr(" name=rubr"), "");
-  EXPECT_EQ(GetNameAttr(" name = \"rubr\""), "");
-  EXPECT_EQ(GetNameAttr(" name=\"unclosed"), "");
-  EXPECT_EQ(GetValueAttr(" value=\"\" name=\"x\""), "");
-  EXPECT_EQ(GetValueAttr(" Value=\"7\">"), "7");
-  EXPECT_EQ(GetTagText(" value=\"7\">week <b>"), "week ");
-  EXPECT_EQ(GetTagText(" value=\"7\">week"), "");
-}
-
 TEST(FieldTree, WorkedExampleOnTheSecondForm) {
   const std::string page = W(
       "<html><form action=\"search.cgi\"><select name=\"where\"><option value=\"1\">x</option></select></form>\r\n"
@@ -101,7 +59,7 @@ TEST(FieldTree, WorkedExampleOnTheSecondForm) {
   EXPECT_TRUE(tree.BindingLines().empty());
 }
 
-TEST(FieldTree, WhatTheTextSearchesFindAndMiss) {
+TEST(FieldTree, ReadsTheFormAsTheFormModelDoes) {
   struct Case {
     const char* what;
     std::string page;
@@ -109,46 +67,100 @@ TEST(FieldTree, WhatTheTextSearchesFindAndMiss) {
     std::vector<std::string> shape;
   };
   const std::vector<Case> cases = {
-      {"capital letters", "<FORM><SELECT NAME=\"a\"><OPTION VALUE=\"1\">One</OPTION></SELECT></FORM>", 1,
+      {"capital letters",
+       "<FORM><SELECT NAME=\"a\"><OPTION VALUE=\"1\">One</OPTION></SELECT></FORM>",
+       1,
        {"a[a=]", "-One[a=1]"}},
       {"form number beyond the page's forms", "<form><select name=\"a\"></select></form>", 2, {}},
       {"form number 0", "<form><select name=\"a\"><option value=\"1\">x</option></select></form>", 0, {}},
-      {"no closing form tag", "<form><select name=\"a\"><option value=\"1\">x</option></select>", 1, {}},
-      {"last option without a closing tag is lost",
-       "<form><select name=\"a\"><option value=\"1\">One<option value=\"2\">Two</select></form>", 1,
-       {"a[a=]", "-One[a=1]"}},
-      {"unquoted list name", "<form><select name=a><option value=\"1\">x</option></select></form>", 1,
-       {"[=]", "-x[=1]"}},
-      {"the list scan ends at two identical lists",
-       "<form><select name=\"a\"><option value=\"1\">x</option></select><select name=\"a\"><option "
-       "value=\"1\">x</option></select><select name=\"b\"><option value=\"2\">y</option></select></form>",
-       1, {"a[a=]", "-x[a=1]"}},
-      {"option of blanks captioned with its value; blank pieces skipped",
-       "<form><select name=\"s\"><option <option value=\"3\">   </option></select></form>", 1,
-       {"s[s=]", "-3[s=3]"}},
+      {"controls outside any form are no numbered form",
+       "<select name=\"o\"><option>x</select><form><select name=\"a\"><option value=\"1\">x</select></form>",
+       1,
+       {"a[a=]", "-x[a=1]"}},
+      {"no closing form tag",
+       "<form><select name=\"a\"><option value=\"1\">x</option></select>",
+       1,
+       {"a[a=]", "-x[a=1]"}},
+      {"last option without a closing tag is kept",
+       "<form><select name=\"a\"><option value=\"1\">One<option value=\"2\">Two</select></form>",
+       1,
+       {"a[a=]", "-One[a=1]", "-Two[a=2]"}},
+      {"an option without a value stands for its text",
+       "<form><select name=a><option>One</option></select></form>",
+       1,
+       {"a[a=]", "-One[a=One]"}},
+      {"two identical lists are two lists",
+       "<form><select name=a><option value=1>x</select><select name=a><option value=1>x</select></form>",
+       1,
+       {"a[a=]", "-x[a=1]", "a[a=]", "-x[a=1]"}},
       {"line breaks and runs of blanks become one blank",
-       "<form><select name=\"s\"><option value=\"1\">a\r\n\r\n   b</option></select></form>", 1,
+       "<form><select name=\"s\"><option value=\"1\">a\r\n\r\n   b</option></select></form>",
+       1,
        {"s[s=]", "-a b[s=1]"}},
-      {"radio buttons with type after name or unquoted are not found",
-       "<form><input name=\"r\" type=\"radio\" value=\"1\">a <input type=radio name=\"r\" value=\"2\">b "
-       "<input type=\"radio\" name=\"r\" value=\"3\">c <br></form>",
-       1, {"r[r=3]", "-c [r=3]"}},
-      {"a radio button with no tag after it ends the scan",
-       "<form><input type=\"radio\" name=\"r\" value=\"1\">a</form>", 1, {}},
+      {"type after name, unquoted and upper-case attributes",
+       "<form><input name=\"r\" type=\"radio\" value=\"1\">a <INPUT TYPE=RADIO NAME=r VALUE=2>b "
+       "<input type='radio' name='r' value='3'>c <Input Type=CheckBox Name=c Value=7>d</form>",
+       1,
+       {"r[r=1]", "-a [r=1]", "-b [r=2]", "-c [r=3]", "c[c=7]"}},
+      {"a radio button with only blanks after it is captioned with its value",
+       "<form><input type=radio name=r value=1>  </form>",
+       1,
+       {"r[r=1]", "-1[r=1]"}},
       {"groups of one name split by another name",
        "<form><input type=\"radio\" name=\"a\" value=\"1\">x<input type=\"radio\" name=\"b\" value=\"2\">y"
        "<input type=\"radio\" name=\"a\" value=\"3\">z<br></form>",
-       1, {"a[a=1]", "-x[a=1]", "b[b=2]", "-y[b=2]", "a[a=3]", "-z[a=3]"}},
+       1,
+       {"a[a=1]", "-x[a=1]", "b[b=2]", "-y[b=2]", "a[a=3]", "-z[a=3]"}},
       {"group names compare case-sensitively",
-       "<form><input type=\"radio\" name=\"a\" value=\"1\">x<input type=\"radio\" name=\"A\" value=\"2\">y<br>"
+       "<form><input type=\"radio\" name=\"a\" value=\"1\">x<input type=\"radio\" name=\"A\" "
+       "value=\"2\">y<br>"
        "</form>",
-       1, {"a[a=1]", "-x[a=1]", "A[A=2]", "-y[A=2]"}},
+       1,
+       {"a[a=1]", "-x[a=1]", "A[A=2]", "-y[A=2]"}},
       {"lists first, then radio groups, then check boxes",
        "<form><input type=\"checkbox\" name=\"c\" value=\"1\">c<input type=\"radio\" name=\"r\" value=\"2\">r"
        "<select name=\"s\"><option value=\"3\">s</option></select></form>",
-       1, {"s[s=]", "-s[s=3]", "r[r=2]", "-r[r=2]", "c[c=1]"}},
+       1,
+       {"s[s=]", "-s[s=3]", "r[r=2]", "-r[r=2]", "c[c=1]"}},
+      {"a check box without a value sends On", "<form><input type=checkbox name=c></form>", 1, {"c[c=On]"}},
+      {"controls without a name are left out",
+       "<form><select><option value=1>x</select><input type=radio value=2>y<input type=checkbox value=3>z"
+       "<input type=checkbox name=k value=4></form>",
+       1,
+       {"k[k=4]"}},
+      {"a text less-than sign keeps the options apart",
+       "<form><select name=p><option value=1 selected>< 1000</option><option "
+       "value=2>more</option></select></form>",
+       1,
+       {"p[p=]", "-< 1000[p=1]", "-more[p=2]"}},
+      {"option values are kept whole",
+       "<form><select name=p><option value=" + std::string(100, '9') + ">x</option></select></form>",
+       1,
+       {"p[p=]", "-x[p=" + std::string(100, '9') + "]"}},
   };
   for (const Case& c : cases) EXPECT_EQ(Shape(c.page, c.formNumber), c.shape) << c.what;
+}
+
+TEST(FieldTree, UpperCaseUnquotedPagesGiveTheSameTreeAndLines) {
+  const std::string quoted =
+      "<form><select name=\"rubr\"><option value=\"3\">A</option></select>"
+      "<input type=\"radio\" name=\"srok\" value=\"7\">week <input type=\"checkbox\" name=\"foto\" "
+      "value=\"1\">photo </form>";
+  const std::string shouted =
+      "<FORM><SELECT NAME=rubr><OPTION VALUE=3>A</OPTION></SELECT>"
+      "<INPUT NAME=srok TYPE=RADIO VALUE=7>week <INPUT VALUE=1 TYPE=CHECKBOX NAME=foto>photo </FORM>";
+  TFieldTree a;
+  TFieldTree b;
+  a.Build(quoted, 1);
+  b.Build(shouted, 1);
+  EXPECT_EQ(Shape(a), Shape(b));
+  for (std::size_t i = 0; i < a.Nodes().size(); ++i) {
+    a.Bind(i, "X", "$x");
+    b.Bind(i, "X", "$x");
+  }
+  EXPECT_THAT(b.BindingLines(),
+              ElementsAre("$rubr=X$x", "3$rubr=X$x", "7$srok=X$x", "7$srok=X$x", "1$foto=X$x"));
+  EXPECT_EQ(a.BindingLines(), b.BindingLines());
 }
 
 TEST(FieldTree, BindingsBecomeMapLinesInTreeOrder) {

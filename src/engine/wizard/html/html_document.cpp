@@ -79,6 +79,7 @@ class THtmlDocumentBuilder {
       }
     }
     CloseSelect();
+    CloseButton();
     while (!m_contexts.empty()) {
       if (m_contexts.back().table) {
         CloseTable();
@@ -90,7 +91,7 @@ class THtmlDocumentBuilder {
   }
 
  private:
-  enum class Expect { Nothing, OptionText, TextAreaText, TitleText };
+  enum class Expect { Nothing, OptionText, TextAreaText, TitleText, FollowingText };
 
   struct Context {
     bool table = false;
@@ -132,8 +133,15 @@ class THtmlDocumentBuilder {
           CollapseInto(m_doc.m_title, text);
         }
         return;
+      case Expect::FollowingText:
+        if (m_labelled) m_labelled->SetFollowingText(text);
+        break;
       case Expect::Nothing:
         break;
+    }
+    if (m_button) {
+      m_buttonCaption += text;
+      return;
     }
     if (m_select) return;  // text between the options shows nowhere
     AddText(text);
@@ -141,6 +149,15 @@ class THtmlDocumentBuilder {
 
   void OnStart(const THtmlToken& t) {
     const std::string& name = t.name;
+    if (m_button) {
+      // A button holds phrasing content only; a control or form tag means
+      // its end tag was left out.
+      if (!IsFormStructure(name)) {
+        if (name == "img") m_buttonCaption += " " + t.Attr("alt") + " ";
+        return;
+      }
+      CloseButton();
+    }
     if (m_select) {
       if (name == "option") {
         m_option = TOptionObj{};
@@ -149,10 +166,12 @@ class THtmlDocumentBuilder {
         m_expect = Expect::OptionText;
         return;
       }
-      if (name != "select" && name != "input" && name != "textarea" && name != "form") return;
+      if (name != "select" && name != "input" && name != "textarea" && name != "form" && name != "button")
+        return;
       CloseSelect();
     }
     if (name == "input") return OnInput(t);
+    if (name == "button") return OnButton(t);
     if (name == "select") return OnSelect(t);
     if (name == "textarea") return OnTextArea(t);
     if (name == "form") {
@@ -255,6 +274,11 @@ class THtmlDocumentBuilder {
   }
 
   void OnEnd(const std::string& name) {
+    if (m_button) {
+      if (name == "button") return CloseButton();
+      if (name != "form") return;
+      CloseButton();
+    }
     if (m_select) {
       if (name == "select") return CloseSelect();
       if (name != "form" && name != "table" && name != "tr" && name != "td" && name != "th") return;
@@ -311,16 +335,16 @@ class THtmlDocumentBuilder {
 
   // --- form controls ---
 
-  ThtmlForm* NewForm(const std::string* method, std::string action) {
+  ThtmlForm* NewForm(const std::string* method, std::string action, bool fromFormTag = true) {
     TFormEvents& events = m_doc;
-    m_doc.m_forms.push_back(std::make_unique<ThtmlForm>(events, method, std::move(action)));
+    m_doc.m_forms.push_back(std::make_unique<ThtmlForm>(events, method, std::move(action), fromFormTag));
     return m_doc.m_forms.back().get();
   }
 
   // A control outside any form joins the attribute-less form that the
   // first such control started.
   ThtmlForm& CurrentForm() {
-    if (!m_form) m_form = NewForm(nullptr, std::string());
+    if (!m_form) m_form = NewForm(nullptr, std::string(), false);
     return *m_form;
   }
 
@@ -343,10 +367,11 @@ class THtmlDocumentBuilder {
     }
     if (type == "checkbox") {
       if (!value) valueText = "On";
-      return PlaceControl(form.Add<TCheckBoxFormControlObj>(std::move(name), std::move(valueText), t.Has("checked")));
+      return PlaceLabelled(
+          form.Add<TCheckBoxFormControlObj>(std::move(name), std::move(valueText), t.Has("checked")));
     }
     if (type == "radio") {
-      return PlaceControl(
+      return PlaceLabelled(
           form.Add<TRadioButtonFormControlObj>(std::move(name), std::move(valueText), t.Has("checked")));
     }
     if (type == "submit" || type == "reset" || type == "button") {
@@ -361,6 +386,37 @@ class THtmlDocumentBuilder {
     }
     PlaceControl(form.Add<TEditFormControlObj>(std::move(name), std::move(valueText), type == "password",
                                                NumberAttr(t, "size"), NumberAttr(t, "maxlength")));
+  }
+
+  // The text right after a check box or radio button is its label.
+  void PlaceLabelled(TFormControlObj& control) {
+    PlaceControl(control);
+    m_labelled = &control;
+    m_expect = Expect::FollowingText;
+  }
+
+  static bool IsFormStructure(const std::string& name) {
+    return name == "button" || name == "input" || name == "select" || name == "textarea" || name == "form";
+  }
+
+  // A button element without a TYPE, or with an unknown one, submits.
+  void OnButton(const THtmlToken& t) {
+    const std::string type = platform::LowerAscii(platform::Trim(t.Attr("type")));
+    const ButtonKind kind = type == "reset"    ? ButtonKind::Reset
+                            : type == "button" ? ButtonKind::Plain
+                                               : ButtonKind::Submit;
+    m_button = &CurrentForm().Add<TButtonFormControlObj>(t.Attr("name"), t.Attr("value"), kind,
+                                                         TButtonFormControlObj::Element{});
+    m_buttonCaption.clear();
+    PlaceControl(*m_button);
+  }
+
+  void CloseButton() {
+    if (!m_button) return;
+    std::string caption;
+    CollapseInto(caption, m_buttonCaption);
+    m_button->SetCaption(caption);
+    m_button = nullptr;
   }
 
   void OnSelect(const THtmlToken& t) {
@@ -708,6 +764,9 @@ class THtmlDocumentBuilder {
   ThtmlForm* m_form = nullptr;
   TOptionListFormControlObj* m_select = nullptr;
   TTextAreaFormControlObj* m_textArea = nullptr;
+  TButtonFormControlObj* m_button = nullptr;
+  std::string m_buttonCaption;
+  TFormControlObj* m_labelled = nullptr;
   TOptionObj m_option;
 
   TTextStyle m_style;  // carries the link; the rest comes from the counters

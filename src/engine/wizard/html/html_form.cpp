@@ -140,7 +140,19 @@ std::string ButtonCaption(std::string value, ButtonKind kind) {
 TButtonFormControlObj::TButtonFormControlObj(ThtmlForm& form, std::string name, std::string value,
                                              ButtonKind kind)
     : TFormControlObj(FormControlKind::Button, form, std::move(name), ButtonCaption(std::move(value), kind)),
-      m_buttonKind(kind) {}
+      m_buttonKind(kind),
+      m_caption(m_value) {}
+
+TButtonFormControlObj::TButtonFormControlObj(ThtmlForm& form, std::string name, std::string value,
+                                             ButtonKind kind, Element)
+    : TFormControlObj(FormControlKind::Button, form, std::move(name), std::move(value)), m_buttonKind(kind) {
+  SetCaption({});
+}
+
+void TButtonFormControlObj::SetCaption(std::string_view caption) {
+  m_caption = platform::Trim(caption);
+  if (m_caption.empty()) m_caption = ButtonCaption(m_value, m_buttonKind);
+}
 
 void TButtonFormControlObj::Click() {
   switch (m_buttonKind) {
@@ -169,7 +181,15 @@ TImageFormControlObj::TImageFormControlObj(ThtmlForm& form, std::string name, st
       m_width(width),
       m_height(height) {}
 
-void TImageFormControlObj::Click(int x, int y) { Form().Submit(TSubmitTrigger{this, x, y}); }
+std::string TImageFormControlObj::Caption() const {
+  if (!platform::Trim(m_alt).empty()) return m_alt;
+  if (!platform::Trim(m_value).empty()) return m_value;
+  return "Submit";
+}
+
+void TImageFormControlObj::Click() {
+  Form().Submit(TSubmitTrigger{this, 0, 0});
+}
 
 void TImageFormControlObj::AppendPairs(std::vector<std::string>& pairs, const TSubmitTrigger& trigger) const {
   if (trigger.control != this) return;
@@ -181,8 +201,6 @@ void TImageFormControlObj::AppendPairs(std::vector<std::string>& pairs, const TS
 // --- lists ---
 
 void TOptionListFormControlObj::AddOption(TOptionObj option) {
-  if (option.Text.size() > TOptionObj::kMaxLength) option.Text.resize(TOptionObj::kMaxLength);
-  if (option.Value.size() > TOptionObj::kMaxLength) option.Value.resize(TOptionObj::kMaxLength);
   m_options.push_back(std::move(option));
 }
 
@@ -288,10 +306,11 @@ bool TTextAreaFormControlObj::Reset() {
 
 // --- form ---
 
-ThtmlForm::ThtmlForm(TFormEvents& events, const std::string* method, std::string action)
+ThtmlForm::ThtmlForm(TFormEvents& events, const std::string* method, std::string action, bool fromFormTag)
     : m_events(events),
       m_method(method ? method->substr(0, kMethodLength) : std::string("Get")),
-      m_action(std::move(action)) {}
+      m_action(std::move(action)),
+      m_fromFormTag(fromFormTag) {}
 
 const TButtonFormControlObj* ThtmlForm::FirstSubmitButton() const {
   for (const auto& control : m_controls) {
@@ -302,9 +321,22 @@ const TButtonFormControlObj* ThtmlForm::FirstSubmitButton() const {
   return nullptr;
 }
 
+const TFormControlObj* ThtmlForm::FirstSubmitter() const {
+  for (const auto& control : m_controls) {
+    if (control->Kind() == FormControlKind::Image) return control.get();
+    if (control->Kind() != FormControlKind::Button) continue;
+    if (static_cast<const TButtonFormControlObj&>(*control).ButtonType() == ButtonKind::Submit)
+      return control.get();
+  }
+  return nullptr;
+}
+
 std::vector<std::string> ThtmlForm::BuildSubmission(const TSubmitTrigger& trigger) const {
   std::vector<std::string> pairs;
-  for (const auto& control : m_controls) control->AppendPairs(pairs, trigger);
+  for (const auto& control : m_controls) {
+    if (control->Name().empty() && control->Kind() != FormControlKind::Image) continue;
+    control->AppendPairs(pairs, trigger);
+  }
   std::erase_if(pairs, [](const std::string& p) { return p.empty(); });
   if (trigger.control && trigger.control->Kind() == FormControlKind::Button && !trigger.control->Name().empty()) {
     pairs.push_back(Pair(trigger.control->Name(), trigger.control->Value()));

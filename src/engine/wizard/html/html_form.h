@@ -65,6 +65,11 @@ class TFormControlObj {
   const std::string& Value() const { return m_value; }
   ThtmlForm& Form() const { return *m_form; }
   bool IsHidden() const { return m_kind == FormControlKind::Hidden; }
+  // The page's text right after the control's tag, up to the next tag
+  // (references decoded, not trimmed): what a check box or radio button is
+  // labelled with.
+  const std::string& FollowingText() const { return m_followingText; }
+  void SetFollowingText(std::string text) { m_followingText = std::move(text); }
 
   // Appends the pairs ("name=value") this control contributes to a
   // submission started by trigger, in order.
@@ -83,6 +88,7 @@ class TFormControlObj {
   FormControlKind m_kind;
   ThtmlForm* m_form;
   std::string m_name;
+  std::string m_followingText;
 };
 
 // input type="text", "password", any type not named below, or no type.
@@ -151,13 +157,23 @@ class TRadioButtonFormControlObj final : public TFormControlObj {
 
 enum class ButtonKind : std::uint8_t { Submit, Reset, Plain };
 
-// input type="submit", "reset" or "button". A button without a VALUE is
-// captioned "Submit", "Reset" or "Button", and that caption is its value.
+// input type="submit", "reset" or "button", and the button element. An
+// input without a VALUE is captioned "Submit", "Reset" or "Button", and
+// that caption is its value. A button element submits its VALUE as
+// written (empty when absent) and is captioned with its content.
 class TButtonFormControlObj final : public TFormControlObj {
  public:
   TButtonFormControlObj(ThtmlForm& form, std::string name, std::string value, ButtonKind kind);
+  // The button element; its caption comes with SetCaption once its content
+  // has been read.
+  struct Element {};
+  TButtonFormControlObj(ThtmlForm& form, std::string name, std::string value, ButtonKind kind, Element);
   ButtonKind ButtonType() const { return m_buttonKind; }
-  const std::string& Caption() const { return m_value; }
+  const std::string& Caption() const { return m_caption; }
+  // Building only. A caption that is blank (a button showing only an
+  // image) becomes the value, else the input's default caption, so the
+  // button can still be seen and clicked.
+  void SetCaption(std::string_view caption);
   // Submit: starts a submission; Reset: resets the form; Plain: nothing.
   void Click();
   void AppendPairs(std::vector<std::string>& pairs, const TSubmitTrigger& trigger) const override;
@@ -165,6 +181,7 @@ class TButtonFormControlObj final : public TFormControlObj {
 
  private:
   ButtonKind m_buttonKind;
+  std::string m_caption;
 };
 
 class TImageFormControlObj final : public TFormControlObj {
@@ -175,8 +192,12 @@ class TImageFormControlObj final : public TFormControlObj {
   const std::string& Alt() const { return m_alt; }
   int Width() const { return m_width; }    // -1 when the page gives none
   int Height() const { return m_height; }  // -1 when the page gives none
-  // A click at (x, y) pixels inside the image submits the form.
-  void Click(int x, int y);
+  // What stands in the image's place while it is not shown: the ALT text,
+  // else the VALUE, else "Submit".
+  std::string Caption() const;
+  // A click submits the form like a submit button, at the position 0, 0: a
+  // captured body must not depend on where the pointer happened to be.
+  void Click();
   void AppendPairs(std::vector<std::string>& pairs, const TSubmitTrigger& trigger) const override;
   bool Reset() override { return false; }
 
@@ -187,14 +208,17 @@ class TImageFormControlObj final : public TFormControlObj {
   int m_height;
 };
 
-// An entry of a list control.
+// An entry of a list control. Text and value are kept whole: a board knows
+// its entries by the exact value, and a cut one names no entry.
 struct TOptionObj {
-  static constexpr std::size_t kMaxLength = 80;
-  std::string Text;   // display text: trimmed, at most 80 characters, never empty
-  std::string Value;  // the VALUE attribute, at most 80 characters; empty when absent
+  static constexpr std::size_t kMaxDisplayLength = 80;
+  std::string Text;       // trimmed, never empty
+  std::string Value;      // the VALUE attribute; empty when absent
   bool Selected = false;  // marked SELECTED in the page
   // What the entry submits: its value, or its text when the value is empty.
   const std::string& Submitted() const { return Value.empty() ? Text : Value; }
+  // What the list shows: the text, at most 80 characters.
+  std::string_view DisplayText() const { return std::string_view(Text).substr(0, kMaxDisplayLength); }
 };
 
 // What the two list controls share: the options and which are selected.
@@ -276,8 +300,9 @@ class ThtmlForm {
  public:
   static constexpr std::size_t kMethodLength = 4;
 
-  // method: the METHOD attribute, or nullptr when absent ("Get").
-  ThtmlForm(TFormEvents& events, const std::string* method, std::string action);
+  // method: the METHOD attribute, or nullptr when absent ("Get");
+  // fromFormTag: false for the form that gathers controls outside any form.
+  ThtmlForm(TFormEvents& events, const std::string* method, std::string action, bool fromFormTag = true);
   ThtmlForm(const ThtmlForm&) = delete;
   ThtmlForm& operator=(const ThtmlForm&) = delete;
 
@@ -285,10 +310,16 @@ class ThtmlForm {
   const std::string& Action() const { return m_action; }
   const std::vector<std::unique_ptr<TFormControlObj>>& Controls() const { return m_controls; }
   std::size_t VisibleControlCount() const { return m_visible; }
+  bool FromFormTag() const { return m_fromFormTag; }
   // The first submit button, null when the form has none.
   const TButtonFormControlObj* FirstSubmitButton() const;
+  // The first control that submits the form when clicked (a submit button
+  // or an image input), null when the form has none.
+  const TFormControlObj* FirstSubmitter() const;
 
-  // The pairs a submission started by trigger delivers, in order.
+  // The pairs a submission started by trigger delivers, in order. A
+  // control without a name contributes nothing, as in a browser; an image
+  // input still gives its "x=" and "y=".
   std::vector<std::string> BuildSubmission(const TSubmitTrigger& trigger) const;
   // Builds the submission and hands it to the events.
   void Submit(const TSubmitTrigger& trigger);
@@ -315,6 +346,7 @@ class ThtmlForm {
   std::vector<std::unique_ptr<TFormControlObj>> m_controls;
   std::vector<TRadioButtonFormControlObj*> m_radios;
   std::size_t m_visible = 0;
+  bool m_fromFormTag;
 };
 
 }  // namespace adw::engine

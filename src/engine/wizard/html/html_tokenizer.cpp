@@ -28,15 +28,21 @@ std::string THtmlToken::Attr(std::string_view lowerName, std::string_view def) c
   return a ? a->value : std::string(def);
 }
 
-// Position of the next "<" that starts markup (a tag, an end tag, a comment
-// or a declaration), or the page's end.
+// Whether the "<" at lt opens markup (a tag, an end tag, a comment or a
+// declaration); any other "<" is text, as in "< 1000 руб".
+bool THtmlTokenizer::StartsMarkup(std::size_t lt) const {
+  if (lt + 1 >= m_page.size()) return false;
+  const char c = m_page[lt + 1];
+  return IsAlpha(c) || c == '!' || c == '?' || c == '/';
+}
+
+// Position of the next "<" that starts markup, or the page's end.
 std::size_t THtmlTokenizer::FindMarkup(std::size_t from) const {
   const std::size_t n = m_page.size();
   while (true) {
     const std::size_t lt = m_page.find('<', from);
-    if (lt == std::string_view::npos || lt + 1 >= n) return n;
-    const char c = m_page[lt + 1];
-    if (IsAlpha(c) || c == '!' || c == '?' || c == '/') return lt;
+    if (lt == std::string_view::npos) return n;
+    if (StartsMarkup(lt)) return lt;
     from = lt + 1;
   }
 }
@@ -58,11 +64,12 @@ bool THtmlTokenizer::Next(THtmlToken& token) {
   }
 
   while (m_pos < n) {
-    if (m_page[m_pos] == '<') {
+    if (m_page[m_pos] == '<' && StartsMarkup(m_pos)) {
       if (ReadTag(token, m_pos)) return true;
       continue;  // "</>" is dropped; look again
     }
-    const std::size_t end = FindMarkup(m_pos);
+    // A "<" that opens nothing starts the text itself.
+    const std::size_t end = FindMarkup(m_pos + 1);
     token.kind = HtmlTokenKind::Text;
     AppendDecoded(token.text, m_page.substr(m_pos, end - m_pos), false);
     m_pos = end;

@@ -55,6 +55,7 @@ class THtmlTokenizer {
   bool ReadTag(THtmlToken& token, std::size_t lt);
   void ReadAttributes(THtmlToken& token);
   void ReadUntilClosing(THtmlToken& token, bool raw);
+  bool StartsMarkup(std::size_t lt) const;
   std::size_t FindMarkup(std::size_t from) const;
 
   std::string_view m_page;

@@ -71,13 +71,21 @@ TEST(HtmlForm, WhatEachControlContributes) {
     Pairs pairs;
   };
   const std::vector<Case> cases = {
-      {"edit, also empty", "<input name=a value=x><input type=password name=p><input type=TEXT name=t value=\"\">",
+      {"edit, also empty",
+       "<input name=a value=x><input type=password name=p><input type=TEXT name=t value=\"\">",
        {"a=x", "p=", "t="}},
-      {"edit without a name", "<input value=v>", {"=v"}},
-      {"any other type is an edit", "<input type=file name=f value=1><input type=\"Text \" name=g>", {"f=1", "g="}},
-      {"type compared in lower case", "<input type=CHECKBOX name=c checked><input type=checkboxes name=e>",
+      {"controls without a name contribute nothing",
+       "<input value=v><input type=hidden value=h><input type=checkbox checked><input type=radio value=r "
+       "checked>"
+       "<select><option>A</select><select multiple><option selected>B</select><textarea>T</textarea>",
+       {}},
+      {"any other type is an edit",
+       "<input type=file name=f value=1><input type=\"Text \" name=g>",
+       {"f=1", "g="}},
+      {"type compared in lower case",
+       "<input type=CHECKBOX name=c checked><input type=checkboxes name=e>",
        {"c=On", "e="}},
-      {"hidden always", "<input type=hidden name=h value=7><input type=hidden>", {"h=7", "="}},
+      {"hidden always", "<input type=hidden name=h value=7><input type=hidden name=e>", {"h=7", "e="}},
       {"check box: On without a value, nothing unchecked",
        "<input type=checkbox name=a checked><input type=checkbox name=b value=1><input type=checkbox name=c "
        "value=\"\" checked>",
@@ -86,19 +94,25 @@ TEST(HtmlForm, WhatEachControlContributes) {
        "<input type=radio name=r value=1><input type=radio name=r value=2><input type=radio name=s checked>",
        {"s="}},
       {"buttons contribute nothing by themselves",
-       "<input type=reset name=r><input type=button name=b value=B><input type=image name=i src=x.gif>", {}},
+       "<input type=reset name=r><input type=button name=b value=B><input type=image name=i src=x.gif>",
+       {}},
       {"combo: the last marked option",
-       "<select name=c><option value=1 selected>A<option value=2 selected>B<option value=3>C</select>", {"c=2"}},
-      {"combo: the first option when none is marked", "<select name=c><option value=1>A<option value=2>B</select>",
+       "<select name=c><option value=1 selected>A<option value=2 selected>B<option value=3>C</select>",
+       {"c=2"}},
+      {"combo: the first option when none is marked",
+       "<select name=c><option value=1>A<option value=2>B</select>",
        {"c=1"}},
       {"combo: the text when the value is empty",
-       "<select name=c><option value=\"\">  Any  </option><option>B</select>", {"c=Any"}},
+       "<select name=c><option value=\"\">  Any  </option><option>B</select>",
+       {"c=Any"}},
       {"options without text are not listed",
-       "<select name=c><option value=9></option><option value=8>  </option><option value=7>G</select>", {"c=7"}},
+       "<select name=c><option value=9></option><option value=8>  </option><option value=7>G</select>",
+       {"c=7"}},
       {"option text ends at the next tag", "<select name=c><option><b>X</b>Y<option>Z</select>", {"c=Z"}},
       {"list without options", "<select name=c></select><select name=m multiple></select>", {}},
       {"multiple: each marked entry in order",
-       "<select name=m multiple><option selected>A<option>B<option selected value=c>C</select>", {"m=A", "m=c"}},
+       "<select name=m multiple><option selected>A<option>B<option selected value=c>C</select>",
+       {"m=A", "m=c"}},
       {"multiple without a marked entry", "<select name=m multiple size=1><option>A<option>B</select>", {}},
       {"list box of one choice: last marked, else first",
        "<select name=l size=3><option>A<option>B</select><select name=k size=2><option selected>A<option "
@@ -114,13 +128,17 @@ TEST(HtmlForm, WhatEachControlContributes) {
   }
 }
 
-TEST(HtmlForm, OptionTextAndValueAreCutTo80) {
+TEST(HtmlForm, OptionsSubmitTheirWholeValueAndShowAtMost80Characters) {
+  const std::string longValue(90, 'v');
   const std::string longText(100, 'a');
-  Page page("<select name=s><option value=" + std::string(90, 'v') + ">  " + longText + "  </select>");
+  Page page("<select name=s><option value=" + longValue + ">  " + longText +
+            "  </select>"
+            "<select name=t><option>" +
+            longText + "</select>");
   const auto& combo = page.Control<TComboFormControlObj>(0);
   ASSERT_EQ(combo.Options().size(), 1u);
-  EXPECT_EQ(combo.Options()[0].Text, std::string(80, 'a'));
-  EXPECT_EQ(combo.Options()[0].Value, std::string(80, 'v'));
+  EXPECT_EQ(combo.Options()[0].DisplayText(), std::string(80, 'a'));
+  EXPECT_EQ(page.FirstSubmit(), (Pairs{"s=" + longValue, "t=" + longText}));
 }
 
 TEST(HtmlForm, MethodActionAndInitialStates) {
@@ -199,14 +217,72 @@ TEST(HtmlForm, TheClickedSubmitButtonAddsItsPairLast) {
   EXPECT_EQ(page.Events()[2].results, (Pairs{"t=1", "act=A"}));
 }
 
-TEST(HtmlForm, ImageClickGivesItsPositionInPlace) {
+TEST(HtmlForm, AnImageSubmitsLikeASubmitButtonAtZeroZero) {
   Page page("<form><input name=a value=1><input type=image name=go src=g.gif><input type=image src=h.gif>"
             "<input name=b value=2></form>");
-  page.Control<TImageFormControlObj>(1).Click(12, 7);
-  page.Control<TImageFormControlObj>(2).Click(3, 40);
+  page.Control<TImageFormControlObj>(1).Click();
+  page.Control<TImageFormControlObj>(2).Click();
   ASSERT_EQ(page.Events().size(), 2u);
-  EXPECT_EQ(page.Events()[0].results, (Pairs{"a=1", "go.x=12", "go.y=7", "b=2"}));
-  EXPECT_EQ(page.Events()[1].results, (Pairs{"a=1", "x=3", "y=40", "b=2"}));
+  EXPECT_EQ(page.Events()[0].results, (Pairs{"a=1", "go.x=0", "go.y=0", "b=2"}));
+  EXPECT_EQ(page.Events()[1].results, (Pairs{"a=1", "x=0", "y=0", "b=2"}));
+  // A form whose only button is an image has it as its submitter.
+  EXPECT_EQ(page.Form().FirstSubmitter(), &page.Control<TImageFormControlObj>(1));
+  EXPECT_EQ(page.FirstSubmit(), (Pairs{"a=1", "b=2"}));
+
+  Page captions("<input type=image alt=Go><input type=image value=V><input type=image>");
+  EXPECT_EQ(captions.Control<TImageFormControlObj>(0).Caption(), "Go");
+  EXPECT_EQ(captions.Control<TImageFormControlObj>(1).Caption(), "V");
+  EXPECT_EQ(captions.Control<TImageFormControlObj>(2).Caption(), "Submit");
+}
+
+TEST(HtmlForm, ButtonElementsActAsBrowsersDo) {
+  Page page(
+      W("<form action=add.cgi><input name=t value=1>"
+        "<button name=go value=send>  Отправить <b>объявление</b></button>"
+        "<BUTTON NAME=preview>Просмотр</BUTTON>"
+        "<button type=reset name=r value=x>Сброс</button>"
+        "<button type=button name=b value=y>Ничего</button>"
+        "<button type=bogus name=o value=z><img src=ok.gif alt=OK></button>"
+        "<button name=k><img src=k.gif></button></form>"));
+  ASSERT_EQ(page.Form().Controls().size(), 7u);
+  const auto& submit = page.Control<TButtonFormControlObj>(1);
+  EXPECT_EQ(submit.ButtonType(), ButtonKind::Submit);
+  EXPECT_EQ(submit.Caption(), W("Отправить объявление"));
+  EXPECT_EQ(page.Control<TButtonFormControlObj>(3).ButtonType(), ButtonKind::Reset);
+  EXPECT_EQ(page.Control<TButtonFormControlObj>(4).ButtonType(), ButtonKind::Plain);
+  EXPECT_EQ(page.Control<TButtonFormControlObj>(5).ButtonType(), ButtonKind::Submit);
+  EXPECT_EQ(page.Control<TButtonFormControlObj>(5).Caption(), "OK");
+  // A button showing only an image without text still has a caption.
+  EXPECT_EQ(page.Control<TButtonFormControlObj>(6).Caption(), "Submit");
+  EXPECT_EQ(page.Form().FirstSubmitter(), &submit);
+
+  page.Control<TEditFormControlObj>(0).SetText("2");
+  page.Control<TButtonFormControlObj>(4).Click();  // type=button: nothing
+  page.Control<TButtonFormControlObj>(3).Click();  // type=reset: back to 1
+  page.Control<TButtonFormControlObj>(1).Click();
+  page.Control<TButtonFormControlObj>(2).Click();
+  ASSERT_EQ(page.Events().size(), 2u);
+  EXPECT_EQ(page.Events()[0].action, "add.cgi");
+  EXPECT_EQ(page.Events()[0].results, (Pairs{"t=1", "go=send"}));
+  EXPECT_EQ(page.Events()[1].results, (Pairs{"t=1", "preview="}));
+
+  // The content of a button shows nowhere else on the page, and a button
+  // left open ends at the next control.
+  Page unclosed("<form><button name=a value=1>A<input name=t value=x></form>");
+  EXPECT_EQ(unclosed.Form().Controls().size(), 2u);
+  EXPECT_EQ(unclosed.Control<TButtonFormControlObj>(0).Caption(), "A");
+  for (const TLayoutItem& item : unclosed.Doc().Items()) EXPECT_NE(item.kind, LayoutKind::Text) << item.text;
+}
+
+TEST(HtmlForm, ALessThanSignThatOpensNoTagIsText) {
+  Page page(
+      W("<form><select name=price><option value=1 selected>< 1000 руб</option>"
+        "<option value=2><= 5000</option><option value=3>> 5000</option></select></form>"));
+  const auto& combo = page.Control<TComboFormControlObj>(0);
+  ASSERT_EQ(combo.Options().size(), 3u);
+  EXPECT_EQ(combo.Options()[0].Text, W("< 1000 руб"));
+  EXPECT_EQ(combo.Options()[1].Text, "<= 5000");
+  EXPECT_EQ(page.FirstSubmit(), (Pairs{"price=1"}));
 }
 
 TEST(HtmlForm, EnterSubmitsOnlyAFormWithOneVisibleControl) {
@@ -239,13 +315,14 @@ TEST(HtmlForm, RadioClickUnchecksTheSameNameInTheSameFormOnly) {
   page.Doc().SetOnControlChange([&](TFormControlObj& c) { refreshed.push_back(&c); });
 
   page.Control<TRadioButtonFormControlObj>(1).Click();
-  EXPECT_EQ(page.FirstSubmit(), (Pairs{"R=2", "q=3", "=4"}));
+  EXPECT_EQ(page.FirstSubmit(), (Pairs{"R=2", "q=3"}));
   ASSERT_EQ(refreshed.size(), 1u);
   EXPECT_EQ(refreshed[0], &page.Control<TRadioButtonFormControlObj>(0));
 
   // A button without a name unchecks no other.
   page.Control<TRadioButtonFormControlObj>(4).Click();
-  EXPECT_EQ(page.FirstSubmit(), (Pairs{"R=2", "q=3", "=4", "=5"}));
+  EXPECT_TRUE(page.Control<TRadioButtonFormControlObj>(3).Checked());
+  EXPECT_TRUE(page.Control<TRadioButtonFormControlObj>(4).Checked());
   EXPECT_EQ(page.FirstSubmit(1), (Pairs{"r=9"}));
 }
 
