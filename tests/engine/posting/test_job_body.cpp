@@ -175,8 +175,8 @@ TEST(BuildJobBodyPeerTest, AFormParserReadsBackTheExactAdText) {
 // A UTF-8 board reads back exactly what the ad's author typed, letters
 // outside ASCII included.
 TEST(BuildJobBodyPeerTest, AUtf8BoardReadsBackTheExactAdText) {
-  std::unique_ptr<test::HttpbinServer> httpbin;
-  ASSERT_NO_THROW(httpbin = std::make_unique<test::HttpbinServer>());
+  test::HttpbinServer* httpbin = nullptr;
+  ASSERT_NO_THROW(httpbin = &test::SharedHttpbin());
   const std::vector<std::string> texts = {"Привет, мир! 1+1=2 & ё", "100% «кавычки» — №5", "a&b=c+d%e/~"};
   for (const std::string& text : texts) {
     SCOPED_TRACE(text);
