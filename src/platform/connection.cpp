@@ -13,6 +13,8 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/concat.h"
+
 namespace adw::platform {
 
 namespace {
@@ -76,8 +78,8 @@ class ContextCache {
     if (!caFile.empty()) {
       struct stat st {};
       if (::stat(caFile.c_str(), &st) == 0) {
-        key += "|" + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + "|" +
-               std::to_string(st.st_size);
+        key += Concat({"|", std::to_string(st.st_mtim.tv_sec), ".", std::to_string(st.st_mtim.tv_nsec), "|",
+                       std::to_string(st.st_size)});
       }
     }
     std::lock_guard lock(m_mutex);

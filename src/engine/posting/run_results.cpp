@@ -123,7 +123,10 @@ std::string LogFileName(const std::string& settingsFile) {
 
 std::string LogEntryValue(std::string_view replyText, int lastSocketError, std::string_view reason) {
   std::string value = std::string(replyText) + " result=" + std::to_string(lastSocketError);
-  if (!reason.empty()) value += " " + std::string(reason);
+  if (!reason.empty()) {
+    value += ' ';
+    value += reason;
+  }
   return value;
 }
 

@@ -192,8 +192,8 @@ void HttpPostClient::RunRound(const PostUrl& target, bool isPost, const std::str
     if (target.url.find("//") != std::string::npos) {
       requestUri = target.url;
     } else {
-      requestUri = "http://" + target.host + (target.port != 80 ? ":" + std::to_string(target.port) : "") +
-                   target.target;
+      const std::string port = target.port != 80 ? platform::Concat({":", std::to_string(target.port)}) : "";
+      requestUri = platform::Concat({"http://", target.host, port, target.target});
     }
   }
   // Cut at a line control first, then make the rest fit a request line.
