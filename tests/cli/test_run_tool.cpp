@@ -51,7 +51,7 @@ TEST_F(RunTool, AllPostedExitsZeroWithPagesAndLog) {
   const ToolRun run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Good"});
   EXPECT_EQ(run.status, 0) << run.err;
   const std::string line = "ok\tGood\t" + m_good.Url("/add") + "\n";
-  EXPECT_EQ(run.out, line + line + "jobs=2 succeeded=2 failed=0\n");
+  EXPECT_EQ(run.out, line + line + "jobs=2 succeeded=2 failed=0 unconfirmed=0\n");
   EXPECT_EQ(m_reports.Read("Good.htm"), "posted\r\n");
   const auto requests = m_good.Requests();
   ASSERT_EQ(requests.size(), 2u);
@@ -70,8 +70,30 @@ TEST_F(RunTool, AnyFailureExitsOne) {
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.out.find("ok\tGood\t"), std::string::npos);
   EXPECT_NE(run.out.find("failed\tПлохая\t"), std::string::npos);
-  EXPECT_NE(run.out.find("jobs=2 succeeded=1 failed=1\n"), std::string::npos);
+  EXPECT_NE(run.out.find("jobs=2 succeeded=1 failed=1 unconfirmed=0\n"), std::string::npos);
   EXPECT_EQ(m_reports.Read(W("Плохая.htm")), "error retrieving page\r\n");
+}
+
+// A board whose OK text is missing from its reply leaves the job
+// unconfirmed: exit 3 while nothing failed, exit 1 once something did.
+TEST_F(RunTool, UnconfirmedJobsExitThreeUnlessOneFailed) {
+  adw::test::RawServer refusing(adw::test::RawServer::Mode::Reply, {"HTTP/1.0 403 Forbidden\r\n\r\nno"});
+  Board("Strict.prj", "NAME=Strict\r\nSUBMIT=" + m_good.Url("/add") + "\r\nSUBBODY=t=$TEXT\r\nOK=Thank you\r\n");
+  Board("Refusing.prj", "NAME=Refusing\r\nSUBMIT=" + refusing.Url("/add") + "\r\nSUBBODY=t=$TEXT\r\n");
+  ToolRun run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Good,Strict", "--ads", "Ad1"});
+  EXPECT_EQ(run.status, 3) << run.out << run.err;
+  EXPECT_NE(run.out.find("ok\tGood\t" + m_good.Url("/add") + "\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("unconfirmed\tStrict\t" + m_good.Url("/add") + "\t" + "в ответе доски нет текста OK\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(run.out.ends_with("jobs=2 succeeded=1 failed=0 unconfirmed=1\n")) << run.out;
+
+  run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Strict,Refusing", "--ads", "Ad1"});
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find("failed\tRefusing\t" + refusing.Url("/add") + "\tдоска ответила статусом 403\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(run.out.ends_with("jobs=2 succeeded=0 failed=1 unconfirmed=1\n")) << run.out;
 }
 
 TEST_F(RunTool, BadArgumentsAndUnreadableFilesExitTwo) {

@@ -4,6 +4,7 @@
 // the settings say, and prints one line per finished job and the counts.
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/run/run_arguments.h"
@@ -44,8 +45,14 @@ class RunnerObserver : public engine::IPostingObserver {
   void DisplayChanged(const engine::RunDisplay& display) override { m_display = display; }
   void JobReported(const engine::JobResult& result, const std::string&) override {
     const auto [board, reportDir] = engine::SplitJobLabel(result.label);
-    std::printf("%s\t%s\t%s\n", result.success ? "ok" : "failed", Out(board).c_str(),
-                Out(result.url).c_str());
+    const std::string_view state = engine::JobVerdictName(result.verdict);
+    if (result.reason.empty()) {
+      std::printf("%.*s\t%s\t%s\n", static_cast<int>(state.size()), state.data(), Out(board).c_str(),
+                  Out(result.url).c_str());
+    } else {
+      std::printf("%.*s\t%s\t%s\t%s\n", static_cast<int>(state.size()), state.data(), Out(board).c_str(),
+                  Out(result.url).c_str(), Out(result.reason).c_str());
+    }
     std::fflush(stdout);
   }
   void TerminateApplication() override { m_terminate = true; }
@@ -141,9 +148,11 @@ int Run(const cli::RunArguments& args) {
   }
 
   const engine::RunCounters& counters = observer.Display().counters;
-  std::printf("jobs=%d succeeded=%d failed=%d\n", jobCount, counters.successes, counters.failures);
+  std::printf("jobs=%d succeeded=%d failed=%d unconfirmed=%d\n", jobCount, counters.successes, counters.failures,
+              counters.unconfirmed);
   if (unreadable) return kExitBadInput;
-  return counters.failures > 0 ? kExitSomeFailed : kExitAllPosted;
+  if (counters.failures > 0) return kExitSomeFailed;
+  return counters.unconfirmed > 0 ? cli::kExitSomeUnconfirmed : kExitAllPosted;
 }
 
 }  // namespace

@@ -19,7 +19,8 @@ std::optional<int> ProgressPercent(int successes, int failures, int jobCount) {
 }
 
 std::string ProgressText(const RunCounters& counters, const std::string& previous) {
-  const auto percent = ProgressPercent(counters.successes, counters.failures, counters.jobCount);
+  const auto percent =
+      ProgressPercent(counters.successes + counters.unconfirmed, counters.failures, counters.jobCount);
   if (!percent) return previous;
   return std::to_string(*percent) + "%";
 }
@@ -193,6 +194,14 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
   }
 }
 
+std::string LogEntryText(const JobResult& result) {
+  if (result.verdict == JobVerdict::Ok) return result.replyText;
+  std::string text = JobVerdictCaption(result.verdict);
+  if (!result.reason.empty()) text += ": " + result.reason;
+  if (!result.replyText.empty()) text += " " + result.replyText;
+  return text;
+}
+
 std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
                             const std::string& logPath, RunCounters& counters) {
   std::string statusText;
@@ -202,12 +211,12 @@ std::string RecordJobResult(const JobResult& result, const ResultSwitches& switc
       WriteResultPage(*page, result.body);
     }
   }
-  if (result.success) {
-    ++counters.successes;
-  } else {
-    ++counters.failures;
+  switch (result.verdict) {
+    case JobVerdict::Ok: ++counters.successes; break;
+    case JobVerdict::Unconfirmed: ++counters.unconfirmed; break;
+    default: ++counters.failures; break;
   }
-  WriteLogEntry(logPath, result.replyText, result.lastSocketError, switches.log);
+  WriteLogEntry(logPath, LogEntryText(result), result.lastSocketError, switches.log);
   return statusText;
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "engine/base/short_date.h"
+#include "engine/posting/reply_verdict.h"
 
 namespace adw::engine {
 
@@ -17,13 +18,15 @@ struct RunCounters {
   int running = 0;    // lbProcessCnt
   int successes = 0;  // lbSuccessMsg
   int failures = 0;   // lbFailMsg
+  int unconfirmed = 0;  // lbUnconfirmedMsg "Не подтверждено"
 };
 
 // (successes + failures) * 100 / jobCount, rounded to the nearest whole
 // number with halves going to the even one; nullopt when jobCount is 0.
 std::optional<int> ProgressPercent(int successes, int failures, int jobCount);
-// lbProg's text for the counters ("38%"); previous when no percentage can
-// be formed, so the label keeps what it showed.
+// lbProg's text for the counters ("38%"), every finished job counted
+// whatever its state; previous when no percentage can be formed, so the
+// label keeps what it showed.
 std::string ProgressText(const RunCounters& counters, const std::string& previous);
 
 // A job label split at its first TAB: board name and report directory.
@@ -60,7 +63,9 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
 struct JobResult {
   std::string url;
   std::string label;
-  bool success = false;
+  JobVerdict verdict = JobVerdict::Failed;
+  std::string reason;     // why it failed or stays unconfirmed (cp1251), empty otherwise
+  int statusCode = 0;     // the final HTTP status, 0 when none was read
   std::string body;       // the client's Body after the job
   std::string replyText;  // the client's ReplyText (always empty for this client)
   int lastSocketError = 0;
@@ -71,8 +76,12 @@ struct ResultSwitches {
   bool log = false;      // cbLogFile "вести журнал"
 };
 
+// The log entry's text: the reply text, and for a job that did not plainly
+// succeed its state's caption and reason before it.
+std::string LogEntryText(const JobResult& result);
+
 // Records one finished job in the order JobFinished does: result page (when
-// reports are on), counter, log entry. Returns the status bar text: the
+// reports are on), counter of its state, log entry. Returns the status bar text: the
 // page's path when reports are on and the ad has a report directory, else
 // empty. Never throws for a page or log entry that cannot be written.
 std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,

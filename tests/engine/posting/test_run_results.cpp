@@ -3,6 +3,7 @@
 #include "engine/posting/run_results.h"
 #include "platform/files.h"
 #include "platform/profile.h"
+#include "platform/text1251.h"
 #include "support/temp_dir.h"
 
 namespace adw::engine {
@@ -51,29 +52,52 @@ TEST(RunResultsPages, RecordWritesPageCountsAndLogsInOrder) {
   test::TempDir dir;
   const std::string log = dir.File("adwelder.log");
   RunCounters counters{3, 0, 0, 0};
-  JobResult ok{"http://s/", "Board\t" + dir.Path(), true, "<html>ok</html>", "", 10035};
+  JobResult ok{"http://s/", "Board\t" + dir.Path(), JobVerdict::Ok, "", 200, "<html>ok</html>", "", 10035};
   EXPECT_EQ(RecordJobResult(ok, {true, true}, log, counters), dir.File("Board.htm"));
   EXPECT_EQ(dir.Read("Board.htm"), "<html>ok</html>\r\n");
 
   // A later job of the same board and directory replaces the page.
-  JobResult failed{"http://s/", "Board\t" + dir.Path(), false, "error retrieving page", "", 10061};
+  JobResult failed{"http://s/", "Board\t" + dir.Path(), JobVerdict::Failed, "", 0, "error retrieving page", "", 10061};
   RecordJobResult(failed, {true, false}, log, counters);
   EXPECT_EQ(dir.Read("Board.htm"), "error retrieving page\r\n");
 
   // Reports off: no page, no status text; a missing directory: no page, but
   // the status text still names it and the run goes on.
-  JobResult other{"http://s/", "Other\t" + dir.Path(), true, "x", "", 0};
+  JobResult other{"http://s/", "Other\t" + dir.Path(), JobVerdict::Ok, "", 200, "x", "", 0};
   EXPECT_EQ(RecordJobResult(other, {false, false}, log, counters), "");
   EXPECT_FALSE(platform::FileExists(dir.File("Other.htm")));
-  JobResult missing{"http://s/", "Other\t" + dir.File("no/such"), true, "x", "", 0};
+  JobResult missing{"http://s/", "Other\t" + dir.File("no/such"), JobVerdict::Ok, "", 200, "x", "", 0};
   EXPECT_EQ(RecordJobResult(missing, {true, false}, log, counters), dir.File("no/such/Other.htm"));
 
   EXPECT_EQ(counters.successes, 3);
   EXPECT_EQ(counters.failures, 1);
+  EXPECT_EQ(counters.unconfirmed, 0);
   // Only the first job had the log on.
   const std::string logText = dir.Read("adwelder.log");
   EXPECT_NE(logText.find("= result=10035\r\n"), std::string::npos);
   EXPECT_EQ(logText.find("result=", logText.find("result=") + 1), std::string::npos);
+}
+
+TEST(RunResultsPages, UnconfirmedAndRefusedJobsHaveTheirOwnCounterAndLogText) {
+  test::TempDir dir;
+  const std::string log = dir.File("adwelder.log");
+  RunCounters counters{4, 0, 0, 0};
+  const JobResult unconfirmed{"http://s/", "B\t" + dir.Path(), JobVerdict::Unconfirmed,
+                              platform::W("в ответе доски нет текста OK"), 200, "<p>?</p>", "", 0};
+  const JobResult refused{"http://s/", "B\t" + dir.Path(), JobVerdict::Failed,
+                          platform::W("доска ответила статусом 403"), 403, "<p>no</p>", "", 0};
+  RecordJobResult(unconfirmed, {false, true}, log, counters);
+  RecordJobResult(refused, {false, true}, log, counters);
+  EXPECT_EQ(counters.unconfirmed, 1);
+  EXPECT_EQ(counters.failures, 1);
+  EXPECT_EQ(counters.successes, 0);
+  // Both count as finished for the percentage: 2 of 4.
+  EXPECT_EQ(ProgressText(counters, "0%"), "50%");
+  const std::string logText = dir.Read("adwelder.log");
+  EXPECT_NE(logText.find(platform::W("=Не подтверждено: в ответе доски нет текста OK result=0\r\n")),
+            std::string::npos)
+      << logText;
+  EXPECT_NE(logText.find(platform::W("=Ошибка: доска ответила статусом 403 result=0\r\n")), std::string::npos);
 }
 
 TEST(RunResultsLog, EntryHasDateSectionTimeKeyAndKeepsEveryJob) {
