@@ -67,26 +67,40 @@ std::string FormNotFoundMessage() {
   return platform::W("форма не найдена на странице REQUEST");
 }
 
+namespace {
+
+const ThtmlForm* FindPostedForm(const THtmlDocument& document, std::string_view pageUrl, std::string_view jobUrl,
+                                const std::vector<BodyPair>& pairs) {
+  const std::string wanted = ComparableUrl(jobUrl);
+  for (const auto& form : document.Forms()) {
+    if (ComparableUrl(ResolveFormAction(pageUrl, document.DocumentBase(), form->Action())) == wanted) {
+      return form.get();
+    }
+  }
+  for (const auto& form : document.Forms()) {
+    if (!pairs.empty() && CoversBody(*form, pairs)) return form.get();
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool CapturedFormHasHiddenFields(std::string_view page, std::string_view pageUrl, std::string_view submitUrl,
+                                 std::string_view body) {
+  const auto document = THtmlDocument::Parse(page);
+  const ThtmlForm* form = FindPostedForm(*document, pageUrl, submitUrl, SplitBody(body));
+  if (!form) return false;
+  for (const auto& control : form->Controls()) {
+    if (control->IsHidden() && !control->Name().empty()) return true;
+  }
+  return false;
+}
+
 std::optional<std::string> RenewHiddenFields(std::string_view page, std::string_view pageUrl,
                                              std::string_view jobUrl, std::string_view storedBody) {
   const auto document = THtmlDocument::Parse(page);
   std::vector<BodyPair> pairs = SplitBody(storedBody);
-  const std::string wanted = ComparableUrl(jobUrl);
-  const ThtmlForm* chosen = nullptr;
-  for (const auto& form : document->Forms()) {
-    if (ComparableUrl(ResolveFormAction(pageUrl, document->DocumentBase(), form->Action())) == wanted) {
-      chosen = form.get();
-      break;
-    }
-  }
-  if (!chosen) {
-    for (const auto& form : document->Forms()) {
-      if (!pairs.empty() && CoversBody(*form, pairs)) {
-        chosen = form.get();
-        break;
-      }
-    }
-  }
+  const ThtmlForm* chosen = FindPostedForm(*document, pageUrl, jobUrl, pairs);
   if (!chosen) return std::nullopt;
 
   std::vector<std::string> added;

@@ -28,6 +28,11 @@ std::string FormNotFoundMessage();
 std::optional<std::string> RenewHiddenFields(std::string_view page, std::string_view pageUrl,
                                              std::string_view jobUrl, std::string_view storedBody);
 
+// The wizard's test for FRESH=1: the form a capture came from (found as
+// RenewHiddenFields finds it) has a named hidden field.
+bool CapturedFormHasHiddenFields(std::string_view page, std::string_view pageUrl, std::string_view submitUrl,
+                                 std::string_view body);
+
 // What the posting needs after the page was fetched.
 struct FreshForm {
   bool ok = false;

@@ -42,12 +42,9 @@ std::vector<std::string> SplitReplyTexts(std::string_view value) {
 
 ReplyRules ReadReplyRules(const BoardFile& board) {
   ReplyRules rules;
-  // A sentinel tells an absent key from one written empty: "OK=" alone
-  // still asks for confirmation, and nothing can give it.
-  static constexpr std::string_view kAbsent = "\x01";
-  const std::string ok = board.ReadProjectKey("OK", kAbsent);
-  rules.hasOkKey = ok != kAbsent;
-  if (rules.hasOkKey) rules.okTexts = SplitReplyTexts(ok);
+  // "OK=" left empty, as the wizard offers it, asks for nothing.
+  rules.okTexts = SplitReplyTexts(board.ReadProjectKey("OK", ""));
+  rules.hasOkKey = !rules.okTexts.empty();
   rules.failTexts = SplitReplyTexts(board.ReadProjectKey("FAIL", ""));
   rules.code = board.Code();
   return rules;

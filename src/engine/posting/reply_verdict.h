@@ -28,7 +28,7 @@ struct ReplyRules {
   std::vector<std::string> okTexts;    // OK=, cp1251
   std::vector<std::string> failTexts;  // FAIL=, cp1251
   std::string code;                    // CODE=, as written
-  bool hasOkKey = false;               // OK= present, even with no usable text
+  bool hasOkKey = false;               // OK= holds at least one text
   bool Empty() const { return !hasOkKey && failTexts.empty(); }
 };
 

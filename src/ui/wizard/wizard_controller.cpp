@@ -14,6 +14,7 @@
 
 #include "engine/shell/settings_file.h"
 #include "engine/wizard/board_text.h"
+#include "engine/wizard/ok_text_suggestion.h"
 #include "platform/files.h"
 #include "ui/base/category_chooser.h"
 #include "ui/shell/main_window.h"
@@ -111,6 +112,7 @@ void WizardController::FetchDone(std::uint64_t fetch, const adw::engine::HttpCli
   if (fetch != m_fetch) return;  // a later fetch took its place
   m_fetching = false;
   std::string bytes;
+  PageSetCookie = !failure && !Http.SetCookie().empty();
   if (failure) {
     // A fetch that ran out of time or went round in relocations says so;
     // every other failure shows an empty page, as a bad address does.
@@ -138,6 +140,7 @@ void WizardController::ShowPage(const std::string& bytes) {
   }
   adw::platform::RemoveFileQuiet(path);
   FieldTree.Build(text, w.rseFormNumber->value());
+  OkSuggestion = adw::engine::SuggestOkText(text);
   ShowFieldTree();
 }
 

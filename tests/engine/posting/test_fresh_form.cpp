@@ -65,6 +65,12 @@ TEST(FreshFormRenewal, PageValuesReplaceStoredHiddenFields) {
     EXPECT_EQ(RenewHiddenFields(kPage, c.pageUrl, c.jobUrl, c.body), c.expected) << c.what;
   }
   EXPECT_EQ(RenewHiddenFields("<html>gone</html>", "http://b/", "http://b/add", "a=1"), std::nullopt);
+
+  // The wizard's FRESH=1 test looks at the captured form, not at others.
+  EXPECT_TRUE(CapturedFormHasHiddenFields(kPage, "http://b/board/", "http://b/board/add", "subject=A"));
+  EXPECT_FALSE(CapturedFormHasHiddenFields("<form action=add><input name=a></form><form action=x>"
+                                           "<input type=hidden name=t value=1></form>",
+                                           "http://b/", "http://b/add", "a=1"));
 }
 
 TEST(FreshFormFetch, GetsThePageFollowsRelocationAndKeepsEveryCookie) {

@@ -24,11 +24,11 @@ TEST(ReplyRulesFromBoard, KeysSplitTrimmedAndAbsentOkToldFromEmpty) {
   const ReplyRules none = Rules("[Project]\r\nNAME=x\r\n");
   EXPECT_FALSE(none.hasOkKey);
   EXPECT_TRUE(none.Empty());
-  // Written but empty: confirmation is asked for and nothing can give it.
-  const ReplyRules emptyOk = Rules("[Project]\r\nOK=\r\n");
-  EXPECT_TRUE(emptyOk.hasOkKey);
-  EXPECT_TRUE(emptyOk.okTexts.empty());
-  EXPECT_FALSE(emptyOk.Empty());
+  // Written but empty, as the wizard offers the lines: no rule at all.
+  const ReplyRules emptyKeys = Rules("[Project]\r\nOK=\r\nFAIL= | \r\n");
+  EXPECT_FALSE(emptyKeys.hasOkKey);
+  EXPECT_TRUE(emptyKeys.Empty());
+  EXPECT_EQ(JudgeReply(true, 200, "anything", emptyKeys).verdict, JobVerdict::Ok);
 }
 
 TEST(ReplyVerdictRule, StatusFailAndOkTextsDecideInThatOrder) {
