@@ -70,11 +70,11 @@ class Fixture {
   std::string Path(const std::string& name) const { return m_dir.File(name); }
 
   // A board without MAP lines: every ticked ad gets a job on it.
-  void Board(const std::string& name, const std::string& submit) const {
+  void Board(const std::string& name, const std::string& submit, const std::string& extraLines = "") const {
     const std::string plain =
         m_dir.Write("plain/" + name + ".txt", "[Project]\r\nNAME=" + name + "\r\nSUBMIT=" + submit +
                                                   W("\r\nSUBBODY=text=$TEXT\r\nREQUEST=") + submit +
-                                                  "\r\nCODE=win\r\n[MAP]\r\n");
+                                                  "\r\nCODE=win\r\n" + extraLines + "[MAP]\r\n");
     adw::engine::PackBoardFile(plain, adw::platform::JoinPath(ScriptDir(), name + ".prj"));
   }
 
@@ -109,6 +109,10 @@ class CountingPoster : public adw::engine::IJobPoster {
   ~CountingPoster() override { m_done.fetch_add(1); }
   bool Post(const std::string& url, const std::string& body, const std::string& referer) override {
     return m_inner->Post(url, body, referer);
+  }
+  int StatusCode() const override { return m_inner->StatusCode(); }
+  std::string RenewFormState(const std::string& pageUrl, const std::string& postUrl, std::string& body) override {
+    return m_inner->RenewFormState(pageUrl, postUrl, body);
   }
   void Abort() override { m_inner->Abort(); }
   std::string TakeBody() override { return m_inner->TakeBody(); }
@@ -237,6 +241,29 @@ class TestPostingWindow : public QObject {
     if (log) QVERIFY2(logText->find(" result=") != std::string::npos, logText->c_str());
   }
 
+  // A reply without the board's OK text is neither a success nor a
+  // failure; a FAIL text makes a failure of a 200 reply.
+  void repliesAreJudgedByTheBoardsTexts() {
+    RawServer accepting(RawServer::Mode::Reply, {Reply(kAcceptedPage)});
+    RawServer refusing(RawServer::Mode::Reply, {Reply(kRefusedPage)});
+    m_fx->Board("Confirmed", accepting.Url("/add"), "OK=Thank you\r\n");
+    m_fx->Board("Unconfirmed", accepting.Url("/add"), "OK=Your ad number\r\n");
+    m_fx->Board("Refused", refusing.Url("/add"), "OK=Thank you\r\nFAIL=postings are closed\r\n");
+    m_fx->Ads({{"Ad1", "rep"}});
+    m_fx->Settings("cbLogFile_Checked=True\r\n");
+    TfrmMain& w = Window({"Confirmed", "Unconfirmed", "Refused"}, {"Ad1"});
+    QCOMPARE(w.lbUnconfirmedMsg->text(), QStringLiteral("0"));
+
+    w.btnStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
+    VerifyCounters("3", "0", "1", "1");
+    QCOMPARE(w.lbUnconfirmedMsg->text(), QStringLiteral("1"));
+    QCOMPARE(w.lbProg->text(), QStringLiteral("100%"));
+    const std::string log = adw::platform::ReadWholeFile(m_fx->LogPath()).value_or("");
+    QVERIFY2(log.find(W("=Не подтверждено: в ответе доски нет текста OK result=")) != std::string::npos, log.c_str());
+    QVERIFY(log.find(W("=Ошибка: в ответе доски найден текст FAIL: postings are closed result=")) != std::string::npos);
+  }
+
   void stopResetsTheCountersAndLaterResultsChangeNothing() {
     RawServer silent(RawServer::Mode::NeverAnswer);
     m_fx->Board("Silent", silent.Url("/add"));
@@ -260,6 +287,7 @@ class TestPostingWindow : public QObject {
 
     w.btnStop->click();
     VerifyCounters("0", "0", "0", "0");
+    QCOMPARE(w.lbUnconfirmedMsg->text(), QStringLiteral("0"));
     QCOMPARE(w.lbCurrentMsg->text(), QString());
     QCOMPARE(w.lbProg->text(), QStringLiteral("0%"));
     QCOMPARE(w.pbStat->value(), 0);
