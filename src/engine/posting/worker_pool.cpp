@@ -46,14 +46,20 @@ class HttpJobPoster : public IJobPoster {
     fetch.proxyHost = m_settings.proxyHost;
     fetch.proxyPort = m_settings.proxyPort;
     fetch.timeOutMs = m_settings.timeOutMs;
-    FreshForm fresh = FetchFreshForm(m_page, fetch, pageUrl, postUrl, body);
+    // Made only for boards that need it; plain postings stay as light as
+    // they were.
+    if (!m_page) {
+      m_page = std::make_unique<THttpCli>();
+      m_pageForAbort.store(m_page.get());
+    }
+    FreshForm fresh = FetchFreshForm(*m_page, fetch, pageUrl, postUrl, body);
     if (!fresh.ok) return fresh.error;
     body = std::move(fresh.body);
     m_client.HeaderInfo().Cookie = std::move(fresh.cookie);
     return {};
   }
   void Abort() override {
-    m_page.Abort();
+    if (THttpCli* page = m_pageForAbort.load()) page->Abort();
     m_client.Abort();
   }
   std::string TakeBody() override {
@@ -67,7 +73,8 @@ class HttpJobPoster : public IJobPoster {
  private:
   PostingSettings m_settings;
   HttpPostClient m_client;
-  THttpCli m_page;  // FRESH boards' form page
+  std::unique_ptr<THttpCli> m_page;  // FRESH boards' form page
+  std::atomic<THttpCli*> m_pageForAbort{nullptr};  // read by Abort from other threads
 };
 
 }  // namespace
