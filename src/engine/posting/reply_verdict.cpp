@@ -81,4 +81,28 @@ ReplyVerdict JudgeReply(bool posted, int status, std::string_view body, const Re
   return {JobVerdict::Unconfirmed, platform::W("в ответе доски нет текста OK")};
 }
 
+namespace {
+constexpr std::string_view kMarkStart = "<!-- adwelder-verdict: ";
+constexpr std::string_view kMarkEnd = " -->";
+}  // namespace
+
+std::string VerdictMarkLine(JobVerdict verdict) {
+  return std::string(kMarkStart) + std::string(JobVerdictName(verdict)) + std::string(kMarkEnd);
+}
+
+std::optional<JobVerdict> ReadVerdictMark(std::string_view page) {
+  // The mark is the page's last line: a reply that happens to hold the same
+  // text earlier does not count.
+  const std::size_t at = page.rfind(kMarkStart);
+  if (at == std::string_view::npos) return std::nullopt;
+  std::string_view rest = page.substr(at + kMarkStart.size());
+  while (!rest.empty() && (rest.back() == '\r' || rest.back() == '\n')) rest.remove_suffix(1);
+  if (!rest.ends_with(kMarkEnd)) return std::nullopt;
+  rest.remove_suffix(kMarkEnd.size());
+  for (JobVerdict verdict : {JobVerdict::Ok, JobVerdict::Failed, JobVerdict::Unconfirmed, JobVerdict::Skipped}) {
+    if (rest == JobVerdictName(verdict)) return verdict;
+  }
+  return std::nullopt;
+}
+
 }  // namespace adw::engine

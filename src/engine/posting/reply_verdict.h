@@ -5,6 +5,7 @@
 // same rule judges a stored result page for the report, where no status is
 // known any more.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,5 +56,13 @@ struct ReplyVerdict {
 // the status is 400 or more, or a FAIL text is in the body; Ok when an OK
 // text is in it or the board has no OK key; Unconfirmed otherwise.
 ReplyVerdict JudgeReply(bool posted, int status, std::string_view body, const ReplyRules& rules);
+
+// The line a result page ends with when the board's reply was judged by
+// its status or texts to be other than a success: the page alone would not
+// tell (a 403 page need not say "error"), and the report must agree with
+// the run. "<!-- adwelder-verdict: failed -->".
+std::string VerdictMarkLine(JobVerdict verdict);
+// The state a result page's mark gives; nullopt for a page without one.
+std::optional<JobVerdict> ReadVerdictMark(std::string_view page);
 
 }  // namespace adw::engine

@@ -46,10 +46,18 @@ std::optional<std::string> ResultPagePath(std::string_view label) {
 }
 
 bool WriteResultPage(const std::string& path, std::string_view body) {
+  return WriteResultPage(path, body, std::nullopt);
+}
+
+bool WriteResultPage(const std::string& path, std::string_view body, std::optional<JobVerdict> mark) {
   std::string content;
-  content.reserve(body.size() + 2);
+  content.reserve(body.size() + 64);
   content.append(body);
   content.append("\r\n");
+  if (mark) {
+    content.append(VerdictMarkLine(*mark));
+    content.append("\r\n");
+  }
   return platform::WriteFileAtomic(path, content);
 }
 
@@ -208,7 +216,10 @@ std::string RecordJobResult(const JobResult& result, const ResultSwitches& switc
   if (switches.reports) {
     if (const auto page = ResultPagePath(result.label)) {
       statusText = *page;
-      WriteResultPage(*page, result.body);
+      // A verdict with a reason came from the board's status or texts and
+      // is marked; a request that failed on the way leaves the page as ever.
+      const bool marked = result.verdict != JobVerdict::Ok && !result.reason.empty();
+      WriteResultPage(*page, result.body, marked ? std::optional(result.verdict) : std::nullopt);
     }
   }
   switch (result.verdict) {

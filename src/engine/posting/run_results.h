@@ -44,6 +44,8 @@ std::optional<std::string> ResultPagePath(std::string_view label);
 // The page's content (the reply body and CR LF), written whole or not at
 // all. False when it could not be written (e.g. a missing directory).
 bool WriteResultPage(const std::string& path, std::string_view body);
+// The same, ended with VerdictMarkLine and CR LF when mark is given.
+bool WriteResultPage(const std::string& path, std::string_view body, std::optional<JobVerdict> mark);
 
 // The log beside the settings file: the same name with ".log" in place of
 // ".ini" (appended when the name has no ".ini").

@@ -116,6 +116,7 @@ std::string ReportFooterLine() {
 }
 
 JobVerdict JudgeResultPage(std::string_view joinedText, const ReplyRules& rules) {
+  if (const auto marked = ReadVerdictMark(joinedText)) return *marked;
   if (rules.Empty()) return PageReportsFailure(joinedText) ? JobVerdict::Failed : JobVerdict::Ok;
   const std::string decoded = DecodeReplyBody(joinedText, rules.code);
   if (!FindReplyText(decoded, rules.failTexts).empty()) return JobVerdict::Failed;

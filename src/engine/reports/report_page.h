@@ -29,7 +29,8 @@ std::string JoinPageLines(std::string_view text);
 // any Latin letter case.
 bool PageReportsFailure(std::string_view joinedText);
 
-// A result page's state for its row. Boards without OK= and FAIL= keep the
+// A result page's state for its row. The run's mark at the page's end
+// decides when there is one. Otherwise boards without OK= and FAIL= keep the
 // words test above; with them, a FAIL text or the words make it a failure,
 // an OK text a success, and an OK key whose text is missing leaves it
 // unconfirmed. The page is decoded by the board's code page first.

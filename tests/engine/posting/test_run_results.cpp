@@ -86,8 +86,11 @@ TEST(RunResultsPages, UnconfirmedAndRefusedJobsHaveTheirOwnCounterAndLogText) {
                               platform::W("в ответе доски нет текста OK"), 200, "<p>?</p>", "", 0};
   const JobResult refused{"http://s/", "B\t" + dir.Path(), JobVerdict::Failed,
                           platform::W("доска ответила статусом 403"), 403, "<p>no</p>", "", 0};
-  RecordJobResult(unconfirmed, {false, true}, log, counters);
-  RecordJobResult(refused, {false, true}, log, counters);
+  RecordJobResult(unconfirmed, {true, true}, log, counters);
+  EXPECT_EQ(dir.Read("B.htm"), "<p>?</p>\r\n<!-- adwelder-verdict: unconfirmed -->\r\n");
+  RecordJobResult(refused, {true, true}, log, counters);
+  // The page alone would not tell a 403 from a success: it says so.
+  EXPECT_EQ(dir.Read("B.htm"), "<p>no</p>\r\n<!-- adwelder-verdict: failed -->\r\n");
   EXPECT_EQ(counters.unconfirmed, 1);
   EXPECT_EQ(counters.failures, 1);
   EXPECT_EQ(counters.successes, 0);
