@@ -205,7 +205,7 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
 std::string LogEntryText(const JobResult& result) {
   if (result.verdict == JobVerdict::Ok) return result.replyText;
   std::string text = JobVerdictCaption(result.verdict);
-  if (!result.reason.empty()) text += ": " + result.reason;
+  if (!result.failureReason.empty()) text += ": " + result.failureReason;
   if (!result.replyText.empty()) text += " " + result.replyText;
   return text;
 }
@@ -218,7 +218,7 @@ std::string RecordJobResult(const JobResult& result, const ResultSwitches& switc
       statusText = *page;
       // A verdict with a reason came from the board's status or texts and
       // is marked; a request that failed on the way leaves the page as ever.
-      const bool marked = result.verdict != JobVerdict::Ok && !result.reason.empty();
+      const bool marked = result.verdict != JobVerdict::Ok && !result.failureReason.empty();
       WriteResultPage(*page, result.body, marked ? std::optional(result.verdict) : std::nullopt);
     }
   }

@@ -66,11 +66,13 @@ struct JobResult {
   std::string url;
   std::string label;
   JobVerdict verdict = JobVerdict::Failed;
-  std::string reason;     // why it failed or stays unconfirmed (cp1251), empty otherwise
-  int statusCode = 0;     // the final HTTP status, 0 when none was read
   std::string body;       // the client's Body after the job
   std::string replyText;  // the client's ReplyText (always empty for this client)
   int lastSocketError = 0;
+  // Why a job failed or stays unconfirmed ("доска ответила статусом 403");
+  // may be empty.
+  std::string failureReason;
+  int statusCode = 0;  // the final HTTP status, 0 when none was read
 };
 
 struct ResultSwitches {

@@ -158,7 +158,7 @@ class TThreadHTTP {
       std::string why = poster.RenewFormState(job.referer, job.url, job.body);
       if (!why.empty()) {
         result.verdict = JobVerdict::Failed;
-        result.reason = why;
+        result.failureReason = why;
         // No reply to show: the result page says why, under the words that
         // mark a failed request in reports.
         poster.TakeBody();
@@ -171,7 +171,7 @@ class TThreadHTTP {
     result.statusCode = posted ? poster.StatusCode() : 0;
     ReplyVerdict verdict = JudgeReply(posted, result.statusCode, result.body, job.rules->reply);
     result.verdict = verdict.verdict;
-    result.reason = std::move(verdict.reason);
+    result.failureReason = std::move(verdict.reason);
   }
 
   void RunJob(PostingPool::Job& job) {

@@ -52,21 +52,21 @@ TEST(RunResultsPages, RecordWritesPageCountsAndLogsInOrder) {
   test::TempDir dir;
   const std::string log = dir.File("adwelder.log");
   RunCounters counters{3, 0, 0, 0};
-  JobResult ok{"http://s/", "Board\t" + dir.Path(), JobVerdict::Ok, "", 200, "<html>ok</html>", "", 10035};
+  JobResult ok{"http://s/", "Board\t" + dir.Path(), JobVerdict::Ok, "<html>ok</html>", "", 10035, "", 200};
   EXPECT_EQ(RecordJobResult(ok, {true, true}, log, counters), dir.File("Board.htm"));
   EXPECT_EQ(dir.Read("Board.htm"), "<html>ok</html>\r\n");
 
   // A later job of the same board and directory replaces the page.
-  JobResult failed{"http://s/", "Board\t" + dir.Path(), JobVerdict::Failed, "", 0, "error retrieving page", "", 10061};
+  JobResult failed{"http://s/", "Board\t" + dir.Path(), JobVerdict::Failed, "error retrieving page", "", 10061, "", 0};
   RecordJobResult(failed, {true, false}, log, counters);
   EXPECT_EQ(dir.Read("Board.htm"), "error retrieving page\r\n");
 
   // Reports off: no page, no status text; a missing directory: no page, but
   // the status text still names it and the run goes on.
-  JobResult other{"http://s/", "Other\t" + dir.Path(), JobVerdict::Ok, "", 200, "x", "", 0};
+  JobResult other{"http://s/", "Other\t" + dir.Path(), JobVerdict::Ok, "x", "", 0, "", 200};
   EXPECT_EQ(RecordJobResult(other, {false, false}, log, counters), "");
   EXPECT_FALSE(platform::FileExists(dir.File("Other.htm")));
-  JobResult missing{"http://s/", "Other\t" + dir.File("no/such"), JobVerdict::Ok, "", 200, "x", "", 0};
+  JobResult missing{"http://s/", "Other\t" + dir.File("no/such"), JobVerdict::Ok, "x", "", 0, "", 200};
   EXPECT_EQ(RecordJobResult(missing, {true, false}, log, counters), dir.File("no/such/Other.htm"));
 
   EXPECT_EQ(counters.successes, 3);
@@ -82,10 +82,10 @@ TEST(RunResultsPages, UnconfirmedAndRefusedJobsHaveTheirOwnCounterAndLogText) {
   test::TempDir dir;
   const std::string log = dir.File("adwelder.log");
   RunCounters counters{4, 0, 0, 0};
-  const JobResult unconfirmed{"http://s/", "B\t" + dir.Path(), JobVerdict::Unconfirmed,
-                              platform::W("в ответе доски нет текста OK"), 200, "<p>?</p>", "", 0};
-  const JobResult refused{"http://s/", "B\t" + dir.Path(), JobVerdict::Failed,
-                          platform::W("доска ответила статусом 403"), 403, "<p>no</p>", "", 0};
+  const JobResult unconfirmed{"http://s/", "B\t" + dir.Path(), JobVerdict::Unconfirmed, "<p>?</p>", "", 0,
+                              platform::W("в ответе доски нет текста OK"), 200};
+  const JobResult refused{"http://s/", "B\t" + dir.Path(), JobVerdict::Failed, "<p>no</p>", "", 0,
+                          platform::W("доска ответила статусом 403"), 403};
   RecordJobResult(unconfirmed, {true, true}, log, counters);
   EXPECT_EQ(dir.Read("B.htm"), "<p>?</p>\r\n<!-- adwelder-verdict: unconfirmed -->\r\n");
   RecordJobResult(refused, {true, true}, log, counters);

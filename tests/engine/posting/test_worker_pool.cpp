@@ -424,7 +424,7 @@ class VerdictObserver : public RecordingObserver {
     RecordingObserver::JobReported(result, status);
     const std::string board = SplitJobLabel(result.label).first;
     verdicts[board] = result.verdict;
-    reasons[board] = result.reason;
+    reasons[board] = result.failureReason;
   }
 };
 
