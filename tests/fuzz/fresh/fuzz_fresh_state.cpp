@@ -14,6 +14,7 @@
 #include "engine/posting/cookie_jar.h"
 #include "engine/posting/fresh_form.h"
 #include "engine/posting/reply_verdict.h"
+#include "engine/wizard/ok_text_suggestion.h"
 
 using namespace adw::engine;
 
@@ -60,6 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const auto body = RenewHiddenFields(page, "http://b.example/board/", "http://b.example/board/add", stored)) {
     Check(CountPairs(*body) >= CountPairs(stored));
   }
+
+  const std::string guess = SuggestOkText(page);
+  Check(guess.empty() || (guess.size() >= 3 && guess.size() <= 120));
 
   ReplyRules rules;
   rules.okTexts = SplitReplyTexts(headers);
