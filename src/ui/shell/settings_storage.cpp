@@ -144,7 +144,9 @@ void TfrmMain::SaveConfiguration() {
   values.threadCount = RxSEdPost->value();
   adw::engine::SaveConfiguration(m_settingsPath, values);
   SaveVariables();
+  const TickMemory ticks = RememberTicks();
   FormShow();
+  RestoreTicks(ticks);
   BringToFront(pTree);
 }
 
