@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,23 @@ TEST_F(RunTool, AllPostedExitsZeroWithPagesAndLog) {
   EXPECT_NE(log.find("= result="), log.rfind("= result="));
 }
 
+TEST_F(RunTool, PagesAndLogEntriesThatCannotBeWrittenAreNamedAndExitOne) {
+  // Directories where the page and the log should go: refused even for root.
+  ASSERT_TRUE(std::filesystem::create_directory(m_reports.File("Good.htm")));
+  ASSERT_TRUE(std::filesystem::create_directory(m_io.File("adwelder.log")));
+  const ToolRun run =
+      Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Good", "--ads", "Ad1"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_EQ(run.out, "ok\tGood\t" + m_good.Url("/add") + "\njobs=1 succeeded=1 failed=0 unconfirmed=0\n");
+  EXPECT_NE(run.err.find("adweld-run: cannot write result page " + m_reports.File("Good.htm") +
+                         ": Is a directory\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("= result="), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("to " + m_io.File("adwelder.log") + ": Is a directory\n"), std::string::npos)
+      << run.err;
+}
+
 TEST_F(RunTool, AnyFailureExitsOne) {
   const ToolRun run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "all", "--ads",
                            W("Объявление 2"), "--threads", "5"});
@@ -115,6 +133,13 @@ TEST_F(RunTool, BadArgumentsAndUnreadableFilesExitTwo) {
     EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
     EXPECT_FALSE(run.err.empty());
   }
+  EXPECT_TRUE(m_good.Requests().empty());
+
+  // A time-out that is not whole seconds 0..999 is named, and nothing is posted.
+  const std::string badTimeOut = m_io.Write("bad.ini", "[Save]\r\nedTimeOut_Text=1e3\r\n");
+  const ToolRun refused = Run({"--script", script, "--settings", badTimeOut, "--boards", "Good"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("edTimeOut_Text=\"1e3\""), std::string::npos) << refused.err;
   EXPECT_TRUE(m_good.Requests().empty());
 
   // A ticked board whose file is damaged is skipped; the rest is posted.

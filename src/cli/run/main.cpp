@@ -12,10 +12,13 @@
 #include "engine/base/board_list.h"
 #include "engine/base/record_set.h"
 #include "engine/base/variables_map.h"
+#include "engine/posting/host_schedule.h"
 #include "engine/posting/job_list.h"
+#include "engine/posting/result_write_failures.h"
 #include "engine/posting/run_results.h"
 #include "engine/posting/worker_pool.h"
 #include "engine/shell/settings_file.h"
+#include "engine/shell/time_out_setting.h"
 #include "platform/companion_library.h"
 #include "platform/files.h"
 #include "platform/main_thread.h"
@@ -40,7 +43,8 @@ int Fail(const std::string& message) {
 
 class RunnerObserver : public engine::IPostingObserver {
  public:
-  RunnerObserver(int threads, bool reports, bool log) : m_switches{threads, reports, log} {}
+  RunnerObserver(int threads, bool reports, bool log, int hostLimit)
+      : m_switches{threads, reports, log, hostLimit} {}
   engine::RunSwitches Switches() override { return m_switches; }
   void DisplayChanged(const engine::RunDisplay& display) override { m_display = display; }
   void JobReported(const engine::JobResult& result, const std::string&) override {
@@ -54,6 +58,18 @@ class RunnerObserver : public engine::IPostingObserver {
                   Out(result.url).c_str(), Out(result.failureReason).c_str());
     }
     std::fflush(stdout);
+    TellWriteFailures();
+  }
+  // Result pages and log entries that could not be written, on standard
+  // error; true when there were any so far.
+  bool TellWriteFailures() {
+    const engine::ResultWriteFailures failures = engine::TakeResultWriteFailures();
+    for (const auto& failure : failures.kept)
+      std::fprintf(stderr, "adweld-run: %s\n", Out(engine::DescribeResultWriteFailure(failure)).c_str());
+    if (failures.dropped > 0)
+      std::fprintf(stderr, "adweld-run: and %zu more that could not be written\n", failures.dropped);
+    if (!failures.Empty()) m_writeFailed = true;
+    return m_writeFailed;
   }
   void TerminateApplication() override { m_terminate = true; }
   bool Terminate() const { return m_terminate; }
@@ -63,6 +79,7 @@ class RunnerObserver : public engine::IPostingObserver {
   engine::RunSwitches m_switches;
   engine::RunDisplay m_display;
   bool m_terminate = false;
+  bool m_writeFailed = false;
 };
 
 int StoredThreadCount(const std::string& settingsFile) {
@@ -84,6 +101,10 @@ int Run(const cli::RunArguments& args) {
     settingsFile = platform::JoinPath(platform::ProgramDirectory(), "adwelder.ini");
   } else if (!platform::ReadWholeFile(settingsFile)) {
     return Fail("cannot read the settings file " + settingsFile);
+  }
+  if (const auto problem = engine::CheckStoredTimeOut(settingsFile)) {
+    return Fail("settings file " + Out(settingsFile) + ": " + problem->key + "=\"" + Out(problem->value) +
+                "\" is not a whole number of seconds from 0 to 999");
   }
   const std::string storePath = engine::AdStorePath(args.scriptDir);
   if (!platform::ReadWholeFile(storePath)) return Fail("cannot read " + storePath);
@@ -133,7 +154,8 @@ int Run(const cli::RunArguments& args) {
 
   const int threads = args.threads ? *args.threads : StoredThreadCount(settingsFile);
   RunnerObserver observer(threads, engine::ReadSettingsBool(settingsFile, "cbReports_Checked"),
-                          engine::ReadSettingsBool(settingsFile, engine::kKeyLogFile));
+                          engine::ReadSettingsBool(settingsFile, engine::kKeyLogFile),
+                          engine::ReadHostLimit(settingsFile));
   platform::QueueMainThread mainThread;
   engine::PostingPool pool(mainThread, observer);
   engine::RunOptions options;
@@ -150,8 +172,9 @@ int Run(const cli::RunArguments& args) {
   const engine::RunCounters& counters = observer.Display().counters;
   std::printf("jobs=%d succeeded=%d failed=%d unconfirmed=%d\n", jobCount, counters.successes, counters.failures,
               counters.unconfirmed);
+  const bool writeFailed = observer.TellWriteFailures();
   if (unreadable) return kExitBadInput;
-  if (counters.failures > 0) return kExitSomeFailed;
+  if (counters.failures > 0 || writeFailed) return kExitSomeFailed;
   return counters.unconfirmed > 0 ? cli::kExitSomeUnconfirmed : kExitAllPosted;
 }
 

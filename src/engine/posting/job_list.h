@@ -30,11 +30,14 @@ struct JobList {
   std::vector<std::string> JobReferers;
   std::vector<std::string> JobLabels;  // board NAME, TAB, the ad's report directory
   std::vector<std::shared_ptr<const BoardJobRules>> JobRules;
+  // The board's DELAY in milliseconds; a list built without it (shorter
+  // than the others) means no delay.
+  std::vector<int> JobDelays;
 
   std::size_t Count() const { return JobURLs.size(); }
-  void Add(std::string url, std::string body, std::string referer, std::string label);
+  void Add(std::string url, std::string body, std::string referer, std::string label, int delayMs = 0);
   void Add(std::string url, std::string body, std::string referer, std::string label,
-           std::shared_ptr<const BoardJobRules> rules);
+           std::shared_ptr<const BoardJobRules> rules, int delayMs = 0);
   // Never null.
   std::shared_ptr<const BoardJobRules> Rules(std::size_t job) const;
   // Frees the lists' memory, not only their entries.

@@ -1,9 +1,12 @@
 #include "engine/posting/run_results.h"
 
+#include <cerrno>
 #include <exception>
 #include <mutex>
 #include <unordered_map>
 
+#include "engine/posting/result_write_failures.h"
+#include "platform/atomic_write.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
 
@@ -58,7 +61,15 @@ bool WriteResultPage(const std::string& path, std::string_view body, std::option
     content.append(VerdictMarkLine(*mark));
     content.append("\r\n");
   }
-  return platform::WriteFileAtomic(path, content);
+  // No flush per page: a run writes one per job on the main thread (in the
+  // window, the thread that paints), and a flush each would bound the run
+  // by the disk, not by the wire.
+  const platform::WriteOutcome outcome = platform::WriteFileAtomicChecked(path, content, false);
+  if (!outcome) {
+    NoteResultWriteFailure(
+        {ResultWriteFailure::Kind::ResultPage, path, {}, platform::SystemErrorText(outcome.error)});
+  }
+  return static_cast<bool>(outcome);
 }
 
 std::string LogFileName(const std::string& settingsFile) {
@@ -183,9 +194,15 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
     if (!tail.hasSection || !platform::EqualsNoCase(tail.lastSection, section)) {
       bytes += "[" + section + "]\r\n";
     }
-    bytes += FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number) + "\r\n";
+    const std::string entry = FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number);
+    bytes += entry + "\r\n";
     if (!platform::AppendToFile(logPath, bytes)) {
+      // The append reports no reason of its own; errno still holds the
+      // failing call's.
+      const int error = errno;
       cache.tails.erase(logPath);
+      NoteResultWriteFailure(
+          {ResultWriteFailure::Kind::LogEntry, logPath, entry, platform::SystemErrorText(error)});
       return;
     }
     const auto after = platform::StatFile(logPath);
@@ -197,8 +214,9 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
     tail.lastSection = section;
     tail.hasSection = true;
     tail.endsWithBreak = true;
-  } catch (const std::exception&) {
-    // A log that cannot be written never disturbs a run.
+  } catch (const std::exception& e) {
+    // A log that cannot be written never disturbs a run; it is only told.
+    NoteResultWriteFailure({ResultWriteFailure::Kind::LogEntry, logPath, {}, e.what()});
   }
 }
 

@@ -42,7 +42,8 @@ std::string ResultPageFileName(std::string_view boardName);
 std::optional<std::string> ResultPagePath(std::string_view label);
 
 // The page's content (the reply body and CR LF), written whole or not at
-// all. False when it could not be written (e.g. a missing directory).
+// all. False when it could not be written (e.g. a missing directory); the
+// failure is also noted for TakeResultWriteFailures.
 bool WriteResultPage(const std::string& path, std::string_view body);
 // The same, ended with VerdictMarkLine and CR LF when mark is given.
 bool WriteResultPage(const std::string& path, std::string_view body, std::optional<JobVerdict> mark);
@@ -55,8 +56,9 @@ std::string LogFileName(const std::string& settingsFile);
 std::string LogEntryValue(std::string_view replyText, int lastSocketError);
 
 // Appends one log entry when enabled: section the short date, key the long
-// time, value LogEntryValue. Any error is ignored; the entry is added at the
-// file's end without rewriting it, so its cost does not grow with the log.
+// time, value LogEntryValue. An error never stops the caller; it is noted
+// for TakeResultWriteFailures. The entry is added at the file's end without
+// rewriting it, so its cost does not grow with the log.
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled);
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled,
                    const LocalDateTime& now);

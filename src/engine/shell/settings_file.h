@@ -44,7 +44,7 @@ struct PostingSettings {
   bool useProxy = false;
   std::string proxyHost;  // empty unless useProxy; a proxy is used only when not empty
   int proxyPort = 0;      // 0 unless useProxy; blank, non-numeric or out-of-range text gives 0
-  int timeOutMs = 0;      // 0: no time-out (also for an empty or non-numeric value)
+  int timeOutMs = 0;      // 0: no time-out (an empty value); a refused value gives the default 20 s
 };
 PostingSettings ReadPostingSettings(const std::string& settingsPath);
 

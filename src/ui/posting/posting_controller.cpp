@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "platform/text1251.h"
+#include "ui/posting/result_write_notice.h"
 #include "ui/reports/report_list.h"
 #include "ui/shell/main_window.h"
 #include "ui/text_convert.h"
@@ -115,6 +116,7 @@ bool PostingController::eventFilter(QObject* watched, QEvent* event) {
 adw::engine::RunSwitches PostingController::Switches() {
   adw::engine::RunSwitches switches;
   switches.threadLimit = m_window.RxSEdPost->value();
+  switches.hostLimit = m_window.RxSEdHostLimit->value();
   switches.reports = m_window.cbReports->isChecked();
   switches.log = m_window.cbLogFile->isChecked();
   return switches;
@@ -143,13 +145,17 @@ void PostingController::ShowDisplay(const adw::engine::RunDisplay& display) {
 }
 
 void PostingController::JobReported(const adw::engine::JobResult&, const std::string& statusText) {
-  if (m_destroying || statusText.empty()) return;
-  m_resultPageText = ToQ(statusText);
-  m_window.SetStatusText(m_resultPageText);
+  if (m_destroying) return;
+  if (!statusText.empty()) {
+    m_resultPageText = ToQ(statusText);
+    m_window.SetStatusText(m_resultPageText);
+  }
+  ShowResultWriteNotice(m_window);
 }
 
 void PostingController::RunEnded(adw::engine::RunEnd how) {
   if (m_destroying) return;
+  EndResultWriteNotice(m_window);
   m_window.SetRunInProgress(false);
   if (how == adw::engine::RunEnd::Shutdown) {
     ShowDisplay(m_pool->Display());

@@ -322,6 +322,7 @@ class TfrmMain : public QMainWindow {
   QCheckBox* cbUpDate = nullptr;
   QCheckBox* cbLogFile = nullptr;
   QSpinBox* RxSEdDays = nullptr;
+  QSpinBox* RxSEdHostLimit = nullptr;  // requests at once to one server
   QCheckBox* cbReports = nullptr;
   QCheckBox* cbTemplate = nullptr;
   QTableView* DBGridTemplate = nullptr;

@@ -8,9 +8,11 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 
+#include "engine/posting/host_schedule.h"
 #include "engine/shell/settings_file.h"
 #include "platform/text1251.h"
 #include "ui/shell/main_window.h"
+#include "ui/shell/time_out_box.h"
 #include "ui/text_convert.h"
 
 namespace adw::ui {
@@ -121,7 +123,9 @@ adw::engine::WindowPlacement MainFormStorageAdapter::Placement() const {
 // -- the window's side -------------------------------------------------------------
 
 void TfrmMain::RestoreStoredValues() {
+  RxSEdHostLimit->setValue(adw::engine::ReadHostLimit(m_settingsPath));
   if (fsMain) fsMain->Restore();
+  CheckRestoredTimeOut(*this);
 }
 
 void TfrmMain::SaveStoredValues() {
@@ -143,6 +147,7 @@ void TfrmMain::SaveConfiguration() {
   values.logFile = cbLogFile->isChecked();
   values.threadCount = RxSEdPost->value();
   adw::engine::SaveConfiguration(m_settingsPath, values);
+  adw::engine::SaveHostLimit(m_settingsPath, RxSEdHostLimit->value());
   SaveVariables();
   const TickMemory ticks = RememberTicks();
   FormShow();

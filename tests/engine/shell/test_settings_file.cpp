@@ -78,7 +78,7 @@ TEST(SettingsFile, PostingAndFetchReadersTakeTheStoredForms) {
                             "edTimeOut_Text=abc\r\n");
   posting = ReadPostingSettings(ini);
   EXPECT_EQ(posting.proxyPort, 0);  // out of range, not cut to another port
-  EXPECT_EQ(posting.timeOutMs, 0);
+  EXPECT_EQ(posting.timeOutMs, 20000);  // a refused time-out: the default, not none
 
   dir.Write("adwelder.ini", "[Save]\r\ncbUseProxy_Checked=False\r\nEdProxy_Text=p\r\nEdProxyPort_Text=81\r\n");
   posting = ReadPostingSettings(ini);
