@@ -9,6 +9,7 @@
 #include "platform/text1251.h"
 #include "support/http_peers.h"
 #include "support/temp_dir.h"
+#include "support/tls_peers.h"
 #include "support/tool_run.h"
 
 namespace {
@@ -87,9 +88,37 @@ TEST_F(RunTool, AnyFailureExitsOne) {
                            W("Объявление 2"), "--threads", "5"});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.out.find("ok\tGood\t"), std::string::npos);
-  EXPECT_NE(run.out.find("failed\tПлохая\t"), std::string::npos);
+  // A failed job's line ends with its reason as a fourth field (the
+  // server hangs up during the connect or the send, either may come first).
+  const std::string failedLine = "failed\tПлохая\t" + m_bad.Url("/add") + "\t";
+  const std::size_t at = run.out.find(failedLine);
+  ASSERT_NE(at, std::string::npos) << run.out;
+  const std::string reason = run.out.substr(at + failedLine.size(), run.out.find('\n', at) - at - failedLine.size());
+  EXPECT_TRUE(reason == "Connection Failed" || reason == "10054:Connection reset by peer") << reason;
   EXPECT_NE(run.out.find("jobs=2 succeeded=1 failed=1 unconfirmed=0\n"), std::string::npos);
-  EXPECT_EQ(m_reports.Read(W("Плохая.htm")), "error retrieving page\r\n");
+  EXPECT_EQ(m_reports.Read(W("Плохая.htm")),
+            "error retrieving page\r\n<p>" + W("Ошибка: ") + reason + "</p>\r\n");
+}
+
+// An https board is trusted through the settings' extra CA file; without
+// it the job fails and its line says why.
+TEST_F(RunTool, HttpsBoardUsesTheExtraCaFileOfTheSettings) {
+  adw::test::TestCertificates certs;
+  adw::test::TlsServer server(certs, adw::test::TestCertificates::Kind::Good);
+  Board("Secure.prj", "NAME=Secure\r\nSUBMIT=" + server.Url("/add") + "\r\nSUBBODY=t=$TEXT\r\n");
+  const std::vector<std::string> args = {"--script", m_script.Path(), "--settings", m_settings,
+                                         "--boards", "Secure",        "--ads",      "Ad1"};
+  const ToolRun untrusted = Run(args);
+  EXPECT_EQ(untrusted.status, 1) << untrusted.err;
+  EXPECT_EQ(untrusted.out, "failed\tSecure\t" + server.Url("/add") +
+                               "\tTLS: certificate verify failed: unable to get local issuer certificate\n"
+                               "jobs=1 succeeded=0 failed=1 unconfirmed=0\n");
+
+  m_io.Write("adwelder.ini", "[Save]\r\ncbReports_Checked=True\r\nedTimeOut_Text=10\r\nedCAFile_Text=" +
+                                 certs.CaFile() + "\r\n");
+  const ToolRun trusted = Run(args);
+  EXPECT_EQ(trusted.status, 0) << trusted.err;
+  EXPECT_EQ(m_reports.Read("Secure.htm"), "<html>secure POST /add sni=localhost body=t=one</html>\r\n");
 }
 
 // A board whose OK text is missing from its reply leaves the job

@@ -239,8 +239,9 @@ class TestPostingWindow : public QObject {
       QCOMPARE(adw::platform::ReadWholeFile(m_fx->Path("rep1/Alpha.htm")).value_or(""),
                kAcceptedPage + "\r\n");
       QCOMPARE(adw::platform::ReadWholeFile(m_fx->Path("rep1/Beta.htm")).value_or(""), kRefusedPage + "\r\n");
+      // The failed job's page says why it failed.
       QCOMPARE(adw::platform::ReadWholeFile(m_fx->Path("rep1/Gamma.htm")).value_or(""),
-               std::string("error retrieving page\r\n"));
+               "error retrieving page\r\n<p>" + adw::platform::W("Ошибка: ") + "Connection Failed</p>\r\n");
     } else {
       QVERIFY(m_fx->Pages("rep1").empty());
     }
@@ -251,6 +252,7 @@ class TestPostingWindow : public QObject {
     const auto logText = adw::platform::ReadWholeFile(m_fx->LogPath());
     QCOMPARE(logText.has_value(), log);
     if (log) QVERIFY2(logText->find(" result=") != std::string::npos, logText->c_str());
+    if (log) QVERIFY2(logText->find(" result=10061 Connection Failed\r\n") != std::string::npos, logText->c_str());
   }
 
   // A reply without the board's OK text is neither a success nor a
@@ -272,8 +274,8 @@ class TestPostingWindow : public QObject {
     QCOMPARE(w.lbUnconfirmedMsg->text(), QStringLiteral("1"));
     QCOMPARE(w.lbProg->text(), QStringLiteral("100%"));
     const std::string log = adw::platform::ReadWholeFile(m_fx->LogPath()).value_or("");
-    QVERIFY2(log.find(W("=Не подтверждено: в ответе доски нет текста OK result=")) != std::string::npos, log.c_str());
-    QVERIFY(log.find(W("=Ошибка: в ответе доски найден текст FAIL: postings are closed result=")) != std::string::npos);
+    QVERIFY2(log.find(W(" result=0 Не подтверждено: в ответе доски нет текста OK\r\n")) != std::string::npos, log.c_str());
+    QVERIFY(log.find(W(" result=0 в ответе доски найден текст FAIL: postings are closed\r\n")) != std::string::npos);
   }
 
   void pagesAndLogEntriesThatCannotBeWrittenAreToldInTheStatusBar() {

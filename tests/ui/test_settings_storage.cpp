@@ -364,6 +364,26 @@ class TestSettingsStorage : public QObject {
     QVERIFY(adw::engine::ReadSettingsBool(m_path.toStdString(), "cbUseProxy_Checked"));
   }
 
+  // The extra CA file row is saved with the configuration and shown again
+  // at the next start; the close does not write it a second time.
+  void extraCaFileRowIsSavedAndShownAgain() {
+    {
+      Window w(m_path);
+      w->show();
+      QVERIFY(w->edCAFile->text().isEmpty());
+      w->sbtnConfig->click();
+      w->edCAFile->setText(QStringLiteral("/srv/ca.pem"));
+      w->sbtnSave->click();
+      QVERIFY(w.errors.isEmpty());
+      QCOMPARE(Stored(m_path, "edCAFile_Text"), std::string("/srv/ca.pem"));
+      w->close();
+    }
+    Window again(m_path);
+    again->show();
+    QCOMPARE(again->edCAFile->text(), QStringLiteral("/srv/ca.pem"));
+    QCOMPARE(adw::engine::ReadPostingSettings(m_path.toStdString()).caFile, std::string("/srv/ca.pem"));
+  }
+
   void hostLimitIsShownFromTheSettingsAndSavedWithTheConfiguration() {
     {
       // Left at its default, the limit adds no key to a file that had none.

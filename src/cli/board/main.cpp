@@ -17,7 +17,8 @@ void PrintUsage(std::FILE* to) {
       "  list [--today dd.MM.yyyy] DIR\n"
       "                       the board list of a script directory\n"
       "  forms PAGE [--code WIN1251|KOI8-R|ISO] [--form N]\n"
-      "                       the forms of a page (file or http URL) and the MAP lines of form N\n",
+      "                       the forms of a page (file or http URL) and the MAP lines of form N\n"
+      "        [--ca-file CA.pem]  a CA trusted beside the system's for an https:// PAGE\n",
       to);
 }
 

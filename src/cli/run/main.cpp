@@ -50,12 +50,12 @@ class RunnerObserver : public engine::IPostingObserver {
   void JobReported(const engine::JobResult& result, const std::string&) override {
     const auto [board, reportDir] = engine::SplitJobLabel(result.label);
     const std::string_view state = engine::JobVerdictName(result.verdict);
-    if (result.failureReason.empty()) {
+    if (result.verdict == engine::JobVerdict::Ok) {
       std::printf("%.*s\t%s\t%s\n", static_cast<int>(state.size()), state.data(), Out(board).c_str(),
                   Out(result.url).c_str());
     } else {
       std::printf("%.*s\t%s\t%s\t%s\n", static_cast<int>(state.size()), state.data(), Out(board).c_str(),
-                  Out(result.url).c_str(), Out(result.failureReason).c_str());
+                  Out(result.url).c_str(), Out(engine::FailureField(result.failureReason)).c_str());
     }
     std::fflush(stdout);
     TellWriteFailures();

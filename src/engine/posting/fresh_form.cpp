@@ -138,6 +138,7 @@ FreshForm FetchFreshForm(THttpCli& client, const FreshFetchSettings& settings, c
   client.Proxy = settings.proxyHost;
   client.ProxyPort = std::to_string(settings.proxyPort);
   client.TimeOut = settings.timeOutMs;
+  client.CAFile = settings.caFile;
   client.ReplyStream = &page;
   // Every hop's header, relocations included: the reply state is reset at
   // each of them.

@@ -49,18 +49,10 @@ std::optional<std::string> ResultPagePath(std::string_view label) {
 }
 
 bool WriteResultPage(const std::string& path, std::string_view body) {
-  return WriteResultPage(path, body, std::nullopt);
-}
-
-bool WriteResultPage(const std::string& path, std::string_view body, std::optional<JobVerdict> mark) {
   std::string content;
-  content.reserve(body.size() + 64);
+  content.reserve(body.size() + 2);
   content.append(body);
   content.append("\r\n");
-  if (mark) {
-    content.append(VerdictMarkLine(*mark));
-    content.append("\r\n");
-  }
   // No flush per page: a run writes one per job on the main thread (in the
   // window, the thread that paints), and a flush each would bound the run
   // by the disk, not by the wire.
@@ -70,6 +62,59 @@ bool WriteResultPage(const std::string& path, std::string_view body, std::option
         {ResultWriteFailure::Kind::ResultPage, path, {}, platform::SystemErrorText(outcome.error)});
   }
   return static_cast<bool>(outcome);
+}
+
+bool WriteResultPage(const std::string& path, std::string& body, std::string_view trailer) {
+  const std::size_t size = body.size();
+  body.append(trailer);
+  body.append("\r\n");
+  const platform::WriteOutcome outcome = platform::WriteFileAtomicChecked(path, body);
+  body.resize(size);
+  if (!outcome) {
+    NoteResultWriteFailure(
+        {ResultWriteFailure::Kind::ResultPage, path, {}, platform::SystemErrorText(outcome.error)});
+  }
+  return static_cast<bool>(outcome);
+}
+
+std::string FailureField(std::string_view reason) {
+  if (reason.empty()) return "error retrieving page";
+  std::string field(reason);
+  for (char& c : field) {
+    if (c == '\t' || c == '\r' || c == '\n' || c == '\0') c = ' ';
+  }
+  return field;
+}
+
+std::string ResultPageTrailer(const JobResult& result) {
+  auto escaped = [](std::string_view text) {
+    std::string out;
+    for (char c : text) {
+      switch (c) {
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '&': out += "&amp;"; break;
+        case '\r': case '\n': case '\0': out += ' '; break;
+        default: out += c;
+      }
+    }
+    return out;
+  };
+  std::string trailer;
+  if (result.verdict != JobVerdict::Ok && !result.failureReason.empty()) {
+    trailer += "\r\n<p>" + JobVerdictCaption(result.verdict) + ": " + escaped(result.failureReason) + "</p>";
+  }
+  if (result.bodyCut) {
+    trailer += "\r\n<p>" + platform::W("Ответ сервера обрезан: сохранено первых 8 МБ.") + "</p>";
+  }
+  // A reply the board's status or texts judged ends with the verdict: the
+  // page alone would not tell (a 403 page need not say "error"), and the
+  // report must agree with the run. A request that failed on the way leaves
+  // no mark; its page says "error retrieving page".
+  if (result.verdict == JobVerdict::Unconfirmed || (result.verdict == JobVerdict::Failed && result.statusCode != 0)) {
+    trailer += "\r\n" + VerdictMarkLine(result.verdict);
+  }
+  return trailer;
 }
 
 std::string LogFileName(const std::string& settingsFile) {
@@ -84,8 +129,10 @@ std::string LogFileName(const std::string& settingsFile) {
   return settingsFile + ".log";
 }
 
-std::string LogEntryValue(std::string_view replyText, int lastSocketError) {
-  return std::string(replyText) + " result=" + std::to_string(lastSocketError);
+std::string LogEntryValue(std::string_view replyText, int lastSocketError, std::string_view reason) {
+  std::string value = std::string(replyText) + " result=" + std::to_string(lastSocketError);
+  if (!reason.empty()) value += " " + std::string(reason);
+  return value;
 }
 
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled) {
@@ -173,7 +220,7 @@ std::string OneLine(std::string_view text) {
 }  // namespace
 
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled,
-                   const LocalDateTime& now) {
+                   const LocalDateTime& now, std::string_view reason) {
   if (!enabled) return;
   // Every entry is added at the end of the file, also when an entry of the
   // same second is already there: a rewrite in place would cost a copy of
@@ -194,7 +241,7 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
     if (!tail.hasSection || !platform::EqualsNoCase(tail.lastSection, section)) {
       bytes += "[" + section + "]\r\n";
     }
-    const std::string entry = FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number);
+    const std::string entry = FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number, OneLine(reason));
     bytes += entry + "\r\n";
     if (!platform::AppendToFile(logPath, bytes)) {
       // The append reports no reason of its own; errno still holds the
@@ -220,24 +267,13 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
   }
 }
 
-std::string LogEntryText(const JobResult& result) {
-  if (result.verdict == JobVerdict::Ok) return result.replyText;
-  std::string text = JobVerdictCaption(result.verdict);
-  if (!result.failureReason.empty()) text += ": " + result.failureReason;
-  if (!result.replyText.empty()) text += " " + result.replyText;
-  return text;
-}
-
-std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
+std::string RecordJobResult(JobResult& result, const ResultSwitches& switches,
                             const std::string& logPath, RunCounters& counters) {
   std::string statusText;
   if (switches.reports) {
     if (const auto page = ResultPagePath(result.label)) {
       statusText = *page;
-      // A verdict with a reason came from the board's status or texts and
-      // is marked; a request that failed on the way leaves the page as ever.
-      const bool marked = result.verdict != JobVerdict::Ok && !result.failureReason.empty();
-      WriteResultPage(*page, result.body, marked ? std::optional(result.verdict) : std::nullopt);
+      WriteResultPage(*page, result.body, ResultPageTrailer(result));
     }
   }
   switch (result.verdict) {
@@ -245,7 +281,18 @@ std::string RecordJobResult(const JobResult& result, const ResultSwitches& switc
     case JobVerdict::Unconfirmed: ++counters.unconfirmed; break;
     default: ++counters.failures; break;
   }
-  WriteLogEntry(logPath, LogEntryText(result), result.lastSocketError, switches.log);
+  if (switches.log) {
+    // A failed job's log value ends with its reason as it stands; an
+    // unconfirmed one says so before its reason.
+    std::string reason;
+    if (result.verdict == JobVerdict::Unconfirmed) {
+      reason = JobVerdictCaption(result.verdict);
+      if (!result.failureReason.empty()) reason += ": " + result.failureReason;
+    } else if (result.verdict != JobVerdict::Ok) {
+      reason = result.failureReason;
+    }
+    WriteLogEntry(logPath, result.replyText, result.lastSocketError, true, CurrentLocalDateTime(), reason);
+  }
   return statusText;
 }
 

@@ -45,15 +45,18 @@ std::optional<std::string> ResultPagePath(std::string_view label);
 // all. False when it could not be written (e.g. a missing directory); the
 // failure is also noted for TakeResultWriteFailures.
 bool WriteResultPage(const std::string& path, std::string_view body);
-// The same, ended with VerdictMarkLine and CR LF when mark is given.
-bool WriteResultPage(const std::string& path, std::string_view body, std::optional<JobVerdict> mark);
+// The same with a trailer after the body (see ResultPageTrailer); body is
+// extended in place for the write and given back as it was, so a body of
+// megabytes is not copied.
+bool WriteResultPage(const std::string& path, std::string& body, std::string_view trailer);
 
 // The log beside the settings file: the same name with ".log" in place of
 // ".ini" (appended when the name has no ".ini").
 std::string LogFileName(const std::string& settingsFile);
 
-// The log value: the reply text, " result=", the socket error in decimal.
-std::string LogEntryValue(std::string_view replyText, int lastSocketError);
+// The log value: the reply text, " result=", the socket error in decimal,
+// then, for a failed job whose reason is known, a blank and the reason.
+std::string LogEntryValue(std::string_view replyText, int lastSocketError, std::string_view reason = {});
 
 // Appends one log entry when enabled: section the short date, key the long
 // time, value LogEntryValue. An error never stops the caller; it is noted
@@ -61,7 +64,7 @@ std::string LogEntryValue(std::string_view replyText, int lastSocketError);
 // rewriting it, so its cost does not grow with the log.
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled);
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled,
-                   const LocalDateTime& now);
+                   const LocalDateTime& now, std::string_view reason = {});
 
 // One finished job as JobFinished sees it.
 struct JobResult {
@@ -71,26 +74,33 @@ struct JobResult {
   std::string body;       // the client's Body after the job
   std::string replyText;  // the client's ReplyText (always empty for this client)
   int lastSocketError = 0;
-  // Why a job failed or stays unconfirmed ("доска ответила статусом 403");
-  // may be empty.
+  // Why a job failed ("TLS: host name mismatch", "доска ответила статусом
+  // 403") or stays unconfirmed; may be empty.
   std::string failureReason;
-  int statusCode = 0;  // the final HTTP status, 0 when none was read
+  bool bodyCut = false;  // the reply body went past what the client keeps
+  int statusCode = 0;    // the final HTTP status, 0 when none was read
 };
+
+// A failure reason as one field of a TAB-separated line: TAB, CR, LF and
+// NUL become blanks; an unknown reason reads "error retrieving page".
+std::string FailureField(std::string_view reason);
+
+// What the result page adds after the reply body: a line saying why the job
+// failed or stays unconfirmed, one saying that the reply was cut, and the
+// verdict mark (VerdictMarkLine) of a reply judged by its status or the
+// board's texts; empty when none applies.
+std::string ResultPageTrailer(const JobResult& result);
 
 struct ResultSwitches {
   bool reports = false;  // cbReports "создавать отчеты"
   bool log = false;      // cbLogFile "вести журнал"
 };
 
-// The log entry's text: the reply text, and for a job that did not plainly
-// succeed its state's caption and reason before it.
-std::string LogEntryText(const JobResult& result);
-
 // Records one finished job in the order JobFinished does: result page (when
 // reports are on), counter of its state, log entry. Returns the status bar text: the
 // page's path when reports are on and the ad has a report directory, else
 // empty. Never throws for a page or log entry that cannot be written.
-std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
+std::string RecordJobResult(JobResult& result, const ResultSwitches& switches,
                             const std::string& logPath, RunCounters& counters);
 
 }  // namespace adw::engine

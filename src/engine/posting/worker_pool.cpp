@@ -30,13 +30,15 @@ class HttpJobPoster : public IJobPoster {
       m_client.SetProxy(settings.proxyHost);
       m_client.SetProxyPort(settings.proxyPort);
     }
+    m_client.SetCAFile(settings.caFile);
   }
   bool Post(const std::string& url, const std::string& body, const std::string& referer) override {
     m_client.HeaderInfo().Referer = referer;
     try {
       m_client.Post(url, body);
       return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+      m_failure = e.what();
       return false;
     }
   }
@@ -46,6 +48,7 @@ class HttpJobPoster : public IJobPoster {
     fetch.proxyHost = m_settings.proxyHost;
     fetch.proxyPort = m_settings.proxyPort;
     fetch.timeOutMs = m_settings.timeOutMs;
+    fetch.caFile = m_settings.caFile;
     // Made only for boards that need it; plain postings stay as light as
     // they were.
     if (!m_page) {
@@ -62,19 +65,19 @@ class HttpJobPoster : public IJobPoster {
     if (THttpCli* page = m_pageForAbort.load()) page->Abort();
     m_client.Abort();
   }
-  std::string TakeBody() override {
-    std::string body = m_client.Body();
-    m_client.SetBody({});
-    return body;
-  }
+  // Moved, not copied: a reply body may be megabytes long.
+  std::string TakeBody() override { return m_client.TakeBody(); }
   std::string ReplyText() const override { return m_client.ReplyText(); }
   int LastSocketError() const override { return m_client.LastSocketError(); }
+  std::string FailureText() const override { return m_failure; }
+  bool BodyCut() const override { return m_client.BodyCut(); }
 
  private:
   PostingSettings m_settings;
   HttpPostClient m_client;
   std::unique_ptr<THttpCli> m_page;  // FRESH boards' form page
   std::atomic<THttpCli*> m_pageForAbort{nullptr};  // read by Abort from other threads
+  std::string m_failure;
 };
 
 }  // namespace
@@ -171,7 +174,7 @@ class TThreadHTTP {
     result.statusCode = posted ? poster.StatusCode() : 0;
     ReplyVerdict verdict = JudgeReply(posted, result.statusCode, result.body, job.rules->reply);
     result.verdict = verdict.verdict;
-    result.failureReason = std::move(verdict.reason);
+    result.failureReason = posted ? std::move(verdict.reason) : poster.FailureText();
   }
 
   void RunJob(PostingPool::Job& job) {
@@ -192,6 +195,7 @@ class TThreadHTTP {
       PostWithVerdict(*poster, job, result);
       result.replyText = poster->ReplyText();
       result.lastSocketError = poster->LastSocketError();
+      result.bodyCut = poster->BodyCut();
       std::lock_guard lock(m_mutex);
       m_poster = nullptr;
     } else {

@@ -63,6 +63,10 @@ class IJobPoster {
   virtual std::string TakeBody() = 0;  // the reply body, or "error retrieving page"
   virtual std::string ReplyText() const = 0;
   virtual int LastSocketError() const = 0;
+  // Why the last Post failed (empty when it did not, or none is known).
+  virtual std::string FailureText() const { return {}; }
+  // The reply body was longer than the client keeps and was cut.
+  virtual bool BodyCut() const { return false; }
 };
 using JobPosterFactory = std::function<std::unique_ptr<IJobPoster>(const PostingSettings&)>;
 // Posters over HttpPostClient: proxy, time-out of lookup and connect, and

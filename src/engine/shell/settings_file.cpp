@@ -66,6 +66,7 @@ PostingSettings ReadPostingSettings(const std::string& settingsPath) {
     s.proxyPort = Port(Trim(ini.ReadString(kSettingsSection, kKeyProxyPort, "0")));
   }
   s.timeOutMs = StoredTimeOutSeconds(ini.ReadString(kSettingsSection, kKeyTimeOut, "0")) * 1000;
+  s.caFile = ReadCAFile(settingsPath);
   return s;
 }
 
@@ -77,11 +78,21 @@ FetchProxySettings ReadFetchProxySettings(const std::string& settingsPath) {
     s.proxy = ini.ReadString(kSettingsSection, kKeyProxy, "");
     s.proxyPort = ini.ReadString(kSettingsSection, kKeyProxyPort, "0");
   }
+  s.caFile = ReadCAFile(settingsPath);
   return s;
 }
 
+std::string ReadCAFile(const std::string& settingsPath) {
+  return Trim(IniFile(settingsPath).ReadString(kSettingsSection, kKeyCAFile, ""));
+}
+
 void SaveConfiguration(const std::string& settingsPath, const ConfigurationValues& values) {
-  IniFile(settingsPath).WriteStrings(kSettingsSection, {
+  IniFile ini(settingsPath);
+  bool writeCAFile = !Trim(values.caFile).empty();
+  for (const std::string& key : ini.ReadSectionKeys(kSettingsSection)) {
+    if (platform::EqualsNoCase(key, kKeyCAFile)) writeCAFile = true;
+  }
+  std::vector<std::pair<std::string, std::string>> entries = {
       {std::string(kKeySiteUrl), values.siteUrl},
       {std::string(kKeyScriptDir), values.scriptDir},
       {std::string(kKeyProxy), values.proxy},
@@ -90,7 +101,9 @@ void SaveConfiguration(const std::string& settingsPath, const ConfigurationValue
       {std::string(kKeyUseProxy), values.useProxy ? "1" : "0"},
       {std::string(kKeyLogFile), values.logFile ? "1" : "0"},
       {std::string(kKeyThreadCount), std::to_string(values.threadCount)},
-  });
+  };
+  if (writeCAFile) entries.emplace_back(std::string(kKeyCAFile), Trim(values.caFile));
+  ini.WriteStrings(kSettingsSection, entries);
 }
 
 }  // namespace adw::engine

@@ -318,6 +318,7 @@ class TfrmMain : public QMainWindow {
   QLineEdit* EdProxy = nullptr;
   QLineEdit* EdProxyPort = nullptr;
   QLineEdit* edTimeOut = nullptr;
+  QLineEdit* edCAFile = nullptr;  // extra CA file for https (edCAFile_Text)
   QCheckBox* cbUseProxy = nullptr;
   QCheckBox* cbUpDate = nullptr;
   QCheckBox* cbLogFile = nullptr;

@@ -160,6 +160,14 @@ QWidget* TfrmMain::BuildConfigPanel() {
   hostLimitRow->addWidget(RxSEdHostLimit);
   hostLimitRow->addStretch(1);
   special->addLayout(hostLimitRow, 7, 0, 1, 4);
+  // The extra CA file that https trusts beside the system store; read and
+  // written with the settings file, not with the stored control values.
+  edCAFile = new QLineEdit(gbSpecial);
+  edCAFile->setObjectName(QStringLiteral("edCAFile"));
+  edCAFile->setMinimumWidth(60);
+  edCAFile->setToolTip(QStringLiteral("Файл сертификатов (PEM), которым доверять для https помимо системных"));
+  special->addWidget(MakeLabel(QStringLiteral("Сертификаты CA"), gbSpecial, QStringLiteral("lbCAFile")), 8, 0);
+  special->addWidget(edCAFile, 8, 1, 1, 3);
   special->setColumnStretch(2, 1);
 
   // " Переменные "

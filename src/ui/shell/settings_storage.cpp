@@ -126,6 +126,7 @@ void TfrmMain::RestoreStoredValues() {
   RxSEdHostLimit->setValue(adw::engine::ReadHostLimit(m_settingsPath));
   if (fsMain) fsMain->Restore();
   CheckRestoredTimeOut(*this);
+  if (edCAFile) edCAFile->setText(ToQ(adw::engine::ReadCAFile(m_settingsPath)));
 }
 
 void TfrmMain::SaveStoredValues() {
@@ -146,6 +147,7 @@ void TfrmMain::SaveConfiguration() {
   values.useProxy = cbUseProxy->isChecked();
   values.logFile = cbLogFile->isChecked();
   values.threadCount = RxSEdPost->value();
+  if (edCAFile) values.caFile = FromQ(edCAFile->text());
   adw::engine::SaveConfiguration(m_settingsPath, values);
   adw::engine::SaveHostLimit(m_settingsPath, RxSEdHostLimit->value());
   SaveVariables();

@@ -389,7 +389,9 @@ TEST(WorkerPoolHttp, RealRunWritesPagesAndLogAndTimesOut) {
   EXPECT_EQ(observer.last.counters.successes, 4);
   EXPECT_EQ(observer.last.counters.failures, 1);
   EXPECT_EQ(dir.Read("B2.htm"), "<html>posted</html>\r\n");
-  EXPECT_EQ(dir.Read("Silent.htm"), "error retrieving page\r\n");
+  // The page of the job that timed out says why it failed.
+  EXPECT_EQ(dir.Read("Silent.htm"),
+            "error retrieving page\r\n<p>" + platform::W("Ошибка: ") + "Socket readln aborted</p>\r\n");
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 4u);
   EXPECT_NE(requests[0].find("Referer: http://ref/\r\n"), std::string::npos);
@@ -398,6 +400,7 @@ TEST(WorkerPoolHttp, RealRunWritesPagesAndLogAndTimesOut) {
   for (std::size_t at = log.find(" result="); at != std::string::npos; at = log.find(" result=", at + 1))
     ++entries;
   EXPECT_EQ(entries, 5u);
+  EXPECT_NE(log.find(" result=0 Socket readln aborted\r\n"), std::string::npos);
 }
 
 }  // namespace

@@ -119,5 +119,29 @@ TEST(SettingsFile, ConfigurationSaveWritesEightKeysInOrder) {
   }
 }
 
+// The extra CA file is written only where it was given or stood before,
+// and both HTTP clients' readers take it.
+TEST(SettingsFile, ExtraCaFileIsSavedOnlyWhenSetAndReadByBothReaders) {
+  adw::test::TempDir dir;
+  const std::string ini = dir.Write("adwelder.ini", "[Save]\r\nedTimeOut_Text=20\r\n");
+  ConfigurationValues v;
+  v.timeOut = "20";
+  SaveConfiguration(ini, v);
+  EXPECT_EQ(dir.Read("adwelder.ini").find("edCAFile_Text"), std::string::npos);
+
+  v.caFile = " /etc/adwelder/ca.pem ";
+  SaveConfiguration(ini, v);
+  EXPECT_NE(dir.Read("adwelder.ini").find("edCAFile_Text=/etc/adwelder/ca.pem\r\n"), std::string::npos);
+  EXPECT_EQ(ReadCAFile(ini), "/etc/adwelder/ca.pem");
+  EXPECT_EQ(ReadPostingSettings(ini).caFile, "/etc/adwelder/ca.pem");
+  EXPECT_EQ(ReadFetchProxySettings(ini).caFile, "/etc/adwelder/ca.pem");
+
+  // Emptying the box clears the stored path.
+  v.caFile.clear();
+  SaveConfiguration(ini, v);
+  EXPECT_NE(dir.Read("adwelder.ini").find("edCAFile_Text=\r\n"), std::string::npos);
+  EXPECT_EQ(ReadPostingSettings(ini).caFile, "");
+}
+
 }  // namespace
 }  // namespace adw::engine
