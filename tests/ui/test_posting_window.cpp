@@ -113,6 +113,10 @@ class CountingPoster : public adw::engine::IJobPoster {
   bool Post(const std::string& url, const std::string& body, const std::string& referer) override {
     return m_inner->Post(url, body, referer);
   }
+  int StatusCode() const override { return m_inner->StatusCode(); }
+  std::string RenewFormState(const std::string& pageUrl, const std::string& postUrl, std::string& body) override {
+    return m_inner->RenewFormState(pageUrl, postUrl, body);
+  }
   void Abort() override { m_inner->Abort(); }
   std::string TakeBody() override { return m_inner->TakeBody(); }
   std::string ReplyText() const override { return m_inner->ReplyText(); }
@@ -251,6 +255,29 @@ class TestPostingWindow : public QObject {
     if (log) QVERIFY2(logText->find(" result=10061 Connection Failed\r\n") != std::string::npos, logText->c_str());
   }
 
+  // A reply without the board's OK text is neither a success nor a
+  // failure; a FAIL text makes a failure of a 200 reply.
+  void repliesAreJudgedByTheBoardsTexts() {
+    RawServer accepting(RawServer::Mode::Reply, {Reply(kAcceptedPage)});
+    RawServer refusing(RawServer::Mode::Reply, {Reply(kRefusedPage)});
+    m_fx->Board("Confirmed", accepting.Url("/add"), "OK=Thank you\r\n");
+    m_fx->Board("Unconfirmed", accepting.Url("/add"), "OK=Your ad number\r\n");
+    m_fx->Board("Refused", refusing.Url("/add"), "OK=Thank you\r\nFAIL=postings are closed\r\n");
+    m_fx->Ads({{"Ad1", "rep"}});
+    m_fx->Settings("cbLogFile_Checked=True\r\n");
+    TfrmMain& w = Window({"Confirmed", "Unconfirmed", "Refused"}, {"Ad1"});
+    QCOMPARE(w.lbUnconfirmedMsg->text(), QStringLiteral("0"));
+
+    w.btnStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
+    VerifyCounters("3", "0", "1", "1");
+    QCOMPARE(w.lbUnconfirmedMsg->text(), QStringLiteral("1"));
+    QCOMPARE(w.lbProg->text(), QStringLiteral("100%"));
+    const std::string log = adw::platform::ReadWholeFile(m_fx->LogPath()).value_or("");
+    QVERIFY2(log.find(W(" result=0 Не подтверждено: в ответе доски нет текста OK\r\n")) != std::string::npos, log.c_str());
+    QVERIFY(log.find(W(" result=0 в ответе доски найден текст FAIL: postings are closed\r\n")) != std::string::npos);
+  }
+
   void pagesAndLogEntriesThatCannotBeWrittenAreToldInTheStatusBar() {
     RawServer accepting(RawServer::Mode::Reply, {Reply(kAcceptedPage)});
     m_fx->Board("Alpha", accepting.Url("/add"));
@@ -325,6 +352,7 @@ class TestPostingWindow : public QObject {
 
     w.btnStop->click();
     VerifyCounters("6", "0", "3", "0");
+    QCOMPARE(w.lbUnconfirmedMsg->text(), QStringLiteral("0"));
     QCOMPARE(w.lbCurrentMsg->text(), QString());
     QCOMPARE(w.lbProg->text(), QStringLiteral("остановлено"));
     QCOMPARE(w.pbStat->value(), 3);

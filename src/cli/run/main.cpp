@@ -4,6 +4,7 @@
 // the settings say, and prints one line per finished job and the counts.
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/run/run_arguments.h"
@@ -48,11 +49,13 @@ class RunnerObserver : public engine::IPostingObserver {
   void DisplayChanged(const engine::RunDisplay& display) override { m_display = display; }
   void JobReported(const engine::JobResult& result, const std::string&) override {
     const auto [board, reportDir] = engine::SplitJobLabel(result.label);
-    if (result.success) {
-      std::printf("ok\t%s\t%s\n", Out(board).c_str(), Out(result.url).c_str());
+    const std::string_view state = engine::JobVerdictName(result.verdict);
+    if (result.verdict == engine::JobVerdict::Ok) {
+      std::printf("%.*s\t%s\t%s\n", static_cast<int>(state.size()), state.data(), Out(board).c_str(),
+                  Out(result.url).c_str());
     } else {
-      std::printf("failed\t%s\t%s\t%s\n", Out(board).c_str(), Out(result.url).c_str(),
-                  Out(engine::FailureField(result.failureReason)).c_str());
+      std::printf("%.*s\t%s\t%s\t%s\n", static_cast<int>(state.size()), state.data(), Out(board).c_str(),
+                  Out(result.url).c_str(), Out(engine::FailureField(result.failureReason)).c_str());
     }
     std::fflush(stdout);
     TellWriteFailures();
@@ -167,10 +170,12 @@ int Run(const cli::RunArguments& args) {
   }
 
   const engine::RunCounters& counters = observer.Display().counters;
-  std::printf("jobs=%d succeeded=%d failed=%d\n", jobCount, counters.successes, counters.failures);
+  std::printf("jobs=%d succeeded=%d failed=%d unconfirmed=%d\n", jobCount, counters.successes, counters.failures,
+              counters.unconfirmed);
   const bool writeFailed = observer.TellWriteFailures();
   if (unreadable) return kExitBadInput;
-  return counters.failures > 0 || writeFailed ? kExitSomeFailed : kExitAllPosted;
+  if (counters.failures > 0 || writeFailed) return kExitSomeFailed;
+  return counters.unconfirmed > 0 ? cli::kExitSomeUnconfirmed : kExitAllPosted;
 }
 
 }  // namespace

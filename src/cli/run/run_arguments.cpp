@@ -102,9 +102,11 @@ void PrintRunUsage(std::FILE* to) {
       "usage: adweld-run --script DIR [--settings FILE] [--boards due|all|NAME,...]\n"
       "                  [--ads all|NAME,...] [--threads N]\n"
       "Posts the chosen ads to the chosen boards of a script directory, as the\n"
-      "program's Start button does. One line per finished job, then the counts.\n"
+      "program's Start button does. One line per finished job (ok, failed or\n"
+      "unconfirmed, board, URL and the reason when there is one), then the counts.\n"
       "Exit status: 0 every job succeeded, 1 some job failed or a result page or log\n"
-      "entry could not be written, 2 bad arguments or unreadable files or settings.\n",
+      "entry could not be written, 2 bad arguments or unreadable files or settings,\n"
+      "3 none failed but some were not confirmed by the board.\n",
       to);
 }
 

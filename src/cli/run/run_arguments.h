@@ -12,6 +12,8 @@ namespace adw::cli {
 inline constexpr int kExitAllPosted = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitBadInput = 2;
+// No job failed, but some boards' replies did not confirm the posting.
+inline constexpr int kExitSomeUnconfirmed = 3;
 
 struct RunArguments {
   std::string scriptDir;

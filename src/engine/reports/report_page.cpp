@@ -115,16 +115,34 @@ std::string ReportFooterLine() {
   return "</table></center></div></body></html>";
 }
 
+JobVerdict JudgeResultPage(std::string_view joinedText, const ReplyRules& rules) {
+  if (const auto marked = ReadVerdictMark(joinedText)) return *marked;
+  if (rules.Empty()) return PageReportsFailure(joinedText) ? JobVerdict::Failed : JobVerdict::Ok;
+  const std::string decoded = DecodeReplyBody(joinedText, rules.code);
+  if (!FindReplyText(decoded, rules.failTexts).empty()) return JobVerdict::Failed;
+  if (!FindReplyText(decoded, rules.okTexts).empty()) return JobVerdict::Ok;
+  // A page that says nothing either way: the words still mark the pages a
+  // failed request leaves ("error retrieving page").
+  if (PageReportsFailure(joinedText)) return JobVerdict::Failed;
+  return rules.hasOkKey ? JobVerdict::Unconfirmed : JobVerdict::Ok;
+}
+
 std::string ReportRowLine(std::string_view boardName, bool failure, std::string_view linkTarget) {
+  return ReportRowLine(boardName, failure ? JobVerdict::Failed : JobVerdict::Ok, linkTarget);
+}
+
+std::string ReportRowLine(std::string_view boardName, JobVerdict state, std::string_view linkTarget) {
   static const std::string success =
       platform::W(R"x(<td width="105">&nbsp; <strong><font color="#008040">Размещено</font></strong></td>)x");
   static const std::string error =
       platform::W(R"x(<td width="105">&nbsp; <strong><font color="#FF0000">Ошибка</font></strong></td>)x");
+  static const std::string unconfirmed =
+      platform::W(R"x(<td width="105">&nbsp; <strong><font color="#C06000">Не подтверждено</font></strong></td>)x");
   const std::string name = HtmlEscape(boardName);
   std::string row = R"x(<tr><td width="248">&nbsp; <strong>)x";
   row += name;
   row += "</strong></td>";
-  row += failure ? error : success;
+  row += state == JobVerdict::Ok ? success : state == JobVerdict::Unconfirmed ? unconfirmed : error;
   row += R"x(<td width="237">&nbsp; <a href=")x";
   row += HtmlLinkTarget(linkTarget);
   row += "\">";
@@ -170,15 +188,17 @@ ReportOutcome BuildReport(const std::string& reportDir, const std::string& scrip
     const std::string stem = Stem(page);
     // A board whose file is gone still gets its row, under the page's name.
     std::string name = stem;
+    ReplyRules rules;
     const auto board = boardFiles.find(platform::LowerAscii(stem + std::string(kBoardFileExtension)));
     if (board != boardFiles.end()) {
       try {
-        name = BoardFile::Read(scriptDir, board->second).Name();
+        const BoardFile boardFile = BoardFile::Read(scriptDir, board->second);
+        name = boardFile.Name();
+        rules = ReadReplyRules(boardFile);
       } catch (const std::exception&) {
       }
     }
-    report +=
-        ReportRowLine(name, PageReportsFailure(JoinPageLines(*text)), platform::JoinPath(absoluteDir, page));
+    report += ReportRowLine(name, JudgeResultPage(JoinPageLines(*text), rules), platform::JoinPath(absoluteDir, page));
     report += kCrLf;
     report += ReportSeparatorLine();
     report += kCrLf;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/base/record_set.h"
+#include "engine/posting/reply_verdict.h"
 #include "platform/shell.h"
 
 namespace adw::engine {
@@ -28,11 +29,20 @@ std::string JoinPageLines(std::string_view text);
 // any Latin letter case.
 bool PageReportsFailure(std::string_view joinedText);
 
+// A result page's state for its row. The run's mark at the page's end
+// decides when there is one. Otherwise boards without OK= and FAIL= keep the
+// words test above; with them, a FAIL text or the words make it a failure,
+// an OK text a success, and an OK key whose text is missing leaves it
+// unconfirmed. The page is decoded by the board's code page first.
+JobVerdict JudgeResultPage(std::string_view joinedText, const ReplyRules& rules);
+
 // The fixed pieces of report.htm (cp1251, without their CR LF).
 std::string ReportHeaderLine();
 std::string ReportSeparatorLine();
 std::string ReportFooterLine();
 std::string ReportRowLine(std::string_view boardName, bool failure, std::string_view linkTarget);
+// The status cell says "Размещено", "Ошибка" or "Не подтверждено".
+std::string ReportRowLine(std::string_view boardName, JobVerdict state, std::string_view linkTarget);
 
 // The result pages of a report directory: every "*.htm" file but the report
 // page itself, in the listing's order.

@@ -135,6 +135,7 @@ void PostingController::ShowDisplay(const adw::engine::RunDisplay& display) {
   w.lbProcessCnt->setText(QString::number(display.counters.running));
   w.lbSuccessMsg->setText(QString::number(display.counters.successes));
   w.lbFailMsg->setText(QString::number(display.counters.failures));
+  w.lbUnconfirmedMsg->setText(QString::number(display.counters.unconfirmed));
   w.lbCurrentMsg->setText(ToQ(display.currentUrl));
   w.lbProg->setText(ToQ(display.progressText));
   SetProgressRange(w.pbStat, display.progressMax);

@@ -298,6 +298,7 @@ class TfrmMain : public QMainWindow {
   QLabel* lbProcessCnt = nullptr;
   QLabel* lbSuccessMsg = nullptr;
   QLabel* lbFailMsg = nullptr;
+  QLabel* lbUnconfirmedMsg = nullptr;  // replies that did not confirm the posting
   QLabel* lbCurrentMsg = nullptr;
   QProgressBar* pbStat = nullptr;
   QLabel* lbProg = nullptr;

@@ -38,6 +38,7 @@ QWidget* TfrmMain::BuildStatusPanel() {
   lbProcessCnt = ValueLabel(QStringLiteral("lbProcessCnt"), pViewStat);
   lbSuccessMsg = ValueLabel(QStringLiteral("lbSuccessMsg"), pViewStat);
   lbFailMsg = ValueLabel(QStringLiteral("lbFailMsg"), pViewStat);
+  lbUnconfirmedMsg = ValueLabel(QStringLiteral("lbUnconfirmedMsg"), pViewStat);
   lbCurrentMsg = MakeLabel(QString(), pViewStat, QStringLiteral("lbCurrentMsg"));
   // A long URL must not widen the window.
   lbCurrentMsg->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -58,8 +59,14 @@ QWidget* TfrmMain::BuildStatusPanel() {
   counters->addWidget(lbSuccessMsg, 2, 1);
   counters->addWidget(fail, 3, 0);
   counters->addWidget(lbFailMsg, 3, 1);
-  counters->addWidget(MakeLabel(QStringLiteral("Текущее размещение :"), pViewStat, QStringLiteral("lbCurrent")), 4, 0);
-  counters->addWidget(lbCurrentMsg, 4, 1);
+  QLabel* unconfirmed =
+      MakeLabel(QStringLiteral("Не подтверждено :"), pViewStat, QStringLiteral("lbUnconfirmed"));
+  unconfirmed->setStyleSheet(QStringLiteral("color: #C06000;"));
+  lbUnconfirmedMsg->setStyleSheet(QStringLiteral("color: #C06000;"));
+  counters->addWidget(unconfirmed, 4, 0);
+  counters->addWidget(lbUnconfirmedMsg, 4, 1);
+  counters->addWidget(MakeLabel(QStringLiteral("Текущее размещение :"), pViewStat, QStringLiteral("lbCurrent")), 5, 0);
+  counters->addWidget(lbCurrentMsg, 5, 1);
   counters->setColumnStretch(1, 1);
   outer->addLayout(counters);
   outer->addSpacing(12);

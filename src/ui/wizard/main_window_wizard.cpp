@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 
 #include "engine/base/board_container.h"
+#include "engine/posting/fresh_form.h"
 #include "engine/shell/settings_file.h"
 #include "engine/wizard/board_text.h"
 #include "engine/wizard/submit_url.h"
@@ -74,6 +75,10 @@ void TfrmMain::btnNextClick() {
     source.capturedBody = wizard.CapturedBody;
     source.capturedPageURL = wizard.CapturedPageURL;
     source.codePage = adw::engine::CodePageText(cbCodePage->currentIndex());
+    source.okSuggestion = wizard.OkSuggestion;
+    source.fresh = wizard.PageSetCookie ||
+                   adw::engine::CapturedFormHasHiddenFields(wizard.FetchedPage(), wizard.CapturedPageURL,
+                                                            wizard.CapturedSubmitURL, wizard.CapturedBody);
     source.bindingLines = wizard.FieldTree.BindingLines();
     source.currentLinkURL = HTMLViewer->CurrentLinkURL();
     source.documentBase = HTMLViewer->DocumentBase();
