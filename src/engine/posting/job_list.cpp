@@ -156,6 +156,7 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
           std::string body = BuildJobBody(subBody, ad.lines, mapLine);
           if (toKoi8) body = TranslateChars(body, LettersWin1251(), LettersKOI8R());
           result.jobs.Add(JobUrl(mapLine, submit), std::move(body), referer, labelStart + ad.catalog);
+          result.origins.push_back({found->second, ad.name});
         };
         const auto entries = board.MapEntries();
         if (!entries.empty()) {

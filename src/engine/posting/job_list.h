@@ -46,8 +46,15 @@ struct SkippedBoard {
   std::string reason;  // English, like the runtime's messages
 };
 
+// Where job k of a build came from, for the run journal.
+struct JobOrigin {
+  std::string boardFile;  // the board's file name in the script directory
+  std::string ad;         // the ad's NAME
+};
+
 struct JobListBuild {
   JobList jobs;
+  std::vector<JobOrigin> origins;  // parallel to jobs
   std::vector<SkippedBoard> skipped;
   // NAMEs of ticked ads whose category value has no group line in the
   // variables map; they could match only by the primary rule.

@@ -64,6 +64,8 @@ struct JobResult {
   std::string body;       // the client's Body after the job
   std::string replyText;  // the client's ReplyText (always empty for this client)
   int lastSocketError = 0;
+  int jobIndex = -1;   // the job's number in the run's job list
+  int httpStatus = 0;  // the reply's status code; 0 when none was read
 };
 
 struct ResultSwitches {

@@ -46,6 +46,7 @@ class HttpJobPoster : public IJobPoster {
   }
   std::string ReplyText() const override { return m_client.ReplyText(); }
   int LastSocketError() const override { return m_client.LastSocketError(); }
+  int HttpStatus() const override { return m_client.StatusCode(); }
 
  private:
   HttpPostClient m_client;
@@ -133,6 +134,7 @@ class TThreadHTTP {
     JobResult result;
     result.url = job.url;
     result.label = std::move(job.label);
+    result.jobIndex = job.index;
     if (poster) {
       {
         std::lock_guard lock(m_mutex);
@@ -143,6 +145,7 @@ class TThreadHTTP {
       result.body = poster->TakeBody();
       result.replyText = poster->ReplyText();
       result.lastSocketError = poster->LastSocketError();
+      result.httpStatus = poster->HttpStatus();
       std::lock_guard lock(m_mutex);
       m_poster = nullptr;
     } else {
@@ -279,6 +282,7 @@ void PostingPool::StartJob(std::size_t slot, int index) {
   job.body = std::move(m_jobs.JobBodies[at]);
   job.referer = m_jobs.JobReferers[at];
   job.label = m_jobs.JobLabels[at];
+  m_observer.JobStarting(index);
   try {
     job.settings = ReadPostingSettings(m_options.settingsFile);
     if (!m_slots[slot]) m_slots[slot] = std::make_unique<TThreadHTTP>(*this, slot);
@@ -348,6 +352,7 @@ void PostingPool::DrainFailedStarts() {
     failed.url = m_jobs.JobURLs[static_cast<std::size_t>(index)];
     failed.label = m_jobs.JobLabels[static_cast<std::size_t>(index)];
     failed.body = kErrorRetrievingPage;
+    failed.jobIndex = index;
     HandleResult(slot, failed);
   }
 }

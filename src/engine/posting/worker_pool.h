@@ -49,6 +49,7 @@ class IJobPoster {
   virtual std::string TakeBody() = 0;  // the reply body, or "error retrieving page"
   virtual std::string ReplyText() const = 0;
   virtual int LastSocketError() const = 0;
+  virtual int HttpStatus() const { return 0; }
 };
 using JobPosterFactory = std::function<std::unique_ptr<IJobPoster>(const PostingSettings&)>;
 // Posters over HttpPostClient: proxy, time-out of lookup and connect, and
@@ -88,6 +89,9 @@ class IPostingObserver {
   // One recorded job; statusText is the result page's path for the status
   // bar (empty when no page was written).
   virtual void JobReported(const JobResult& /*result*/, const std::string& /*statusText*/) {}
+  // Just before job jobIndex is handed to a worker (its request may reach
+  // the board from then on).
+  virtual void JobStarting(int /*jobIndex*/) {}
   virtual void RunEnded(RunEnd /*how*/) {}
   // cbState "запускать свернув": hide to the tray at the start; at every
   // finished run the window comes back when its tray icon is active.
