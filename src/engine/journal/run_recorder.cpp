@@ -6,7 +6,7 @@
 namespace adw::engine {
 
 JobState JournalStateOf(const JobResult& result) {
-  return result.success ? JobState::Ok : JobState::Failed;
+  return ParseJobState(OutcomeStateName(result)).value_or(JobState::Failed);
 }
 
 std::vector<JournalJob> JournalJobsOf(const JobList& jobs, const std::vector<JobOrigin>& origins) {
@@ -117,7 +117,10 @@ RunRecorder::RunRecorder(RunJournal& journal, const ResumePlan& plan, bool resen
 
 JobList RunRecorder::TakeJobList() {
   JobList list;
-  for (const JournalJob& job : m_posted) list.Add(job.url, job.body, job.referer, job.label);
+  for (const JournalJob& job : m_posted) {
+    list.Add(job.url, job.body, job.referer, job.label);
+    list.JobAds.push_back(job.ad);
+  }
   return list;
 }
 

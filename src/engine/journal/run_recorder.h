@@ -16,9 +16,9 @@
 
 namespace adw::engine {
 
-// The one place that turns what the pool reports into a journal state.
-// Today the pool knows success and failure only; when it reports an
-// unconfirmed outcome, this is where it maps.
+// The journal state of a reported job. It follows OutcomeStateName, the one
+// place that names what the pool reports (today success or failure; an
+// unconfirmed outcome maps through the same name once the pool has it).
 JobState JournalStateOf(const JobResult& result);
 
 // Journal rows for a freshly built job list (not yet written): board from

@@ -61,6 +61,7 @@ void JobList::Release() {
   std::vector<std::string>().swap(JobBodies);
   std::vector<std::string>().swap(JobReferers);
   std::vector<std::string>().swap(JobLabels);
+  std::vector<std::string>().swap(JobAds);
 }
 
 std::string CheckingCaption() {
@@ -157,6 +158,7 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
           if (toKoi8) body = TranslateChars(body, LettersWin1251(), LettersKOI8R());
           result.jobs.Add(JobUrl(mapLine, submit), std::move(body), referer, labelStart + ad.catalog);
           result.origins.push_back({found->second, ad.name});
+          result.jobs.JobAds.push_back(ad.name);
         };
         const auto entries = board.MapEntries();
         if (!entries.empty()) {

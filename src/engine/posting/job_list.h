@@ -17,6 +17,9 @@ struct JobList {
   std::vector<std::string> JobBodies;
   std::vector<std::string> JobReferers;
   std::vector<std::string> JobLabels;  // board NAME, TAB, the ad's report directory
+  // The ad's NAME of each job, for the log; may be shorter than the lists
+  // above (then the jobs past its end name no ad).
+  std::vector<std::string> JobAds;
 
   std::size_t Count() const { return JobURLs.size(); }
   void Add(std::string url, std::string body, std::string referer, std::string label);

@@ -153,7 +153,7 @@ std::string OneLine(std::string_view text) {
 }  // namespace
 
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled,
-                   const LocalDateTime& now) {
+                   const LocalDateTime& now, std::string_view details) {
   if (!enabled) return;
   // Every entry is added at the end of the file, also when an entry of the
   // same second is already there: a rewrite in place would cost a copy of
@@ -174,7 +174,9 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
     if (!tail.hasSection || !platform::EqualsNoCase(tail.lastSection, section)) {
       bytes += "[" + section + "]\r\n";
     }
-    bytes += FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number) + "\r\n";
+    bytes += FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number);
+    bytes += details;
+    bytes += "\r\n";
     if (!platform::AppendToFile(logPath, bytes)) {
       cache.tails.erase(logPath);
       return;
@@ -207,8 +209,30 @@ std::string RecordJobResult(const JobResult& result, const ResultSwitches& switc
   } else {
     ++counters.failures;
   }
-  WriteLogEntry(logPath, result.replyText, result.lastSocketError, switches.log);
+  if (switches.log) {
+    WriteLogEntry(logPath, result.replyText, result.lastSocketError, true, CurrentLocalDateTime(),
+                  LogEntryDetails(result));
+  }
   return statusText;
+}
+
+std::string_view OutcomeStateName(const JobResult& result) {
+  return result.success ? "ok" : "failed";
+}
+
+std::string LogEntryDetails(const JobResult& result) {
+  const auto clean = [](std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+      if (c == '\r' || c == '\n' || c == '=') c = ' ';
+    }
+    return out;
+  };
+  std::string details = " state=";
+  details += OutcomeStateName(result);
+  details += " board=" + clean(SplitJobLabel(result.label).first);
+  details += " ad=" + clean(result.ad);
+  return details;
 }
 
 }  // namespace adw::engine

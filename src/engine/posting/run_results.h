@@ -54,7 +54,7 @@ std::string LogEntryValue(std::string_view replyText, int lastSocketError);
 // file's end without rewriting it, so its cost does not grow with the log.
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled);
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled,
-                   const LocalDateTime& now);
+                   const LocalDateTime& now, std::string_view details = {});
 
 // One finished job as JobFinished sees it.
 struct JobResult {
@@ -64,9 +64,19 @@ struct JobResult {
   std::string body;       // the client's Body after the job
   std::string replyText;  // the client's ReplyText (always empty for this client)
   int lastSocketError = 0;
+  std::string ad;      // the ad's NAME, when the job list says it
   int jobIndex = -1;   // the job's number in the run's job list
   int httpStatus = 0;  // the reply's status code; 0 when none was read
 };
+
+// The job's final state as the log, adweld-run and the run journal name it:
+// "ok" or "failed" (the pool reports success or failure).
+std::string_view OutcomeStateName(const JobResult& result);
+
+// What the log value says after "result=N": " state=ok board=NAME ad=NAME"
+// (line breaks and "=" of the names kept out, so the value stays one line
+// that reads back key by key).
+std::string LogEntryDetails(const JobResult& result);
 
 struct ResultSwitches {
   bool reports = false;  // cbReports "создавать отчеты"

@@ -65,6 +65,7 @@ struct PostingPool::Job {
   std::string body;
   std::string referer;
   std::string label;
+  std::string ad;
   PostingSettings settings;
 };
 
@@ -135,6 +136,7 @@ class TThreadHTTP {
     result.url = job.url;
     result.label = std::move(job.label);
     result.jobIndex = job.index;
+    result.ad = std::move(job.ad);
     if (poster) {
       {
         std::lock_guard lock(m_mutex);
@@ -282,6 +284,7 @@ void PostingPool::StartJob(std::size_t slot, int index) {
   job.body = std::move(m_jobs.JobBodies[at]);
   job.referer = m_jobs.JobReferers[at];
   job.label = m_jobs.JobLabels[at];
+  if (at < m_jobs.JobAds.size()) job.ad = m_jobs.JobAds[at];
   m_observer.JobStarting(index);
   try {
     job.settings = ReadPostingSettings(m_options.settingsFile);
@@ -353,6 +356,7 @@ void PostingPool::DrainFailedStarts() {
     failed.label = m_jobs.JobLabels[static_cast<std::size_t>(index)];
     failed.body = kErrorRetrievingPage;
     failed.jobIndex = index;
+    if (static_cast<std::size_t>(index) < m_jobs.JobAds.size()) failed.ad = m_jobs.JobAds[static_cast<std::size_t>(index)];
     HandleResult(slot, failed);
   }
 }
