@@ -1,5 +1,6 @@
 #include "ui/posting/posting_controller.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QEvent>
@@ -9,6 +10,7 @@
 #include <QSpinBox>
 #include <algorithm>
 
+#include "ui/posting/journal_controller.h"
 #include "ui/reports/report_list.h"
 #include "ui/shell/main_window.h"
 #include "ui/text_convert.h"
@@ -50,7 +52,8 @@ PostingController::PostingController(TfrmMain& window)
     : m_window(window),
       m_clock(&adw::engine::CurrentLocalDateTime),
       m_posterFactory(adw::engine::HttpJobPosterFactory()),
-      m_buildProgress(std::make_unique<Progress>(*this)) {
+      m_buildProgress(std::make_unique<Progress>(*this)),
+      m_journal(std::make_unique<JournalController>(window)) {
   m_timer.setObjectName(QStringLiteral("Timer"));
   m_timer.setInterval(kScheduleTickMs);
   connect(&m_timer, &QTimer::timeout, this, [this] { m_window.Guarded([this] { m_window.TimerTimer(); }); });
@@ -88,6 +91,7 @@ PostingController::~PostingController() {
   m_pool->Shutdown();
   m_pool.reset();
   m_reports.reset();
+  m_journal.reset();
 }
 
 adw::engine::IJobListProgress& PostingController::BuildProgress() {
@@ -105,6 +109,16 @@ bool PostingController::eventFilter(QObject* watched, QEvent* event) {
     // Before the window's own show handling loads the ads, so the list
     // follows the load.
     if (m_window.RxDBLProject) Reports();
+    if (!m_journalWired && m_window.btnRetry) {
+      // The controls exist only once the window is built; the first show
+      // wires them, and after the start-up load a run that never ended is
+      // offered for finishing.
+      m_journalWired = true;
+      const auto retry = [this] { m_window.Guarded([this] { m_journal->RetryFailed(); }); };
+      connect(m_window.btnRetry, &QPushButton::clicked, this, retry);
+      connect(m_window.mmRetryFailed, &QAction::triggered, this, retry);
+      QTimer::singleShot(0, this, [this] { m_window.Guarded([this] { m_journal->OfferResume(); }); });
+    }
   }
   return QObject::eventFilter(watched, event);
 }
@@ -139,12 +153,18 @@ void PostingController::ShowDisplay(const adw::engine::RunDisplay& display) {
   w.btnStop->setVisible(display.stopVisible);
 }
 
-void PostingController::JobReported(const adw::engine::JobResult&, const std::string& statusText) {
+void PostingController::JobStarting(int jobIndex) {
+  m_journal->JobStarting(jobIndex);
+}
+
+void PostingController::JobReported(const adw::engine::JobResult& result, const std::string& statusText) {
+  if (!m_destroying) m_journal->JobReported(result);
   if (m_destroying || statusText.empty()) return;
   m_window.SetStatusText(ToQ(statusText));
 }
 
 void PostingController::RunEnded(adw::engine::RunEnd how) {
+  m_journal->RunEnded(how);
   if (m_destroying) return;
   m_window.SetRunInProgress(false);
   if (how == adw::engine::RunEnd::Finished) m_window.BringToFront(m_window.pViewResult);

@@ -74,6 +74,8 @@ void TfrmMain::BuildMenus() {
   mmFile->setObjectName(QStringLiteral("mmFile"));
   mmUpdateProgram = Item(mmFile, QStringLiteral("mmUpdateProgram"), QStringLiteral("Обновление программы"));
   mmUpdateBase = Item(mmFile, QStringLiteral("mmUpdateBase"), QStringLiteral("Обновление базы досок"));
+  mmRetryFailed = Item(mmFile, QStringLiteral("mmRetryFailed"), QStringLiteral("Повторить неудачные"));
+  mmCheckBoards = Item(mmFile, QStringLiteral("mmCheckBoards"), QStringLiteral("Проверить доски"));
   mmFile->addSeparator();
   mmExit = Item(mmFile, QStringLiteral("mmExit"), QStringLiteral("&Выход"), QKeySequence(Qt::ALT | Qt::Key_F4));
 

@@ -211,6 +211,8 @@ class TfrmMain : public QMainWindow {
   QAction* mmUpdateProgram = nullptr;
   QAction* mmUpdateBase = nullptr;
   QAction* mmExit = nullptr;
+  QAction* mmRetryFailed = nullptr;  // "Повторить неудачные"
+  QAction* mmCheckBoards = nullptr;  // "Проверить доски"
   QMenu* mmRedo = nullptr;
   QAction* mmRedoNew = nullptr;
   QAction* mmRedoOpen = nullptr;
@@ -271,6 +273,10 @@ class TfrmMain : public QMainWindow {
   QLabel* lbProg = nullptr;
   QPushButton* btnStart = nullptr;
   QPushButton* btnStop = nullptr;
+  // The run journal's commands: post the last run's failures again, and
+  // post past the duplicate guard.
+  QPushButton* btnRetry = nullptr;
+  QCheckBox* cbForce = nullptr;
 
   // pNSTR: the configuration.
   QWidget* pNSTR = nullptr;
@@ -290,6 +296,8 @@ class TfrmMain : public QMainWindow {
   QCheckBox* cbLogFile = nullptr;
   QSpinBox* RxSEdDays = nullptr;
   QCheckBox* cbReports = nullptr;
+  // "не повторять ранее, чем через N дней" (0: off).
+  QSpinBox* RxSEdRepeatDays = nullptr;
   QCheckBox* cbTemplate = nullptr;
   QTableView* DBGridTemplate = nullptr;
 

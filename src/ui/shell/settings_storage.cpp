@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 
+#include "engine/journal/journal_settings.h"
 #include "engine/shell/settings_file.h"
 #include "platform/text1251.h"
 #include "ui/shell/main_window.h"
@@ -143,6 +144,7 @@ void TfrmMain::SaveConfiguration() {
   values.logFile = cbLogFile->isChecked();
   values.threadCount = RxSEdPost->value();
   adw::engine::SaveConfiguration(m_settingsPath, values);
+  adw::engine::SaveRepeatDays(m_settingsPath, RxSEdRepeatDays->value());
   SaveVariables();
   FormShow();
   BringToFront(pTree);
