@@ -93,6 +93,13 @@ std::string SqliteStatement::Text(int column) const {
   return std::string(static_cast<const char*>(data), static_cast<std::size_t>(size));
 }
 
+std::string_view SqliteStatement::TextView(int column) const {
+  const void* data = sqlite3_column_blob(m_stmt, column);
+  const int size = sqlite3_column_bytes(m_stmt, column);
+  if (!data || size <= 0) return {};
+  return std::string_view(static_cast<const char*>(data), static_cast<std::size_t>(size));
+}
+
 bool SqliteStatement::IsNull(int column) const {
   return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
 }

@@ -60,6 +60,8 @@ class SqliteStatement {
   // Columns are numbered from 0.
   std::int64_t Int(int column) const;
   std::string Text(int column) const;  // blobs come back as their bytes
+  // The same without a copy; valid until the next Step or Reset.
+  std::string_view TextView(int column) const;
   bool IsNull(int column) const;
   std::optional<std::int64_t> OptInt(int column) const {
     if (IsNull(column)) return std::nullopt;
