@@ -3,6 +3,7 @@
 // again, a run that never ended is offered at the next start (the jobs that
 // may have reached a board only when the user agrees), and the days of the
 // guard are saved with the configuration.
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include "platform/text1251.h"
 #include "support/http_peers.h"
 #include "support/temp_dir.h"
+#include "ui/base/board_stats_view.h"
 #include "ui/posting/journal_controller.h"
 #include "ui/posting/posting_controller.h"
 #include "ui/shell/main_window.h"
@@ -53,9 +55,10 @@ class TestRunJournalWindow : public QObject {
   std::string Settings() const { return m_dir->File("adwelder.ini"); }
   std::string Script() const { return m_dir->File("script"); }
 
-  void Board(const std::string& name, const std::string& submit) {
-    const std::string plain = m_dir->Write("plain/" + name + ".txt", "[Project]\r\nNAME=" + name + "\r\nSUBMIT=" +
-                                                                          submit + "\r\nSUBBODY=text=$TEXT\r\n");
+  void Board(const std::string& name, const std::string& submit, const std::string& request = "") {
+    const std::string plain =
+        m_dir->Write("plain/" + name + ".txt", "[Project]\r\nNAME=" + name + "\r\nSUBMIT=" + submit +
+                                                   "\r\nSUBBODY=text=$TEXT\r\nREQUEST=" + request + "\r\n");
     adw::engine::PackBoardFile(plain, adw::platform::JoinPath(Script(), name + ".prj"));
   }
 
@@ -215,6 +218,60 @@ class TestRunJournalWindow : public QObject {
     QCOMPARE(adw::engine::ReadRepeatDays(Settings()), 0);
     m_w.reset();
     QCOMPARE(Window().RxSEdRepeatDays->value(), 0);
+  }
+
+  void boardListShowsStatisticsAndMarksBoardsThatKeepFailing() {
+    RawServer good(RawServer::Mode::Reply, {Reply()});
+    RawServer bad(RawServer::Mode::CloseAtOnce);
+    Board("Good", good.Url("/add"));
+    Board("Bad", bad.Url("/add"));
+    m_dir->Write("adwelder.ini",
+                 "[Save]\r\ndeScript_Text=" + Script() + "\r\nedTimeOut_Text=10\r\nRxSEdRepeatDays_Value=0\r\n");
+    TfrmMain& w = Window();
+    for (int run = 0; run < 3; ++run) {
+      w.btnStart->click();
+      QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
+    }
+    QListWidgetItem* badItem = w.CLBMain->findItems(QStringLiteral("Bad"), Qt::MatchExactly).value(0);
+    QListWidgetItem* goodItem = w.CLBMain->findItems(QStringLiteral("Good"), Qt::MatchExactly).value(0);
+    QVERIFY(badItem && goodItem);
+    QVERIFY2(badItem->toolTip().contains(QStringLiteral("Успешно за 30 дней: 0% (0 из 6)")), qPrintable(badItem->toolTip()));
+    QVERIFY(badItem->toolTip().contains(QStringLiteral("Три последних размещения неудачны")));
+    QCOMPARE(badItem->foreground().color(), QColor(Qt::red));
+    QVERIFY2(goodItem->toolTip().contains(QStringLiteral("100% (6 из 6)")), qPrintable(goodItem->toolTip()));
+    QVERIFY(goodItem->data(Qt::ForegroundRole).isNull());
+    QVERIFY(badItem->data(adw::ui::kBoardStatsRole).toString().startsWith(QStringLiteral("0%")));
+
+    QVERIFY(!adw::ui::BoardStatsColumnVisible(w.CLBMain));
+    w.mmViewBoardStats->trigger();
+    QVERIFY(adw::ui::BoardStatsColumnVisible(w.CLBMain));
+    w.mmViewBoardStats->trigger();
+    QVERIFY(!adw::ui::BoardStatsColumnVisible(w.CLBMain));
+
+    // A reload of the list (the configuration save) keeps the statistics.
+    w.SaveConfiguration();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.CLBMain->findItems(QStringLiteral("Bad"), Qt::MatchExactly).value(0)->toolTip().isEmpty(),
+                             kRunTimeoutMs);
+  }
+
+  void checkBoardsFromTheMenuKeepsTheResults() {
+    const std::string page = "<html><form method=post action=add><input name=text></form></html>";
+    RawServer pages(RawServer::Mode::Reply,
+                    {"HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n" + page});
+    const int closed = adw::test::FreeLoopbackPort();
+    Board("Alpha", pages.Url("/board/add"), pages.Url("/board/"));
+    Board("Gone", "http://127.0.0.1:" + std::to_string(closed) + "/add", "http://127.0.0.1:" + std::to_string(closed) + "/");
+    TfrmMain& w = Window();
+    QString shown;
+    w.Posting().Journal().SetShowChecksHook([&shown](const QString& text) { shown = text; });
+    w.mmCheckBoards->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), kRunTimeoutMs);
+    QVERIFY2(shown.contains(QStringLiteral("ok\tAlpha\t\n")), qPrintable(shown));
+    QVERIFY2(shown.contains(QStringLiteral("unreachable\tGone\t")), qPrintable(shown));
+    QCOMPARE(w.StatusText(), QStringLiteral("Проверено досок: 2, изменились: 0, недоступны: 1"));
+    QListWidgetItem* gone = w.CLBMain->findItems(QStringLiteral("Gone"), Qt::MatchExactly).value(0);
+    QVERIFY2(gone->toolTip().contains(QStringLiteral(": unreachable")), qPrintable(gone->toolTip()));
+    QVERIFY(pages.Requests().at(0).starts_with("GET /board/ HTTP/1.0"));
   }
 
   void unusableJournalIsReportedOnceAndPostingGoesOn() {

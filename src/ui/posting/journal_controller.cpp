@@ -1,13 +1,18 @@
 #include "ui/posting/journal_controller.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <exception>
 
+#include "engine/journal/board_stats.h"
 #include "engine/posting/run_results.h"
+#include "ui/base/board_list_widget.h"
+#include "ui/base/board_stats_view.h"
 #include "ui/posting/posting_controller.h"
 #include "ui/shell/main_window.h"
 #include "ui/text_convert.h"
@@ -15,13 +20,22 @@
 namespace adw::ui {
 
 JournalController::JournalController(TfrmMain& window) : m_window(window) {
+  m_showChecks = [this](const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Проверить доски"), text, QMessageBox::Ok,
+                                &m_window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+  };
   m_ask = [this](const QString& text) {
     return QMessageBox::question(&m_window, QCoreApplication::applicationName(), text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
   };
 }
 
-JournalController::~JournalController() = default;
+JournalController::~JournalController() {
+  // A check still fetching ends by its time-out; its result is dropped.
+  if (m_checkThread.joinable()) m_checkThread.join();
+}
 
 adw::engine::RunJournal* JournalController::Journal() {
   if (m_journal || m_failed) return m_journal.get();
@@ -151,6 +165,68 @@ void JournalController::OfferResume() {
   StartPool(m_recorder->TakeJobList());
 }
 
+void JournalController::CheckBoards() {
+  if (m_checking) {
+    m_window.SetStatusText(QStringLiteral("Проверка досок уже идет"));
+    return;
+  }
+  std::vector<std::string> names;
+  for (const auto& row : BoardRowsOf(m_window.CLBMain)) {
+    if (row.ticked) names.push_back(row.name);
+  }
+  if (m_checkThread.joinable()) m_checkThread.join();
+  m_checking = true;
+  m_window.SetStatusText(QStringLiteral("Идет проверка досок ..."));
+  adw::engine::CheckOptions options;
+  options.settingsFile = m_window.SettingsPath();
+  m_checkThread = std::thread([this, dir = FromQ(m_window.deScript->text()), names, options] {
+    std::vector<adw::engine::BoardCheckResult> results;
+    try {
+      results = adw::engine::CheckBoards(dir, names, options);
+    } catch (const std::exception&) {
+    }
+    QMetaObject::invokeMethod(this, [this, results] { m_window.Guarded([&] { ChecksDone(results); }); },
+                              Qt::QueuedConnection);
+  });
+}
+
+void JournalController::ChecksDone(const std::vector<adw::engine::BoardCheckResult>& results) {
+  m_checking = false;
+  if (m_checkThread.joinable()) m_checkThread.join();
+  int changed = 0;
+  int unreachable = 0;
+  QString text;
+  for (const auto& result : results) {
+    changed += result.state == adw::engine::CheckState::Changed ? 1 : 0;
+    unreachable += result.state == adw::engine::CheckState::Unreachable ? 1 : 0;
+    text += QString::fromLatin1(adw::engine::CheckStateName(result.state).data()) + QLatin1Char('\t') +
+            ToQ(result.board) + QLatin1Char('\t') + ToQ(result.detail) + QLatin1Char('\n');
+  }
+  if (adw::engine::RunJournal* journal = Journal()) {
+    try {
+      adw::engine::RecordChecks(*journal, results, adw::engine::NowMs());
+    } catch (const std::exception& error) {
+      m_window.ShowError(ToQ(error.what()));
+    }
+  }
+  RefreshBoardStats();
+  m_window.SetStatusText(QStringLiteral("Проверено досок: %1, изменились: %2, недоступны: %3")
+                             .arg(results.size())
+                             .arg(changed)
+                             .arg(unreachable));
+  if (m_showChecks) m_showChecks(text);
+}
+
+void JournalController::RefreshBoardStats() {
+  adw::engine::RunJournal* journal = Journal();
+  if (!journal || !m_window.CLBMain) return;
+  try {
+    ShowBoardStats(m_window.CLBMain, adw::engine::ComputeBoardStats(*journal, adw::engine::NowMs()));
+  } catch (const std::exception& error) {
+    m_window.SetStatusText(ToQ(error.what()));
+  }
+}
+
 void JournalController::JobStarting(int jobIndex) {
   if (m_recorder) m_recorder->JobStarting(jobIndex);
 }
@@ -167,6 +243,7 @@ void JournalController::RunEnded(adw::engine::RunEnd how) {
   if (!m_recorder || how == adw::engine::RunEnd::Shutdown) return;
   m_recorder->RunEnded();
   ReportError();
+  RefreshBoardStats();
 }
 
 }  // namespace adw::ui

@@ -8,7 +8,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "engine/check/board_check.h"
 #include "engine/journal/run_journal.h"
 #include "engine/journal/run_recorder.h"
 #include "engine/posting/job_list.h"
@@ -46,6 +49,17 @@ class JournalController : public QObject {
   // At start-up: a run that never ended is offered for finishing.
   void OfferResume();
 
+  // "Проверить доски": the ticked boards (all when none is ticked) checked
+  // in the background; the results go into the journal, the board list's
+  // statistics and a message.
+  void CheckBoards();
+  bool IsChecking() const { return m_checking; }
+  // How the check's results are shown; tests read them themselves.
+  void SetShowChecksHook(std::function<void(const QString& text)> show) { m_showChecks = std::move(show); }
+
+  // The board list's tooltips and column from the journal.
+  void RefreshBoardStats();
+
   // The pool's events, forwarded by the posting controller.
   void JobStarting(int jobIndex);
   void JobReported(const adw::engine::JobResult& result);
@@ -53,6 +67,7 @@ class JournalController : public QObject {
 
  private:
   bool Ask(const QString& text);
+  void ChecksDone(const std::vector<adw::engine::BoardCheckResult>& results);
   void StartPool(adw::engine::JobList jobs);
   void ReportError();
 
@@ -62,6 +77,9 @@ class JournalController : public QObject {
   std::unique_ptr<adw::engine::RunRecorder> m_recorder;
   bool m_failed = false;  // the journal could not be opened
   bool m_scheduled = false;
+  bool m_checking = false;
+  std::function<void(const QString&)> m_showChecks;
+  std::thread m_checkThread;
 };
 
 }  // namespace adw::ui

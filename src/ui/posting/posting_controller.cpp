@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QListWidget>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QSpinBox>
 #include <algorithm>
 
+#include "ui/base/board_stats_view.h"
 #include "ui/posting/journal_controller.h"
 #include "ui/reports/report_list.h"
 #include "ui/shell/main_window.h"
@@ -117,6 +119,20 @@ bool PostingController::eventFilter(QObject* watched, QEvent* event) {
       const auto retry = [this] { m_window.Guarded([this] { m_journal->RetryFailed(); }); };
       connect(m_window.btnRetry, &QPushButton::clicked, this, retry);
       connect(m_window.mmRetryFailed, &QAction::triggered, this, retry);
+      connect(m_window.mmCheckBoards, &QAction::triggered, this,
+              [this] { m_window.Guarded([this] { m_journal->CheckBoards(); }); });
+      connect(m_window.mmViewBoardStats, &QAction::toggled, this,
+              [this](bool on) { SetBoardStatsColumnVisible(m_window.CLBMain, on); });
+      // Every (re)load of the board list gets the statistics once the
+      // load is over.
+      connect(m_window.CLBMain->model(), &QAbstractItemModel::rowsInserted, this, [this] {
+        if (m_statsPending) return;
+        m_statsPending = true;
+        QTimer::singleShot(0, this, [this] {
+          m_statsPending = false;
+          m_window.Guarded([this] { m_journal->RefreshBoardStats(); });
+        });
+      });
       QTimer::singleShot(0, this, [this] { m_window.Guarded([this] { m_journal->OfferResume(); }); });
     }
   }

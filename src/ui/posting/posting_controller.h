@@ -98,6 +98,7 @@ class PostingController : public QObject, public adw::engine::IPostingObserver {
   std::unique_ptr<ReportList> m_reports;
   std::unique_ptr<JournalController> m_journal;
   bool m_journalWired = false;
+  bool m_statsPending = false;
   std::unique_ptr<adw::engine::PostingPool> m_pool;
 };
 

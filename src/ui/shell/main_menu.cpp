@@ -103,6 +103,8 @@ void TfrmMain::BuildMenus() {
       Item(mmView, QStringLiteral("mmViewStatus"), QStringLiteral("Статус работы"), QKeySequence(Qt::CTRL | Qt::Key_V));
   mmViewProjects =
       Item(mmView, QStringLiteral("mmViewProjects"), QStringLiteral("Проекты"), QKeySequence(Qt::CTRL | Qt::Key_P));
+  mmViewBoardStats = Item(mmView, QStringLiteral("mmViewBoardStats"), QStringLiteral("Статистика досок"));
+  mmViewBoardStats->setCheckable(true);
 
   mmOption = bar->addMenu(QStringLiteral("&Настройка"));
   mmOption->setObjectName(QStringLiteral("mmOption"));

@@ -225,6 +225,7 @@ class TfrmMain : public QMainWindow {
   QAction* mmViewReport = nullptr;
   QAction* mmViewStatus = nullptr;
   QAction* mmViewProjects = nullptr;
+  QAction* mmViewBoardStats = nullptr;  // the board list's statistics column
   QMenu* mmOption = nullptr;
   QMenu* mmLanguages = nullptr;
   QAction* mmLangRussian = nullptr;
