@@ -64,7 +64,7 @@ struct JobResult {
   std::string body;       // the client's Body after the job
   std::string replyText;  // the client's ReplyText (always empty for this client)
   int lastSocketError = 0;
-  std::string ad;      // the ad's NAME, when the job list says it
+  std::string ad = {};  // the ad's NAME, when the job list says it
   int jobIndex = -1;   // the job's number in the run's job list
   int httpStatus = 0;  // the reply's status code; 0 when none was read
 };

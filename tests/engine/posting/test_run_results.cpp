@@ -72,7 +72,8 @@ TEST(RunResultsPages, RecordWritesPageCountsAndLogsInOrder) {
   EXPECT_EQ(counters.failures, 1);
   // Only the first job had the log on.
   const std::string logText = dir.Read("adwelder.log");
-  EXPECT_NE(logText.find("= result=10035\r\n"), std::string::npos);
+  // "result=N" first, then the state, the board and the ad.
+  EXPECT_NE(logText.find("= result=10035 state=ok board=Board ad=\r\n"), std::string::npos) << logText;
   EXPECT_EQ(logText.find("result=", logText.find("result=") + 1), std::string::npos);
 }
 
