@@ -39,6 +39,9 @@ JournalRun PrepareJournalRun(const RunArguments& args, const std::string& settin
   } else {
     rows = engine::JournalJobsOf(build.jobs, build.origins);
     build.jobs.Release();
+    // Nothing matched: no run is recorded, and nothing is said beyond the
+    // counts, as before there was a journal.
+    if (rows.empty()) return run;
   }
   engine::ApplyDuplicateGuard(journal, rows, guard);
   run.recorder = std::make_unique<engine::RunRecorder>(journal, engine::RunOrigin::Runner, kind, std::move(rows));

@@ -150,7 +150,7 @@ int Run(const cli::RunArguments& args) {
     return Fail(error.what());
   }
   if (!journalRun.recorder) {
-    std::fprintf(stderr, "adweld-run: %s\n", journalRun.note.c_str());
+    if (!journalRun.note.empty()) std::fprintf(stderr, "adweld-run: %s\n", journalRun.note.c_str());
     std::printf("jobs=0 succeeded=0 failed=0\n");
     return unreadable ? kExitBadInput : kExitAllPosted;
   }

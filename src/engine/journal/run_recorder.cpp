@@ -65,9 +65,12 @@ std::optional<ResumePlan> PlanResume(RunJournal& journal) {
 
 std::vector<JournalJob> RetryJobs(RunJournal& journal, const std::vector<JobState>& states) {
   std::vector<JournalJob> rows;
-  const auto last = journal.LastRun();
-  if (!last) return rows;
-  for (JournalJob& job : journal.Jobs(last->id)) {
+  // The last run that posted anything: a start whose jobs were all held
+  // back by the guard does not hide the failures before it.
+  const std::int64_t last =
+      journal.Db().QueryInt("SELECT id FROM runs WHERE ok + failed + unconfirmed > 0 ORDER BY id DESC LIMIT 1", 0);
+  if (last == 0) return rows;
+  for (JournalJob& job : journal.Jobs(last)) {
     bool wanted = false;
     for (JobState state : states) wanted = wanted || job.state == state;
     if (!wanted) continue;

@@ -44,7 +44,8 @@ struct ResumePlan {
 };
 std::optional<ResumePlan> PlanResume(RunJournal& journal);
 
-// The jobs of the last run in the given states, as new rows for a retry run.
+// The jobs in the given states of the last run that posted anything, as new
+// rows for a retry run.
 std::vector<JournalJob> RetryJobs(RunJournal& journal, const std::vector<JobState>& states);
 
 // Records one run. Construct it with the rows, take the job list for the

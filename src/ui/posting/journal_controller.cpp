@@ -62,7 +62,8 @@ adw::engine::JobList JournalController::PrepareRun(adw::engine::JobListBuild& bu
   m_scheduled = false;
   m_recorder.reset();
   adw::engine::RunJournal* journal = Journal();
-  if (!journal) return std::move(build.jobs);
+  // A start that finds nothing to post leaves no run behind.
+  if (!journal || build.jobs.Count() == 0) return std::move(build.jobs);
   try {
     std::vector<adw::engine::JournalJob> rows = adw::engine::JournalJobsOf(build.jobs, build.origins);
     adw::engine::GuardOptions guard;

@@ -164,6 +164,13 @@ TEST_F(JournalWithHistory, DuplicateGuardDecidesPerBoardAndAd) {
 }
 
 TEST_F(JournalWithHistory, RetryTakesTheLastRunsJobsInTheChosenStates) {
+  {
+    // A later start whose jobs the guard all held back hides nothing.
+    JournalJob held = Row("A", "ad1");
+    held.state = JobState::Skipped;
+    RunRecorder recorder(m_journal, RunOrigin::Window, RunKind::Post, {held});
+    recorder.RunEnded();
+  }
   const auto failed = RetryJobs(m_journal, {JobState::Failed});
   ASSERT_EQ(failed.size(), 1u);
   EXPECT_EQ(failed[0].board, "B");
@@ -173,6 +180,7 @@ TEST_F(JournalWithHistory, RetryTakesTheLastRunsJobsInTheChosenStates) {
   EXPECT_EQ(both[1].board, "C");
 
   RunRecorder retry(m_journal, RunOrigin::Runner, RunKind::Retry, both);
+  EXPECT_EQ(m_journal.RecentRuns(3)[1].skipped, 1);
   const JobList list = retry.TakeJobList();
   ASSERT_EQ(list.Count(), 2u);
   EXPECT_EQ(list.JobURLs[0], "http://127.0.0.1:1/B");
