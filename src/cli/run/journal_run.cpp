@@ -20,6 +20,11 @@ JournalRun PrepareJournalRun(const RunArguments& args, const std::string& settin
     return run;
   }
 
+  // A run that never ended is left for --resume; a new run does not hide it.
+  if (const auto interrupted = journal.InterruptedRun()) {
+    std::fprintf(stderr, "adweld-run: the run started %s did not end; adweld-run --resume finishes it\n",
+                 engine::FormatStamp(interrupted->started).c_str());
+  }
   engine::GuardOptions guard;
   guard.days = engine::ReadRepeatDays(settingsFile);
   guard.force = args.force;

@@ -329,9 +329,10 @@ std::optional<RunInfo> RunJournal::LastRun() {
 }
 
 std::optional<RunInfo> RunJournal::InterruptedRun() {
-  auto last = LastRun();
-  if (!last || last->ended) return std::nullopt;
-  return last;
+  // The latest run that never ended, also when later runs came after it.
+  auto s = m_db.Prepare(Sql("SELECT ", kRunColumns, " FROM runs WHERE ended IS NULL ORDER BY id DESC LIMIT 1"));
+  if (!s.Step()) return std::nullopt;
+  return ReadRun(s);
 }
 
 std::vector<RunInfo> RunJournal::RecentRuns(int count) {

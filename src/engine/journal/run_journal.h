@@ -122,7 +122,7 @@ class RunJournal {
 
   std::optional<RunInfo> Run(std::int64_t run);
   std::optional<RunInfo> LastRun();
-  // The last run when it never ended (kill, power loss, closed window).
+  // The latest run that never ended (kill, power loss, closed window).
   std::optional<RunInfo> InterruptedRun();
   std::vector<RunInfo> RecentRuns(int count);
   std::vector<JournalJob> Jobs(std::int64_t run);

@@ -229,6 +229,24 @@ TEST(RunJournalResume, PostsWhatNeverStartedAndHoldsBackWhatMayHaveArrived) {
   }
 }
 
+TEST(RunJournalResume, LaterRunsDoNotHideAnInterruptedOne) {
+  adw::test::TempDir dir;
+  RunJournal journal(dir.File("j.db"));
+  std::int64_t interrupted = 0;
+  {
+    RunRecorder recorder(journal, RunOrigin::Runner, RunKind::Post, {Row("A", "ad1")});
+    interrupted = recorder.RunId();
+  }
+  {
+    RunRecorder later(journal, RunOrigin::Window, RunKind::Post, {Row("B", "ad1")});
+    later.RunEnded();
+  }
+  const auto plan = PlanResume(journal);
+  ASSERT_TRUE(plan);
+  EXPECT_EQ(plan->run.id, interrupted);
+  EXPECT_EQ(plan->neverStarted.size(), 1u);
+}
+
 TEST(RunJournalResume, ConfirmedResendPostsTheMaybeSentJobsToo) {
   adw::test::TempDir dir;
   RunJournal journal(dir.File("j.db"));
