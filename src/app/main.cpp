@@ -8,7 +8,9 @@
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  QGuiApplication::setApplicationDisplayName(adw::ui::kStartTitle);
+  // The program's title is its main window's caption. It is not made the
+  // application's display name: X11 would append that to every other
+  // window's title and cut short the small windows' own captions.
   // The window may sit hidden in the tray while a dialog closes; the
   // program ends when the main window closes, not when no window is shown.
   QApplication::setQuitOnLastWindowClosed(false);

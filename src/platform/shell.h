@@ -12,6 +12,11 @@ class IShell {
   virtual ~IShell() = default;
   // Opens a URL, a "mailto:" address or a file path with the user's program.
   virtual void Open(std::string_view target) = 0;
+  // The same, telling whether a program could be started for it.
+  virtual bool TryOpen(std::string_view target) {
+    Open(target);
+    return true;
+  }
   // Puts cp1251 text on the clipboard.
   virtual void SetClipboardText(std::string_view cp1251) = 0;
 };

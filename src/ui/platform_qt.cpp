@@ -36,10 +36,12 @@ QUrl TargetToUrl(std::string_view target) {
 
 QString QtShell::TargetToUrlText(std::string_view target) { return TargetToUrl(target).toString(QUrl::FullyEncoded); }
 
-void QtShell::Open(std::string_view target) {
+void QtShell::Open(std::string_view target) { TryOpen(target); }
+
+bool QtShell::TryOpen(std::string_view target) {
   const QUrl url = TargetToUrl(target);
-  if (url.isEmpty()) return;
-  QDesktopServices::openUrl(url);  // the result is ignored, as for every shell call
+  if (url.isEmpty()) return false;
+  return QDesktopServices::openUrl(url);
 }
 
 void QtShell::SetClipboardText(std::string_view cp1251) {

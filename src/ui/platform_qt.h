@@ -12,6 +12,7 @@ namespace adw::ui {
 class QtShell : public adw::platform::IShell {
  public:
   void Open(std::string_view target) override;
+  bool TryOpen(std::string_view target) override;
   void SetClipboardText(std::string_view cp1251) override;
 
   // What Open hands to the desktop; exposed so the translation of the

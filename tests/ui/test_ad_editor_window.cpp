@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "engine/base/ad_editor.h"
+#include "engine/base/unsaved_ad.h"
 #include "engine/base/record_set.h"
 #include "platform/files.h"
 #include "platform/profile.h"
@@ -102,6 +103,10 @@ class EditorWindow {
     m_window = std::make_unique<TfrmMain>(m_settings);
     m_window->SetUserHooks({[this](const QString& text) { errors << text; },
                             [this](QDialog& dialog) { return modal ? modal(dialog) : 0; }});
+    m_window->SetConfirmHook([this](const QString& question, const QString&, const QString&) {
+      questions << question;
+      return answer;
+    });
     m_window->show();
     return *m_window;
   }
@@ -131,6 +136,9 @@ class EditorWindow {
 
   QStringList errors;
   std::function<int(QDialog&)> modal;
+  // The questions asked before something is lost, and the answer given.
+  QStringList questions;
+  bool answer = true;
 
  private:
   adw::test::TempDir m_scripts;
@@ -472,14 +480,16 @@ class TestAdEditorWindow : public QObject {
   void savingAnOpenedAdKeepsItsCategoryUnlessChosenAnew() {
     EditorWindow env;
     TfrmMain& window = env.Open();
-    // A choice confirmed in an earlier, dropped edit must not leak into
+    // A choice confirmed in an earlier, cancelled edit must not leak into
     // the next one.
     window.sbtnNew->click();
     env.Choose(0, -1);
     window.cbCategButton->click();
     QCOMPARE(window.cbCateg->text(), QStringLiteral("Компьютеры"));
-    window.sbtnSave->click();  // no subject: dropped
+    window.sbtnSave->click();  // no subject: refused
+    window.btnRedoCancel->click();
     QCOMPARE(env.StoreBytes(), W(kStore));
+    QCOMPARE(window.PanelInFront(), window.pTree);
 
     window.RxMD.SetCurrent(0);
     window.sbtnOpen->click();
@@ -532,20 +542,24 @@ class TestAdEditorWindow : public QObject {
     QCOMPARE(env.Value("Продам ноутбук", "default"), W(how == "select" ? "Мониторы$comp" : "Ноутбуки$comp"));
   }
 
-  void saveWithoutSubjectOrCategoryWritesNothing_data() {
+  void saveWithoutSubjectOrCategorySaysWhyAndKeepsTheEdit_data() {
     QTest::addColumn<QString>("subject");
     QTest::addColumn<bool>("chooseCategory");
-    QTest::newRow("blank subject") << QStringLiteral("   ") << true;
-    QTest::newRow("no category") << QStringLiteral("Новое") << false;
+    QTest::addColumn<QString>("hint");
+    QTest::newRow("blank subject") << QStringLiteral("   ") << true << Q(adw::engine::MissingSubjectHint());
+    QTest::newRow("no category") << QStringLiteral("Новое") << false << Q(adw::engine::MissingCategoryHint());
   }
 
-  void saveWithoutSubjectOrCategoryWritesNothing() {
+  void saveWithoutSubjectOrCategorySaysWhyAndKeepsTheEdit() {
     QFETCH(QString, subject);
     QFETCH(bool, chooseCategory);
+    QFETCH(QString, hint);
     EditorWindow env;
     TfrmMain& window = env.Open();
     window.sbtnNew->click();
     window.EdTema->setText(subject);
+    QAbstractItemModel* fields = window.DBGridFields->model();
+    QVERIFY(fields->setData(fields->index(0, 1), QStringLiteral("Иван")));
     if (chooseCategory) {
       env.Choose(0, 0);
       window.cbCategButton->click();
@@ -553,9 +567,81 @@ class TestAdEditorWindow : public QObject {
     window.mmRedoSave->trigger();
     QCOMPARE(env.StoreBytes(), W(kStore));
     QCOMPARE(window.RxMD.RecordCount(), std::size_t{3});
-    QCOMPARE(window.PanelInFront(), window.pTree);
-    QCOMPARE(window.ViewMode(), adw::ui::vmProjects);
-    QVERIFY(InNormalState(window));
+    QCOMPARE(window.StatusText(), hint);
+    QCOMPARE(window.PanelInFront(), window.pRedo);
+    QVERIFY(InEditingState(window));
+    QCOMPARE(window.EdTema->text(), subject);
+    QCOMPARE(fields->index(0, 1).data().toString(), QStringLiteral("Иван"));
+  }
+
+  void cancelAndEscapeLeaveTheEditorAskingWhenSomethingWouldBeLost_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("left");
+    QTest::newRow("Отмена, nothing typed") << "button" << "" << false << false << true;
+    QTest::newRow("Esc, nothing typed") << "escape" << "" << false << false << true;
+    QTest::newRow("Отмена, subject typed, drop it") << "button" << "subject" << true << true << true;
+    QTest::newRow("Esc, field typed, go back to it") << "escape" << "field" << false << true << false;
+    QTest::newRow("Esc, category chosen, go back") << "escape" << "category" << false << true << false;
+  }
+
+  void cancelAndEscapeLeaveTheEditorAskingWhenSomethingWouldBeLost() {
+    QFETCH(QString, how);
+    QFETCH(QString, change);
+    QFETCH(bool, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, left);
+    EditorWindow env;
+    TfrmMain& window = env.Open();
+    env.answer = answer;
+    window.RxMD.SetCurrent(0);
+    window.sbtnOpen->click();
+    if (change == "subject") window.EdTema->setText(QStringLiteral("Продам ноутбук дешево"));
+    if (change == "field") {
+      QAbstractItemModel* fields = window.DBGridFields->model();
+      QVERIFY(fields->setData(fields->index(0, 1), QStringLiteral("Пётр")));
+    }
+    if (change == "category") {
+      env.Choose(0, 1);
+      window.cbCategButton->click();
+    }
+    if (how == "button") {
+      window.btnRedoCancel->click();
+    } else {
+      window.EdTema->setFocus();
+      QTest::keyClick(window.EdTema, Qt::Key_Escape);
+    }
+
+    QCOMPARE(env.questions.size(), asked ? 1 : 0);
+    QCOMPARE(env.StoreBytes(), W(kStore));
+    if (left) {
+      QCOMPARE(window.PanelInFront(), window.pTree);
+      QCOMPARE(window.ViewMode(), adw::ui::vmProjects);
+      QVERIFY(InNormalState(window));
+    } else {
+      QCOMPARE(window.PanelInFront(), window.pRedo);
+      QVERIFY(InEditingState(window));
+      // What was typed is still there to be saved.
+      window.sbtnSave->click();
+      QCOMPARE(window.PanelInFront(), window.pTree);
+      QVERIFY(env.StoreBytes() != W(kStore));
+    }
+  }
+
+  void closingTheWindowWithAnUnsavedAdAsks() {
+    EditorWindow env;
+    TfrmMain& window = env.Open();
+    window.sbtnNew->click();
+    window.EdTema->setText(QStringLiteral("Куплю диван"));
+    env.answer = false;
+    QVERIFY(!window.close());
+    QVERIFY(window.isVisible());
+    QCOMPARE(env.questions.size(), 1);
+    env.answer = true;
+    QVERIFY(window.close());
+    QCOMPARE(env.questions.size(), 2);
   }
 
   void duplicateSubjectIsRefusedAndTheEditStaysOpen() {
@@ -600,10 +686,17 @@ class TestAdEditorWindow : public QObject {
     QCOMPARE(window.EdTema->text(), QStringLiteral("Куплю диван"));
   }
 
-  void deleteErasesTheCurrentAd() {
+  void deleteErasesTheCurrentAdOnlyWhenConfirmed() {
     EditorWindow env;
     TfrmMain& window = env.Open();
     window.RxMD.SetCurrent(1);
+    env.answer = false;
+    window.sbtnDel->click();
+    QCOMPARE(env.questions, QStringList{QStringLiteral("Удалить объявление «Куплю компьютер»?")});
+    QCOMPARE(env.StoreBytes(), W(kStore));
+    QCOMPARE(window.RxMD.RecordCount(), std::size_t{3});
+
+    env.answer = true;
     window.sbtnDel->click();
     QCOMPARE(Sections(env.Store()),
              (QStringList{QStringLiteral("Продам ноутбук"), QStringLiteral("Без категории")}));
@@ -612,8 +705,26 @@ class TestAdEditorWindow : public QObject {
     window.mmRedoDel->trigger();
     QCOMPARE(window.RxMD.RecordCount(), std::size_t{0});
     QVERIFY(Sections(env.Store()).isEmpty());
-    window.mmRedoDel->trigger();  // nothing left: nothing happens
+    env.questions.clear();
+    window.mmRedoDel->trigger();  // nothing left: nothing is asked or done
+    QVERIFY(env.questions.isEmpty());
     QVERIFY(env.errors.isEmpty());
+  }
+
+  void tickAllAdsAndUntickAll() {
+    EditorWindow env;
+    TfrmMain& window = env.Open();
+    window.RxMD.SetCurrent(1);
+    adw::engine::ToggleCurrentTick(window.RxMD);
+    window.mmRedoSelAllAds->trigger();
+    QCOMPARE(Stats(window.RxMD), (std::vector<std::string>{"1", "1", "1"}));
+    window.mmRedoUnSelAllAds->trigger();
+    QCOMPARE(Stats(window.RxMD), (std::vector<std::string>{"0", "0", "0"}));
+    // Both under the ad list's right mouse button as well.
+    QVERIFY(window.DBGridMessage->actions().contains(window.mmRedoSelAllAds));
+    QVERIFY(window.DBGridMessage->actions().contains(window.mmRedoUnSelAllAds));
+    window.sbtnNew->click();
+    QVERIFY(!window.mmRedoSelAllAds->isEnabled());
   }
 
   void openWithoutAdsDoesNothing() {

@@ -2,6 +2,9 @@
 // boards ticked, the three tick commands from their buttons and menu items,
 // and the status bar hint about boards that could not be read.
 #include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QSplitter>
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
@@ -158,6 +161,81 @@ class TestBoardListWindow : public QObject {
     window.FormShow();
     QCOMPARE(RowTexts(window.CLBMain).first(), QStringLiteral("Aardvark"));
     QCOMPARE(Ticks(window.CLBMain), QStringLiteral("101001"));
+  }
+
+  void configurationSaveKeepsTheTicksOfBoardsAndAds() {
+    // Tick, then set the start time and save: the run must find the ticks.
+    BoardsWindow boards;
+    FiveBoards(boards);
+    boards.Write("base.dat", W("[Первое]\r\ndefault=$comp\r\n[Второе]\r\ndefault=$comp\r\n"));
+    TfrmMain& window = boards.Open();
+    window.btnInvert->click();  // 10110
+    window.RxMD.SetValue(1, "STAT", "1");
+    boards.Board("f.prj", "Aardvark", DaysAgo(10), "1");  // new since the load: its due mark
+
+    window.mmOptionConfigClick();
+    window.cbTime->setChecked(true);
+    window.mmRedoSave->trigger();
+    QCOMPARE(window.PanelInFront(), window.pTree);
+    QCOMPARE(RowTexts(window.CLBMain).first(), QStringLiteral("Aardvark"));
+    QCOMPARE(Ticks(window.CLBMain), QStringLiteral("110110"));
+    QCOMPARE(window.RxMD.Value(0, "STAT"), std::string("0"));
+    QCOMPARE(window.RxMD.Value(1, "STAT"), std::string("1"));
+  }
+
+  void numbersInNamesSortByValueAndLongNamesShowWholeInATip() {
+    BoardsWindow boards;
+    const std::string longName = "Доска объявлений города Санкт-Петербург и Ленинградской области";
+    boards.Board("b11.prj", "Доска 11");
+    boards.Board("b2.prj", "Доска 2");
+    boards.Board("b1.prj", "доска 1");
+    boards.Board("long.prj", longName);
+    TfrmMain& window = boards.Open();
+    QCOMPARE(RowTexts(window.CLBMain), (QStringList{QStringLiteral("доска 1"), QStringLiteral("Доска 2"),
+                                                    QStringLiteral("Доска 11"), QString::fromStdString(longName)}));
+    QCOMPARE(window.CLBMain->item(3)->toolTip(), QString::fromStdString(longName) + QStringLiteral("\nlong.prj"));
+    // The column is as wide as the user drags it.
+    const int before = window.CLBMain->width();
+    window.spTree->setSizes({before + 200, window.spTree->width() - before - 200});
+    QVERIFY(window.CLBMain->width() >= before + 150);
+  }
+
+  void filterShowsMatchingBoardsAndTheCommandsActOnThem() {
+    BoardsWindow boards;
+    boards.Board("m1.prj", "Москва Авито");
+    boards.Board("m2.prj", "Доска г. Москва");
+    boards.Board("s.prj", "Санкт-Петербург");
+    boards.Board("e.prj", "Ёжик");
+    TfrmMain& window = boards.Open();
+    const auto shown = [&window] {
+      QStringList names;
+      for (int i = 0; i < window.CLBMain->count(); ++i)
+        if (!window.CLBMain->item(i)->isHidden()) names << window.CLBMain->item(i)->text();
+      return names;
+    };
+    window.edFilter->setFocus();
+    for (const QChar c : QStringLiteral("МОСКВА")) {
+      // Typed as the keyboard sends Cyrillic letters.
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+      QCoreApplication::sendEvent(window.edFilter, &press);
+    }
+    QCOMPARE(window.edFilter->text(), QStringLiteral("МОСКВА"));
+    QCOMPARE(shown(), (QStringList{QStringLiteral("Доска г. Москва"), QStringLiteral("Москва Авито")}));
+    QCOMPARE(RowTexts(window.CLBMain).at(1), QStringLiteral("Ёжик"));
+    window.btnSelAll->click();
+    QCOMPARE(Ticks(window.CLBMain), QStringLiteral("1010"));
+    window.edFilter->setText(QStringLiteral("ежик"));
+    QCOMPARE(shown(), QStringList{QStringLiteral("Ёжик")});
+    window.mmRedoInvert->trigger();
+    QCOMPARE(Ticks(window.CLBMain), QStringLiteral("1110"));
+
+    // A reload keeps the filter; clearing it shows every board.
+    window.FormShow();
+    QCOMPARE(shown(), QStringList{QStringLiteral("Ёжик")});
+    window.edFilter->clear();
+    QCOMPARE(shown().size(), 4);
+    window.btnUnSelAll->click();
+    QCOMPARE(Ticks(window.CLBMain), QStringLiteral("0000"));
   }
 
   void emptyOrMissingDirectoryGivesEmptyList_data() {

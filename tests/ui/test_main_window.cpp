@@ -8,6 +8,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QSpinBox>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -29,6 +34,7 @@
 #include "platform/shell.h"
 #include "platform/text1251.h"
 #include "ui/platform_qt.h"
+#include "ui/base/category_chooser.h"
 #include "ui/shell/download_window.h"
 #include "ui/shell/main_window.h"
 #include "ui/shell/product_info.h"
@@ -83,6 +89,8 @@ class TestMainWindow : public QObject {
   }
   void cleanupTestCase() { adw::platform::SetShell(nullptr); }
   void init() {
+    // Each test starts as a first start: no settings left by the last one.
+    QFile(m_dir.filePath(QStringLiteral("adwelder.ini"))).remove();
     m_shell.opened.clear();
     m_errors.clear();
     m_modals.clear();
@@ -190,24 +198,85 @@ class TestMainWindow : public QObject {
     QVERIFY(m_errors.isEmpty());
   }
 
-  void editorSaveReturnsToTheProjects() {
+  void editorSaveOfNothingSaysWhyAndCancelReturnsToTheProjects() {
     TfrmMain& w = Shown();
-    w.EnterEditingState();
-    w.BringToFront(w.pRedo);
-    w.SetViewMode(adw::ui::vmEditor);
+    w.mmRedoNew->trigger();
     w.mmRedoSave->trigger();
+    QCOMPARE(w.PanelInFront(), w.pRedo);
+    QVERIFY(!w.StatusText().isEmpty());
+    QVERIFY(w.mmRedoSave->isEnabled());
+    w.btnRedoCancel->click();
     QCOMPARE(w.PanelInFront(), w.pTree);
     QCOMPARE(w.ViewMode(), adw::ui::vmProjects);
     QVERIFY(w.mmRedoOpen->isEnabled());
     QVERIFY(!w.mmRedoSave->isEnabled());
+    QVERIFY(w.StatusText().isEmpty());
   }
 
-  void windowSizeRules() {
+  void firstStartIsRoomyAndTheSmallestWindowScrolls() {
     TfrmMain& w = Shown();
-    QCOMPARE(w.size(), QSize(600, 450));
+    // The offscreen screen has room for it.
+    QCOMPARE(w.size(), QSize(800, 560));
     QCOMPARE(w.minimumSize(), QSize(578, 371));
     w.resize(300, 200);
     QCOMPARE(w.size(), QSize(578, 371));
+    // At the smallest size the panels with the most rows scroll rather
+    // than hide or squeeze them.
+    for (QWidget* panel : {w.pNSTR, w.pViewStat}) {
+      w.BringToFront(panel);
+      QCoreApplication::processEvents();
+      auto* scroll = panel->findChild<QScrollArea*>();
+      QVERIFY2(scroll, qPrintable(panel->objectName()));
+      QVERIFY(scroll->widget()->height() >= scroll->widget()->minimumSizeHint().height());
+    }
+    w.BringToFront(w.pNSTR);
+    QCoreApplication::processEvents();
+    QVERIFY(w.DBGridTemplate->height() >= 4 * w.DBGridTemplate->verticalHeader()->defaultSectionSize());
+  }
+
+  void layoutAndThreadCountComeBackAtTheNextStart() {
+    {
+      TfrmMain& w = Shown();
+      w.setGeometry(40, 30, 700, 500);
+      w.spTree->setSizes({260, 440});
+      w.DBGridFields->setColumnWidth(0, 170);
+      w.DBGridTemplate->setColumnWidth(0, 150);
+      w.mmOptionConfigClick();
+      w.RxSEdPost->setValue(12);
+      w.mmRedoSave->trigger();
+      QVERIFY(w.close());
+      m_w.reset();
+    }
+    TfrmMain& w = Shown();
+    QCOMPARE(w.geometry(), QRect(40, 30, 700, 500));
+    QCOMPARE(w.spTree->sizes().first(), 260);
+    QCOMPARE(w.DBGridFields->columnWidth(0), 170);
+    QCOMPARE(w.DBGridTemplate->columnWidth(0), 150);
+    QCOMPARE(w.RxSEdPost->value(), 12);
+    QVERIFY(m_errors.isEmpty());
+  }
+
+  void smallDialogsHaveOnlyACloseBoxAndThePortBoxTakesDigitsWhereverClicked() {
+    TfrmMain& w = Shown();
+    for (QWidget* dialog : std::initializer_list<QWidget*>{w.frmDownLoad(), w.findChild<adw::ui::TfrmVariab*>()}) {
+      if (!dialog) continue;
+      const Qt::WindowFlags flags = dialog->windowFlags();
+      QVERIFY2(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)),
+               qPrintable(dialog->objectName()));
+      QVERIFY(dialog->minimumSize() == dialog->maximumSize());
+    }
+    // X11 appends an application display name to every other window's
+    // title, which cut the chooser's "Категории"; the program sets none.
+    QVERIFY(!QGuiApplication::applicationDisplayName().contains(QStringLiteral("Adwelder")));
+    w.mmOptionConfigClick();
+    QCoreApplication::processEvents();
+    QLineEdit* port = w.EdProxyPort;
+    QTest::mouseClick(port, Qt::LeftButton, {}, QPoint(port->width() - 4, port->height() / 2));
+    QTest::keyClicks(port, QStringLiteral("8080"));
+    QCOMPARE(port->text(), QStringLiteral("8080"));
+    QTest::mouseClick(port, Qt::LeftButton, {}, QPoint(port->width() - 4, port->height() / 2));
+    QTest::keyClicks(port, QStringLiteral("1"));
+    QCOMPARE(port->text(), QStringLiteral("80801"));
   }
 
   void adListColumnFollowsTheGrid_data() {
@@ -502,9 +571,12 @@ class TestMainWindow : public QObject {
     }
     w.nbAddDO->setCurrentIndex(0);
     w.resize(578, 371);
-    w.BringToFront(w.pNSTR);
-    QCoreApplication::processEvents();
-    QVERIFY(w.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/pNSTR-smallest.png")));
+    for (QWidget* panel : {w.pTree, w.pRedo, w.pViewResult, w.pViewStat, w.pNSTR, w.pAddDO, w.pHelpAbout}) {
+      w.BringToFront(panel);
+      QCoreApplication::processEvents();
+      QVERIFY(w.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + panel->objectName() +
+                            QStringLiteral("-smallest.png")));
+    }
     adw::ui::TfrmDownLoad& notice = *w.frmDownLoad();
     notice.show();
     QCoreApplication::processEvents();

@@ -46,6 +46,8 @@ class TestReportPanel : public QObject {
   std::unique_ptr<TempDir> m_dir;
   std::unique_ptr<TfrmMain> m_w;
   QStringList m_errors;
+  QStringList m_questions;
+  bool m_answer = true;
 
   std::string ScriptDir() const { return m_dir->File("script"); }
   std::string Reports() const { return m_dir->File("reports"); }
@@ -72,6 +74,10 @@ class TestReportPanel : public QObject {
     m_dir->Write("adwelder.ini", "[Save]\r\ndeScript_Text=" + ScriptDir() + "\r\n");
     m_w = std::make_unique<TfrmMain>(m_dir->File("adwelder.ini"));
     m_w->SetUserHooks({[this](const QString& text) { m_errors << text; }, [](QDialog&) { return 0; }});
+    m_w->SetConfirmHook([this](const QString& question, const QString&, const QString&) {
+      m_questions << question;
+      return m_answer;
+    });
     m_w->show();
     m_w->mmViewReportClick();
     return *m_w;
@@ -88,7 +94,10 @@ class TestReportPanel : public QObject {
   void init() {
     m_dir = std::make_unique<TempDir>();
     m_shell.opened.clear();
+    m_shell.opens = true;
     m_errors.clear();
+    m_questions.clear();
+    m_answer = true;
   }
   void cleanup() {
     m_w.reset();
@@ -143,24 +152,44 @@ class TestReportPanel : public QObject {
     QCOMPARE(m_shell.opened.size(), std::size_t{2});
   }
 
-  void clearDeletesThePagesAndTheReport() {
+  void clearAsksThenDeletesThePagesAndTheReport() {
     TfrmMain& w = Window();
     Choose(0);
     w.btnViewRep->click();
     QVERIFY(adw::platform::FileExists(ReportPage()));
 
+    m_answer = false;
+    w.btnEmpty->click();
+    QCOMPARE(m_questions, QStringList{QStringLiteral("Удалить страницы результатов объявления «Продам ноутбук»?")});
+    QCOMPARE(adw::platform::ListFiles(Reports(), "*.htm").size(), std::size_t{3});
+
+    m_answer = true;
     w.btnEmpty->click();
     QVERIFY(adw::platform::ListFiles(Reports(), "*.htm").empty());
     QVERIFY(adw::platform::FileExists(adw::platform::JoinPath(Reports(), "notes.txt")));
     QVERIFY(adw::platform::FileExists(adw::platform::JoinPath(ScriptDir(), "Alpha.prj")));
 
-    // Nothing left to report: nothing is written or opened, nothing said.
+    // Nothing left to report: nothing is written or opened, and the user
+    // is told so.
     m_shell.opened.clear();
     w.btnViewRep->click();
     QVERIFY(!adw::platform::FileExists(ReportPage()));
     QVERIFY(m_shell.opened.empty());
-    QCOMPARE(w.StatusText(), QString());
+    QCOMPARE(w.StatusText(), QStringLiteral("Отчета нет: у объявления «Продам ноутбук» нет страниц результатов"));
     QVERIFY(m_errors.isEmpty());
+  }
+
+  void viewSaysWhereTheReportIsWhenNoBrowserStarts() {
+    TfrmMain& w = Window();
+    m_shell.opens = false;
+    Choose(0);
+    w.btnViewRep->click();
+    QCOMPARE(m_shell.opened, std::vector<std::string>{"file://" + ReportPage()});
+    QCOMPARE(w.StatusText(),
+             QStringLiteral("Не удалось запустить браузер; отчет сохранен в ") + ToQ(ReportPage()));
+    m_shell.opens = true;
+    w.btnViewRep->click();
+    QCOMPARE(w.StatusText(), QString());
   }
 
   void commandsForAnAdWithoutReportDirectoryOnlyHint_data() {
@@ -196,11 +225,13 @@ class TestReportPanel : public QObject {
   void commandsWithoutAnyAdDoNothing() {
     TfrmMain& w = Window();
     w.RxMD.Clear();
-    w.btnViewRep->click();
     w.btnEmpty->click();
+    QCOMPARE(w.StatusText(), QString());
+    w.btnViewRep->click();
     QVERIFY(m_shell.opened.empty());
     QVERIFY(m_errors.isEmpty());
-    QCOMPARE(w.StatusText(), QString());
+    QVERIFY(m_questions.isEmpty());
+    QCOMPARE(w.StatusText(), QStringLiteral("Нет объявлений для отчета"));
     QCOMPARE(adw::platform::ListFiles(Reports(), "*.htm").size(), std::size_t{2});
   }
 };

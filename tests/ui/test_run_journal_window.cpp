@@ -65,6 +65,8 @@ class TestRunJournalWindow : public QObject {
   TfrmMain& Window() {
     m_w = std::make_unique<TfrmMain>(Settings());
     m_w->SetUserHooks({[this](const QString& text) { m_errors << text; }, [](QDialog&) { return 0; }});
+    // Closing during a run is confirmed.
+    m_w->SetConfirmHook([](const QString&, const QString&, const QString&) { return true; });
     m_w->Posting().Journal().SetAskHook([this](const QString& text) {
       m_questions << text;
       const bool answer = !m_answers.empty() && m_answers.front();
@@ -239,6 +241,8 @@ class TestRunJournalWindow : public QObject {
     QVERIFY(badItem->toolTip().contains(QStringLiteral("Три последних размещения неудачны")));
     QCOMPARE(badItem->foreground().color(), QColor(Qt::red));
     QVERIFY2(goodItem->toolTip().contains(QStringLiteral("100% (6 из 6)")), qPrintable(goodItem->toolTip()));
+    // The row's own tip (its name and file) stays ahead of the figures.
+    QVERIFY2(goodItem->toolTip().startsWith(QStringLiteral("Good\nGood.prj\n\n")), qPrintable(goodItem->toolTip()));
     QVERIFY(goodItem->data(Qt::ForegroundRole).isNull());
     QVERIFY(badItem->data(adw::ui::kBoardStatsRole).toString().startsWith(QStringLiteral("0%")));
 

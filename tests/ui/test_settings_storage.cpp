@@ -110,7 +110,9 @@ class TestSettingsStorage : public QObject {
         "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos", "NormPos", "Visible", "cbCateg_Text", "cbLogFile_Checked",
         "cbReports_Checked", "cbState_Checked", "cbTemplate_Checked", "cbTime_Checked", "cbUpDate_Checked",
         "cbUseProxy_Checked", "deRepCat_Text", "deScript_Text", "EdProxy_Text", "EdProxyPort_Text", "edSiteURL_Text",
-        "edTimeOut_Text", "medTime_Text"};
+        "edTimeOut_Text", "medTime_Text",
+        // The layout kept for the next start follows the stored values.
+        "spTree_Sizes", "spHTMLView_Sizes", "DBGridFields_Widths", "DBGridTemplate_Widths"};
     QCOMPARE(ini.ReadSectionKeys("Save"), expected);
     QCOMPARE(Stored(m_path, "edTimeOut_Text"), std::string("20"));
     QCOMPARE(Stored(m_path, "medTime_Text"), std::string(":  :"));
@@ -163,7 +165,8 @@ class TestSettingsStorage : public QObject {
       QVERIFY2(box->isChecked(), qPrintable(box->objectName()));
     // Restoring the tick of cbTime runs its handler as a click would.
     QCOMPARE(timeClicks.count(), 1);
-    // The thread count and the start date are not kept.
+    // A thread count not saved with the configuration is not kept, nor
+    // is the start date.
     QCOMPARE(w->RxSEdPost->value(), 3);
     QCOMPARE(w->edData->date(), QDate::currentDate());
   }

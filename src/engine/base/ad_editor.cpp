@@ -1,6 +1,7 @@
 #include "engine/base/ad_editor.h"
 
 #include "engine/base/ad_store.h"
+#include "engine/base/unsaved_ad.h"
 #include "engine/base/variables_map.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
@@ -96,10 +97,10 @@ SaveAdResult SaveAd(AdEditorState& state, const AdForm& form, RecordSet& ads, co
   // Blanks around a section name do not survive a reload, so the ad is
   // stored and listed under the trimmed subject from the start.
   const std::string subject = Trim(form.subject);
-  if (subject.empty() || Trim(form.category).empty()) {
-    state = AdEditorState{};
-    return {SaveAdOutcome::Dropped, {}};
-  }
+  // An ad without subject or category cannot be stored; the user is told
+  // which is missing and keeps what was typed.
+  if (subject.empty()) return {SaveAdOutcome::Refused, MissingSubjectHint()};
+  if (Trim(form.category).empty()) return {SaveAdOutcome::Refused, MissingCategoryHint()};
   if (!IsValidSubject(subject)) return {SaveAdOutcome::Refused, BadSubjectHint()};
 
   platform::IniFile file(storePath);

@@ -49,13 +49,13 @@ std::string ConfirmCategory(AdEditorState& state, const ChosenCategory& choice);
 
 enum class SaveAdOutcome {
   Saved,    // written; back to the projects panel
-  Dropped,  // empty subject or category: nothing written, edit dropped silently
-  Refused,  // nothing written; show `hint` in the status bar and keep the
-            // editor open so the user can correct the subject
+  Refused,  // nothing written (no subject, no category, a duplicate or a
+            // bad subject); show `hint` in the status bar and keep the
+            // editor open so the user can correct it
 };
 
 struct SaveAdResult {
-  SaveAdOutcome outcome = SaveAdOutcome::Dropped;
+  SaveAdOutcome outcome = SaveAdOutcome::Refused;
   std::string hint;  // cp1251, set for Refused
 };
 

@@ -51,12 +51,91 @@ std::u16string SortKey(const std::string& name) {
   return key;
 }
 
+bool IsDigitWeight(char16_t weight) {
+  return weight >= '0' * 2 && weight <= '9' * 2;
+}
+
+// Compares two sort keys with every run of digits taken as the number it
+// writes, so "Доска 2" comes before "Доска 11" as a reader expects; runs
+// of equal value ("02" and "2") compare equal here.
+int CompareKeys(const std::u16string& a, const std::u16string& b) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (IsDigitWeight(a[i]) && IsDigitWeight(b[j])) {
+      std::size_t si = i, sj = j;
+      while (si < a.size() && a[si] == '0' * 2) ++si;
+      while (sj < b.size() && b[sj] == '0' * 2) ++sj;
+      std::size_t ei = si, ej = sj;
+      while (ei < a.size() && IsDigitWeight(a[ei])) ++ei;
+      while (ej < b.size() && IsDigitWeight(b[ej])) ++ej;
+      if (ei - si != ej - sj) return ei - si < ej - sj ? -1 : 1;
+      for (std::size_t k = 0; k < ei - si; ++k) {
+        if (a[si + k] != b[sj + k]) return a[si + k] < b[sj + k] ? -1 : 1;
+      }
+      i = ei;
+      j = ej;
+      continue;
+    }
+    if (a[i] != b[j]) return a[i] < b[j] ? -1 : 1;
+    ++i;
+    ++j;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}
+
+// The search form of a byte: letters fold as in the sort, and Ё is found
+// by Е and the other way round, as people type either.
+using SearchFold = std::array<char, 256>;
+
+SearchFold MakeSearchFold() {
+  SearchFold fold{};
+  const Weights& w = SortWeights();
+  for (int b = 0; b < 256; ++b) {
+    // The capital's code: the weight of a byte is twice the code of the
+    // capital it folds to, Ё's odd weight aside.
+    const int folded = w[static_cast<std::size_t>(b)] / 2;
+    fold[static_cast<std::size_t>(b)] = static_cast<char>(folded);
+  }
+  fold[0xA8] = fold[0xB8] = static_cast<char>(0xC5);
+  return fold;
+}
+
+const SearchFold& SearchFolds() {
+  static const SearchFold fold = MakeSearchFold();
+  return fold;
+}
+
 }  // namespace
 
 bool BoardNameLess(const std::string& a, const std::string& b) {
-  const std::u16string ka = SortKey(a), kb = SortKey(b);
-  if (ka != kb) return ka < kb;
+  const int order = CompareKeys(SortKey(a), SortKey(b));
+  if (order != 0) return order < 0;
   return a < b;
+}
+
+std::string FoldForSearch(std::string_view text) {
+  const SearchFold& fold = SearchFolds();
+  std::string folded(text.size(), '\0');
+  for (std::size_t i = 0; i < text.size(); ++i) folded[i] = fold[static_cast<unsigned char>(text[i])];
+  return folded;
+}
+
+bool FoldedNameMatches(std::string_view foldedName, std::string_view foldedFilter) {
+  std::size_t at = 0;
+  while (at < foldedFilter.size()) {
+    while (at < foldedFilter.size() && static_cast<unsigned char>(foldedFilter[at]) <= ' ') ++at;
+    std::size_t end = at;
+    while (end < foldedFilter.size() && static_cast<unsigned char>(foldedFilter[end]) > ' ') ++end;
+    if (end > at && foldedName.find(foldedFilter.substr(at, end - at)) == std::string_view::npos) return false;
+    at = end;
+  }
+  return true;
+}
+
+bool BoardNameMatches(std::string_view name, std::string_view filter) {
+  return FoldedNameMatches(FoldForSearch(name), FoldForSearch(filter));
 }
 
 BoardScan ScanBoards(const std::string& scriptDir, Date today) {
@@ -101,7 +180,8 @@ BoardList LoadBoardList(const std::string& scriptDir, Date today) {
   // Equal names stay in listing order, so two boards of one NAME keep a
   // stable order from load to load.
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    if (keys[a] != keys[b]) return keys[a] < keys[b];
+    const int order = CompareKeys(keys[a], keys[b]);
+    if (order != 0) return order < 0;
     return scan.boards[a].name < scan.boards[b].name;
   });
 
@@ -111,6 +191,15 @@ BoardList LoadBoardList(const std::string& scriptDir, Date today) {
     list.rows.push_back({std::move(entry.name), entry.due, std::move(entry.fileName)});
   }
   return list;
+}
+
+BoardRow ReadBoardRow(const std::string& scriptDir, const std::string& fileName, Date today) {
+  const BoardFile board = BoardFile::Read(scriptDir, fileName);
+  return {board.Name(), CheckDue(board.LastSend(), board.Period(), today).due, fileName};
+}
+
+BoardRow ReadBoardRow(const std::string& scriptDir, const std::string& fileName) {
+  return ReadBoardRow(scriptDir, fileName, Today());
 }
 
 BoardList LoadBoardList(const std::string& scriptDir) {

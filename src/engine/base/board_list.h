@@ -4,6 +4,7 @@
 // belong to the window; this is the rule that builds and changes them.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/base/short_date.h"
@@ -50,13 +51,28 @@ struct BoardList {
 };
 
 // Rows sorted by name without regard to letter case, Latin and Cyrillic
-// alike (А..Я with а..я, Ё with ё sorted right after Е), each ticked when
-// its board is due on the given day.
+// alike (А..Я with а..я, Ё with ё sorted right after Е), numbers in names
+// by their value ("2" before "11"), each ticked when its board is due on
+// the given day.
 BoardList LoadBoardList(const std::string& scriptDir, Date today);
 BoardList LoadBoardList(const std::string& scriptDir);
 
+// The row of one board file, as LoadBoardList would give it; throws what
+// reading the file throws.
+BoardRow ReadBoardRow(const std::string& scriptDir, const std::string& fileName, Date today);
+BoardRow ReadBoardRow(const std::string& scriptDir, const std::string& fileName);
+
 // The row order of the board list: true when a sorts before b.
 bool BoardNameLess(const std::string& a, const std::string& b);
+
+// The board list's filter: a name matches when it holds every word of the
+// filter (words split at blanks), letter case ignored for Latin and
+// Cyrillic alike and Ё taken as Е. An empty filter matches every name.
+bool BoardNameMatches(std::string_view name, std::string_view filter);
+// The same in two steps, so a list folds its names once and not at every
+// keystroke: FoldForSearch gives the form both sides are compared in.
+std::string FoldForSearch(std::string_view text);
+bool FoldedNameMatches(std::string_view foldedName, std::string_view foldedFilter);
 
 void TickAll(std::vector<BoardRow>& rows);
 void UntickAll(std::vector<BoardRow>& rows);

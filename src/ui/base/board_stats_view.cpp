@@ -13,6 +13,10 @@ namespace adw::ui {
 
 namespace {
 
+// The row's own tooltip (its name and file), kept so the statistics are
+// added to it rather than put in its place.
+constexpr int kOwnTipRole = kBoardStatsRole + 1;
+
 // Draws the row as usual and the figures right-aligned over its end.
 class BoardStatsDelegate : public QStyledItemDelegate {
  public:
@@ -36,14 +40,17 @@ void ShowBoardStats(QListWidget* list, const std::vector<adw::engine::BoardStats
   const auto rows = BoardRowsOf(list);
   for (int i = 0; i < list->count() && static_cast<std::size_t>(i) < rows.size(); ++i) {
     QListWidgetItem* item = list->item(i);
+    if (!item->data(kOwnTipRole).isValid()) item->setData(kOwnTipRole, item->toolTip());
+    const QString ownTip = item->data(kOwnTipRole).toString();
     const auto found = byName.find(rows[static_cast<std::size_t>(i)].name);
     if (found == byName.end()) {
-      item->setToolTip(QString());
+      item->setToolTip(ownTip);
       item->setData(kBoardStatsRole, QVariant());
       item->setData(Qt::ForegroundRole, QVariant());
       continue;
     }
-    item->setToolTip(ToQ(adw::engine::StatsTooltip(*found->second)));
+    const QString stats = ToQ(adw::engine::StatsTooltip(*found->second));
+    item->setToolTip(ownTip.isEmpty() ? stats : ownTip + QStringLiteral("\n\n") + stats);
     item->setData(kBoardStatsRole, ToQ(adw::engine::StatsColumnText(*found->second)));
     if (found->second->failedLastThree) {
       item->setForeground(QBrush(Qt::red));

@@ -11,11 +11,11 @@ class QListWidget;
 
 namespace adw::ui {
 
-// The role holding a row's column text.
+// The role holding a row's column text (the next one is taken too).
 inline constexpr int kBoardStatsRole = Qt::UserRole + 20;
 
-// Puts the statistics on the rows whose board they name; rows without any
-// lose what an earlier call put there.
+// Puts the statistics on the rows whose board they name, after the row's
+// own tooltip; rows without any lose what an earlier call put there.
 void ShowBoardStats(QListWidget* list, const std::vector<adw::engine::BoardStats>& stats);
 
 // Shows or hides the figures column (the tooltips stay either way).

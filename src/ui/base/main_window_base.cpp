@@ -14,8 +14,11 @@
 #include "engine/base/ad_editor.h"
 #include "engine/base/ad_store.h"
 #include "engine/base/board_list.h"
+#include "engine/base/kept_ticks.h"
+#include "engine/base/unsaved_ad.h"
 #include "engine/base/variables_map.h"
 #include "engine/shell/settings_file.h"
+#include "platform/files.h"
 #include "platform/text1251.h"
 #include "ui/base/ad_list_view.h"
 #include "ui/base/board_list_widget.h"
@@ -36,6 +39,8 @@ struct TfrmMain::BaseParts {
   adw::engine::VariablesMap variablesMap;
   // The edit between New or Open and the following Save.
   adw::engine::AdEditorState editorState;
+  // The editor's boxes and fields as New or Open filled them.
+  adw::engine::AdEditSnapshot editSnapshot;
   // The hints this part put into the status bar, so a later success can
   // take back its own hint without wiping anyone else's.
   QString boardHint;
@@ -44,22 +49,25 @@ struct TfrmMain::BaseParts {
 
 namespace {
 
-// Gives a grid back the column widths it had when the record set model
-// took it over, now and after every rebuild of the set (a model reset
-// returns a header to its default widths).
-void KeepColumnWidths(QTableView* grid, const std::vector<int>& widths) {
-  const auto apply = [grid, widths] {
-    for (std::size_t c = 0; c < widths.size(); ++c) grid->setColumnWidth(static_cast<int>(c), widths[c]);
-  };
-  apply();
-  QObject::connect(grid->model(), &QAbstractItemModel::modelReset, grid, apply);
-}
-
 std::vector<int> ColumnWidths(const QTableView* grid) {
   std::vector<int> widths;
   const int count = grid->model() ? grid->model()->columnCount() : 0;
   for (int c = 0; c < count; ++c) widths.push_back(grid->columnWidth(c));
   return widths;
+}
+
+// Gives a grid back its column widths after every rebuild of the set (a
+// model reset returns a header to its default widths): first the widths it
+// had when the record set model took it over, later those the user left.
+void KeepColumnWidths(QTableView* grid, const std::vector<int>& widths) {
+  auto kept = std::make_shared<std::vector<int>>(widths);
+  const auto apply = [grid, kept] {
+    for (std::size_t c = 0; c < kept->size(); ++c) grid->setColumnWidth(static_cast<int>(c), (*kept)[c]);
+  };
+  apply();
+  QObject::connect(grid->model(), &QAbstractItemModel::modelAboutToBeReset, grid,
+                   [grid, kept] { *kept = ColumnWidths(grid); });
+  QObject::connect(grid->model(), &QAbstractItemModel::modelReset, grid, apply);
 }
 
 // The directory of a file path, ending with the separator.
@@ -139,6 +147,7 @@ void TfrmMain::LoadBoardList() {
   CLBMain->clear();
   const adw::engine::BoardList list = adw::engine::LoadBoardList(FromQ(deScript->text()));
   ShowBoardRows(CLBMain, list.rows);
+  ApplyBoardFilter(CLBMain, edFilter->text());
   SetStatusHint(*this, parts.boardHint, ToQ(adw::engine::BoardLoadHint(list.failures)));
 }
 
@@ -163,6 +172,37 @@ void TfrmMain::SaveVariables() {
   if (m_baseParts) m_baseParts->variablesMap.Save(RxMDTemp);
 }
 
+void TfrmMain::edFilterChange() {
+  ApplyBoardFilter(CLBMain, edFilter->text());
+}
+
+void TfrmMain::ShowSavedBoard(const std::string& fileName) {
+  // The list shows the directory of the box; a board stored elsewhere
+  // turns up there at the next load.
+  const std::string listed = Trim(FromQ(deScript->text()));
+  const std::string stored = adw::engine::StoredScriptDir(m_settingsPath);
+  if (listed.empty() || adw::platform::JoinPath(listed, fileName) != adw::platform::JoinPath(stored, fileName))
+    return;
+  const adw::engine::BoardRow row = adw::engine::ReadBoardRow(listed, fileName);
+  QListWidgetItem* item = PlaceBoardRow(CLBMain, row);
+  // A filter that would hide the new board is cleared, so it can be seen.
+  if (item->isHidden()) edFilter->clear();
+  CLBMain->setCurrentItem(item);
+  CLBMain->scrollToItem(item);
+}
+
+TfrmMain::TickMemory TfrmMain::RememberTicks() const {
+  return {Trim(FromQ(deScript->text())), BoardRowsOf(CLBMain), adw::engine::TickedAdNames(RxMD)};
+}
+
+void TfrmMain::RestoreTicks(const TickMemory& ticks) {
+  // Ticks of another directory's boards and ads mean nothing here.
+  if (Trim(FromQ(deScript->text())) != ticks.scriptDir) return;
+  KeepBoardTicks(CLBMain, ticks.boards);
+  adw::engine::KeepAdTicks(RxMD, ticks.ads);
+  DBGridMessage->viewport()->update();
+}
+
 // -- board list ticks -----------------------------------------------------------
 
 void TfrmMain::mmRedoSelAllClick() {
@@ -177,6 +217,16 @@ void TfrmMain::mmRedoInvertClick() {
   ChangeBoardTicks(CLBMain, &adw::engine::InvertTicks);
 }
 
+void TfrmMain::mmRedoSelAllAdsClick() {
+  adw::engine::SetAdTicks(RxMD, true);
+  DBGridMessage->viewport()->update();
+}
+
+void TfrmMain::mmRedoUnSelAllAdsClick() {
+  adw::engine::SetAdTicks(RxMD, false);
+  DBGridMessage->viewport()->update();
+}
+
 // -- ad editor --------------------------------------------------------------------
 
 void TfrmMain::ShowAdForm(const adw::engine::AdForm& form) {
@@ -187,6 +237,33 @@ void TfrmMain::ShowAdForm(const adw::engine::AdForm& form) {
   SetViewMode(vmEditor);
   FormResize();
   EdTema->setFocus();
+  Base().editSnapshot = adw::engine::TakeAdEditSnapshot(form, RxMDFields);
+}
+
+bool TfrmMain::HasUnsavedAd() {
+  if (ViewMode() != vmEditor || !m_baseParts) return false;
+  const adw::engine::AdForm now{FromQ(EdTema->text()), FromQ(cbCateg->text()), FromQ(deRepCat->text())};
+  return adw::engine::HasUnsavedChanges(m_baseParts->editSnapshot, now, RxMDFields);
+}
+
+void TfrmMain::btnRedoCancelClick() {
+  if (ViewMode() != vmEditor) return;
+  // A cell being typed in counts as typed.
+  if (QWidget* editor = DBGridFields->indexWidget(DBGridFields->currentIndex())) editor->clearFocus();
+  if (HasUnsavedAd() && !Confirm(QStringLiteral("Изменения объявления не сохранены. Отменить их?"),
+                                 QStringLiteral("Отменить изменения"), QStringLiteral("Вернуться к правке")))
+    return;
+  LeaveEditor();
+}
+
+void TfrmMain::LeaveEditor() {
+  BaseParts& parts = Base();
+  parts.editorState = adw::engine::AdEditorState{};
+  SetStatusHint(*this, parts.editorHint, {});
+  EnterNormalState();
+  BringToFront(pTree);
+  SetViewMode(vmProjects);
+  FormResize();
 }
 
 void TfrmMain::mmRedoNewClick() {
@@ -237,6 +314,11 @@ void TfrmMain::SaveEditedAd() {
 
 void TfrmMain::mmRedoDelClick() {
   Base();
+  if (RxMD.IsEmpty()) return;
+  const QString name = ToQ(RxMD.CurrentValue("NAME"));
+  if (!Confirm(QStringLiteral("Удалить объявление «%1»?").arg(name), QStringLiteral("Удалить"),
+               QStringLiteral("Не удалять")))
+    return;
   if (adw::engine::DeleteAd(RxMD, AdStoreFile())) DBGridMessage->viewport()->update();
 }
 

@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <algorithm>
 
+#include "platform/text1251.h"
 #include "ui/base/board_stats_view.h"
 #include "ui/posting/journal_controller.h"
 #include "ui/reports/report_list.h"
@@ -152,6 +153,7 @@ adw::engine::RunSwitches PostingController::Switches() {
 void PostingController::DisplayChanged(const adw::engine::RunDisplay& display) {
   if (m_destroying) return;
   m_window.SetRunInProgress(m_pool->IsActive());
+  if (m_pool->IsActive()) m_runDisplay = display;
   ShowDisplay(display);
 }
 
@@ -176,15 +178,52 @@ void PostingController::JobStarting(int jobIndex) {
 void PostingController::JobReported(const adw::engine::JobResult& result, const std::string& statusText) {
   if (!m_destroying) m_journal->JobReported(result);
   if (m_destroying || statusText.empty()) return;
-  m_window.SetStatusText(ToQ(statusText));
+  m_resultPageText = ToQ(statusText);
+  m_window.SetStatusText(m_resultPageText);
 }
 
 void PostingController::RunEnded(adw::engine::RunEnd how) {
   m_journal->RunEnded(how);
   if (m_destroying) return;
   m_window.SetRunInProgress(false);
+  if (how == adw::engine::RunEnd::Shutdown) {
+    ShowDisplay(m_pool->Display());
+    return;
+  }
+  const adw::engine::RunDisplay& reached = how == adw::engine::RunEnd::Finished ? m_pool->Display() : m_runDisplay;
+  ShowRunEnd(reached, how == adw::engine::RunEnd::Stopped);
   if (how == adw::engine::RunEnd::Finished) m_window.BringToFront(m_window.pViewResult);
-  if (how == adw::engine::RunEnd::Shutdown) ShowDisplay(m_pool->Display());
+}
+
+void PostingController::ShowRunEnd(const adw::engine::RunDisplay& reached, bool stopped) {
+  TfrmMain& w = m_window;
+  const adw::engine::RunCounters& c = reached.counters;
+  // What the run reached stays in view: a finished run's bar stays full,
+  // a stopped run keeps its counts and says it was stopped.
+  adw::engine::RunDisplay shown = reached;
+  shown.counters.running = 0;
+  shown.startVisible = true;
+  shown.stopVisible = false;
+  if (stopped) {
+    shown.currentUrl.clear();
+    shown.progressText = adw::platform::W("остановлено");
+    shown.progressMax = std::max(c.jobCount, 1);
+    shown.progressPosition = std::min(c.successes + c.failures, shown.progressMax);
+  } else {
+    shown.progressMax = std::max(c.jobCount, 1);
+    shown.progressPosition = shown.progressMax;
+  }
+  ShowDisplay(shown);
+  // The last result page's path would stay under every panel; the run's
+  // outcome takes its place (a hint put there since, such as skipped
+  // boards, stays).
+  if (w.StatusText().isEmpty() || w.StatusText() == m_resultPageText) {
+    w.SetStatusText(QStringLiteral("%1: удачных %2, неудачных %3")
+                        .arg(stopped ? QStringLiteral("Размещение остановлено") : QStringLiteral("Размещение завершено"))
+                        .arg(c.successes)
+                        .arg(c.failures));
+  }
+  m_resultPageText.clear();
 }
 
 void PostingController::HideToTray() {

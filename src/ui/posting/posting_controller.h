@@ -8,6 +8,7 @@
 // Everything here runs on the main thread. The pool's workers reach it only
 // through the window's blocking main-thread call.
 #include <QObject>
+#include <QString>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -84,6 +85,7 @@ class PostingController : public QObject, public adw::engine::IPostingObserver {
  private:
   class Progress;
   void ShowDisplay(const adw::engine::RunDisplay& display);
+  void ShowRunEnd(const adw::engine::RunDisplay& reached, bool stopped);
 
   TfrmMain& m_window;
   QTimer m_timer;
@@ -91,6 +93,10 @@ class PostingController : public QObject, public adw::engine::IPostingObserver {
   std::function<void()> m_terminate;
   std::string m_companionPath;
   adw::engine::JobPosterFactory m_posterFactory;
+  // The display as the running run last showed it, and the result page
+  // path it last put into the status bar.
+  adw::engine::RunDisplay m_runDisplay;
+  QString m_resultPageText;
   bool m_building = false;
   bool m_closing = false;
   bool m_destroying = false;

@@ -13,7 +13,7 @@
 namespace adw::ui {
 
 TfrmDownLoad::TfrmDownLoad(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
   setObjectName(QStringLiteral("frmDownLoad"));
   setWindowTitle(QStringLiteral(" "));
   setModal(true);
@@ -42,6 +42,8 @@ TfrmDownLoad::TfrmDownLoad(QWidget* parent)
   setMinimumWidth(378);
   resize(378, 54);
   adjustSize();
+  // A notice has nothing to show in more room: no maximise, no resizing.
+  setFixedSize(size());
   if (QScreen* screen = QGuiApplication::primaryScreen()) move(screen->availableGeometry().center() - rect().center());
 }
 

@@ -4,6 +4,9 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QKeySequence>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTableView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -95,6 +98,12 @@ void TfrmMain::BuildMenus() {
   mmRedoInvert = Item(mmRedo, QStringLiteral("mmRedoInvert"), QStringLiteral("Инвертация выделенного"),
                       QKeySequence(Qt::CTRL | Qt::Key_I));
 
+  mmRedo->addSeparator();
+  mmRedoSelAllAds = Item(mmRedo, QStringLiteral("mmRedoSelAllAds"), QStringLiteral("Отметить все объявления"),
+                         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Insert));
+  mmRedoUnSelAllAds = Item(mmRedo, QStringLiteral("mmRedoUnSelAllAds"), QStringLiteral("Отменить все объявления"),
+                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete));
+
   mmView = bar->addMenu(QStringLiteral("&Просмотр"));
   mmView->setObjectName(QStringLiteral("mmView"));
   mmViewReport = Item(mmView, QStringLiteral("mmViewReport"), QStringLiteral("Отчет размещения"),
@@ -149,6 +158,8 @@ void TfrmMain::ConnectCommands() {
   onTrigger(mmRedoSelAll, &TfrmMain::mmRedoSelAllClick);
   onTrigger(mmRedoUnSelAll, &TfrmMain::mmRedoUnSelAllClick);
   onTrigger(mmRedoInvert, &TfrmMain::mmRedoInvertClick);
+  onTrigger(mmRedoSelAllAds, &TfrmMain::mmRedoSelAllAdsClick);
+  onTrigger(mmRedoUnSelAllAds, &TfrmMain::mmRedoUnSelAllAdsClick);
   onTrigger(mmViewReport, &TfrmMain::mmViewReportClick);
   onTrigger(mmViewStatus, &TfrmMain::mmViewStatusClick);
   onTrigger(mmViewProjects, &TfrmMain::mmViewProjectsClick);
@@ -179,6 +190,13 @@ void TfrmMain::ConnectCommands() {
   onClick(btnNext, &TfrmMain::btnNextClick);
   onClick(btnPrev, &TfrmMain::btnPrevClick);
   onClick(btnCancel, &TfrmMain::btnCancelClick);
+  onClick(btnRedoCancel, &TfrmMain::btnRedoCancelClick);
+  connect(edFilter, &QLineEdit::textChanged, this, Handler(&TfrmMain::edFilterChange));
+  // The tick commands also under the right mouse button of each list.
+  CLBMain->setContextMenuPolicy(Qt::ActionsContextMenu);
+  CLBMain->addActions({mmRedoSelAll, mmRedoUnSelAll, mmRedoInvert});
+  DBGridMessage->setContextMenuPolicy(Qt::ActionsContextMenu);
+  DBGridMessage->addActions({mmRedoSelAllAds, mmRedoUnSelAllAds});
   // A check box's handler runs on every change of its state, whether the
   // user clicked it or the stored settings set it.
   connect(cbTime, &QCheckBox::toggled, this, Handler(&TfrmMain::cbTimeClick));

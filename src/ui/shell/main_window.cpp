@@ -27,6 +27,7 @@
 #include "engine/shell/form_storage.h"
 #include "engine/shell/settings_file.h"
 #include "platform/shell.h"
+#include "ui/posting/posting_controller.h"
 #include "ui/shell/download_window.h"
 #include "ui/shell/product_info.h"
 #include "ui/shell/settings_storage.h"
@@ -49,9 +50,19 @@ TfrmMain::TfrmMain(std::string settingsPath, QWidget* parent)
   setWindowIcon(icon);
 
   m_hooks.ShowError = [this](const QString& text) {
-    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), text);
+    QMessageBox::critical(this, windowTitle(), text);
   };
   m_hooks.ExecModal = [](QDialog& dialog) { return dialog.exec(); };
+  m_confirm = [this](const QString& question, const QString& yes, const QString& no) {
+    QMessageBox box(QMessageBox::Question, windowTitle(), question, QMessageBox::NoButton, this);
+    QPushButton* yesButton = box.addButton(yes, QMessageBox::AcceptRole);
+    QPushButton* noButton = box.addButton(no, QMessageBox::RejectRole);
+    // The safe answer is the one Enter gives.
+    box.setDefaultButton(noButton);
+    box.setEscapeButton(noButton);
+    box.exec();
+    return box.clickedButton() == yesButton;
+  };
 
   BuildToolbar();
   BuildMenus();
@@ -84,15 +95,18 @@ TfrmMain::TfrmMain(std::string settingsPath, QWidget* parent)
   ConnectCommands();
   SetCommandStates(true, true, false, true);
 
-  resize(600, 450);
   setMinimumSize(578, 371);
   m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
   m_frmDownLoad = new TfrmDownLoad(this);
   FormCreate();
+  Guarded([this] { RestoreLayout(); });
 }
 
 TfrmMain::~TfrmMain() {
-  if (fsMain && fsMain->HasRestored() && !m_storageSaved) Guarded([this] { SaveStoredValues(); });
+  if (fsMain && fsMain->HasRestored() && !m_storageSaved) Guarded([this] {
+      SaveStoredValues();
+      SaveLayout();
+    });
   FormDestroy();
   delete m_frmWait.data();
 }
@@ -117,7 +131,6 @@ void TfrmMain::FormCreate() {
   m_viewMode = vmProjects;
   lbBuild->setText(BuildCaption());
   setWindowTitle(QStringLiteral("Adwelder ") + lbBuild->text());
-  QGuiApplication::setApplicationDisplayName(windowTitle());
 
   m_storageAdapter = std::make_unique<MainFormStorageAdapter>(*this);
   fsMain = std::make_unique<adw::engine::FormStorage>(*m_storageAdapter, m_settingsPath);
@@ -176,6 +189,10 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (!CloseQuestionsAnswered()) {
+    event->ignore();
+    return;
+  }
   if (m_trayActive) {
     m_trayActive = false;
     m_trayAnimation->stop();
@@ -183,7 +200,12 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   }
   // A settings file that cannot be written is reported, but the user still
   // gets to leave the program.
-  Guarded([this] { SaveStoredValues(); });
+  // The layout goes after the stored values and only when they could be
+  // written: one refused file is one message.
+  Guarded([this] {
+    SaveStoredValues();
+    SaveLayout();
+  });
   event->accept();
   emit Closed();
 }
@@ -232,7 +254,8 @@ QWidget* TfrmMain::PanelInFront() const { return pPanels->currentWidget(); }
 
 void TfrmMain::SetCommandStates(bool normal, bool open, bool save, bool del) {
   for (QMenu* menu : {mmFile, mmView, mmOption, mmHelp}) menu->menuAction()->setEnabled(normal);
-  for (QAction* item : {mmRedoNew, mmRedoSelAll, mmRedoUnSelAll, mmRedoInvert}) item->setEnabled(normal);
+  for (QAction* item : {mmRedoNew, mmRedoSelAll, mmRedoUnSelAll, mmRedoInvert, mmRedoSelAllAds, mmRedoUnSelAllAds})
+    item->setEnabled(normal);
   for (QToolButton* button : {sbtnNew, sbtnProjects, sbtnStatus, sbtnReports, sbtnConfig, sbtnURL})
     button->setEnabled(normal);
   mmRedoOpen->setEnabled(open);
@@ -273,6 +296,21 @@ QString TfrmMain::ErrorText(const std::exception_ptr& error) {
   } catch (...) {
     return QStringLiteral("Unknown error");
   }
+}
+
+bool TfrmMain::Confirm(const QString& question, const QString& yes, const QString& no) {
+  return m_confirm && m_confirm(question, yes, no);
+}
+
+bool TfrmMain::CloseQuestionsAnswered() {
+  if (Posting().IsBusy() &&
+      !Confirm(QStringLiteral("Идет размещение объявлений. Остановить его и закрыть программу?"),
+               QStringLiteral("Остановить и закрыть"), QStringLiteral("Продолжить размещение")))
+    return false;
+  if (HasUnsavedAd() && !Confirm(QStringLiteral("Объявление не сохранено. Закрыть программу без сохранения?"),
+                                 QStringLiteral("Закрыть без сохранения"), QStringLiteral("Вернуться к объявлению")))
+    return false;
+  return true;
 }
 
 int TfrmMain::ExecModal(QDialog& dialog) { return m_hooks.ExecModal ? m_hooks.ExecModal(dialog) : 0; }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/board_list.h"
 #include "engine/base/record_set.h"
 #include "ui/platform_qt.h"
 
@@ -80,6 +81,11 @@ class TfrmMain : public QMainWindow {
     std::function<void(const QString& text)> ShowError;  // message box with the text
     std::function<int(QDialog& dialog)> ExecModal;       // shows a window modally, returns its result
   };
+  // Asks a yes-or-no question before something is destroyed or lost; yes
+  // and no are the captions of the two answers. True: go ahead. The
+  // program asks in a message box; tests answer for the user.
+  using ConfirmHook = std::function<bool(const QString& question, const QString& yes, const QString& no)>;
+  void SetConfirmHook(ConfirmHook hook) { m_confirm = std::move(hook); }
 
   // settingsPath: the settings file; empty means the one beside the program.
   explicit TfrmMain(std::string settingsPath = {}, QWidget* parent = nullptr);
@@ -116,6 +122,8 @@ class TfrmMain : public QMainWindow {
   // Shows an error's text as the window framework shows an error that
   // leaves a handler: a message box, after which the program carries on.
   void ShowError(const QString& text);
+  // Asks before something is destroyed or lost (UserHooks::Confirm).
+  bool Confirm(const QString& question, const QString& yes, const QString& no);
   // Runs a handler and shows what it throws; every control's signal goes
   // through here, so no error ever unwinds into the event loop.
   void Guarded(const std::function<void()>& handler);
@@ -145,6 +153,16 @@ class TfrmMain : public QMainWindow {
   void mmRedoSelAllClick();
   void mmRedoUnSelAllClick();
   void mmRedoInvertClick();
+  void mmRedoSelAllAdsClick();
+  void mmRedoUnSelAllAdsClick();
+  // The editor's "Отмена" and Esc: back to the projects, asking first when
+  // something typed would be lost.
+  void btnRedoCancelClick();
+  // The board list's filter box: shows only the boards whose names hold
+  // every word typed.
+  void edFilterChange();
+  // The edit of an ad holds something not saved yet.
+  bool HasUnsavedAd();
   void mmViewReportClick();
   void mmViewStatusClick();
   void mmViewProjectsClick();
@@ -178,19 +196,29 @@ class TfrmMain : public QMainWindow {
   void HTMLViewerFormSubmit(const std::string& action, const std::string& method,
                             std::vector<std::string> results);
   void edProjNameChange();
-  void tvTreeMouseDown(QTreeWidgetItem* node);
+  // onMark: the press was on the node's state mark (bind or unbind);
+  // otherwise on its text (choose a category, also for a bound node).
+  void tvTreeMouseDown(QTreeWidgetItem* node, bool onMark = true);
   void tvTreeChanging(QTreeWidgetItem* node);
   void HttpDocData();
   void HttpDocEnd();
   void pmSaveFileClick();
   void pmSaveEMailClick();
   WizardController& Wizard() { return *m_wizard; }
+  // A board the wizard has just stored shows in the board list at once,
+  // selected, when the list is of the directory it went to.
+  void ShowSavedBoard(const std::string& fileName);
 
   // -- settings file -----------------------------------------------------
   // The stored control values are restored once, when the window is first
   // shown; they are saved at every close and, failing that, at destruction.
   void RestoreStoredValues();
   void SaveStoredValues();
+  // The window's place and size, the splitters and the grid columns as the
+  // last close left them (or the default size at a first start), and the
+  // thread count the configuration save stored.
+  void RestoreLayout();
+  void SaveLayout();
 
   // -- controls ------------------------------------------------------------
   // Toolbar.
@@ -221,6 +249,8 @@ class TfrmMain : public QMainWindow {
   QAction* mmRedoSelAll = nullptr;
   QAction* mmRedoUnSelAll = nullptr;
   QAction* mmRedoInvert = nullptr;
+  QAction* mmRedoSelAllAds = nullptr;
+  QAction* mmRedoUnSelAllAds = nullptr;
   QMenu* mmView = nullptr;
   QAction* mmViewReport = nullptr;
   QAction* mmViewStatus = nullptr;
@@ -242,6 +272,7 @@ class TfrmMain : public QMainWindow {
   // pTree: board list and ad list.
   QWidget* pTree = nullptr;
   QSplitter* spTree = nullptr;
+  QLineEdit* edFilter = nullptr;
   QListWidget* CLBMain = nullptr;
   QPushButton* btnSelAll = nullptr;
   QPushButton* btnUnSelAll = nullptr;
@@ -256,6 +287,7 @@ class TfrmMain : public QMainWindow {
   QLineEdit* deRepCat = nullptr;
   QToolButton* deRepCatButton = nullptr;
   QTableView* DBGridFields = nullptr;
+  QPushButton* btnRedoCancel = nullptr;
 
   // pViewResult: reports.
   QWidget* pViewResult = nullptr;
@@ -381,11 +413,15 @@ class TfrmMain : public QMainWindow {
   void NextTrayFrame();
   void CloseWaitWindow();
   int ExecModal(QDialog& dialog);
+  // The questions a close asks (a run going on, an ad not saved); false
+  // when the user chose to stay.
+  bool CloseQuestionsAnswered();
   // Connects a control's signal to a handler run through Guarded.
   std::function<void()> Handler(void (TfrmMain::*handler)());
 
   std::string m_settingsPath;
   UserHooks m_hooks;
+  ConfirmHook m_confirm;
   TViewMode m_viewMode = vmProjects;
   QtMainThread m_mainThread;
   QPointer<TfrmWait> m_frmWait;
@@ -413,6 +449,17 @@ class TfrmMain : public QMainWindow {
   std::string AdStoreFile() const;
   std::string VariablesMapFile() const;
   void ShowAdForm(const adw::engine::AdForm& form);
+  // The ticks of the boards and the ads, kept over the reload that the
+  // configuration save runs (the user ticks, then sets the start time).
+  struct TickMemory {
+    std::string scriptDir;
+    std::vector<adw::engine::BoardRow> boards;
+    std::vector<std::string> ads;
+  };
+  TickMemory RememberTicks() const;
+  void RestoreTicks(const TickMemory& ticks);
+  // The ad editor is left without saving.
+  void LeaveEditor();
   BasePartsPtr m_baseParts{nullptr, &TfrmMain::DeleteBaseParts};
 
   static std::shared_ptr<WizardController> MakeWizard(TfrmMain& window);

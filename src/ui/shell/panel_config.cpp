@@ -38,6 +38,7 @@ QLineEdit* MaskedBox(const QString& name, const QString& mask, int places, QWidg
   edit->setInputMask(mask);
   const int charWidth = edit->fontMetrics().horizontalAdvance(QLatin1Char('0'));
   edit->setFixedWidth(charWidth * places + 16);
+  new MaskedBoxCursor(edit);
   return edit;
 }
 
@@ -170,7 +171,9 @@ QWidget* TfrmMain::BuildConfigPanel() {
   SetUpGrid(DBGridTemplate, {QStringLiteral("Переменная"), QStringLiteral("Значение переменной")});
   DBGridTemplate->setColumnWidth(0, 160);
   DBGridTemplate->horizontalHeader()->setStretchLastSection(true);
-  DBGridTemplate->setMinimumHeight(64);
+  // Enough for a few variables: below that the panel scrolls instead.
+  DBGridTemplate->setMinimumHeight(DBGridTemplate->verticalHeader()->defaultSectionSize() * 4 +
+                                   DBGridTemplate->horizontalHeader()->sizeHint().height() + 4);
   variables->addWidget(cbTemplate);
   variables->addWidget(DBGridTemplate, 1);
 

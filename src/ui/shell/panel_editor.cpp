@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
 #include <QToolButton>
 
@@ -56,6 +57,14 @@ QWidget* TfrmMain::BuildEditorPanel() {
   layout->addWidget(MakeLabel(QStringLiteral("Поля сообщений :"), pRedo, QStringLiteral("lbFields")), 3, 0, 1, 2);
   layout->addWidget(DBGridFields, 4, 0, 1, 2);
   layout->setRowStretch(4, 1);
+
+  // A way out of the editor that keeps the store as it was; Esc does the
+  // same when no control has a use for it.
+  btnRedoCancel = new QPushButton(QStringLiteral("Отмена"), pRedo);
+  btnRedoCancel->setObjectName(QStringLiteral("btnRedoCancel"));
+  btnRedoCancel->setAutoDefault(false);
+  layout->addWidget(btnRedoCancel, 5, 1, Qt::AlignRight);
+  new PanelButtons(pRedo, nullptr, btnRedoCancel);
   layout->setColumnStretch(1, 1);
   return pRedo;
 }

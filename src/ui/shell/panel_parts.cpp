@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QToolButton>
@@ -30,6 +32,21 @@ QWidget* MakeBoxWithButton(QLineEdit* edit, QToolButton* button, QWidget* parent
   layout->addWidget(edit, 1);
   layout->addWidget(button);
   return row;
+}
+
+QWidget* MakeScrollingPanel(QWidget* panel, const QString& scrollName) {
+  auto* panelLayout = new QVBoxLayout(panel);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  auto* scroll = new QScrollArea(panel);
+  scroll->setObjectName(scrollName);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  panelLayout->addWidget(scroll);
+  auto* content = new QWidget;
+  content->setObjectName(panel->objectName() + QStringLiteral("Content"));
+  scroll->setWidget(content);
+  return content;
 }
 
 void SetUpGrid(QTableView* grid, const QStringList& titles) {
@@ -63,6 +80,26 @@ bool PanelButtons::eventFilter(QObject* watched, QEvent* event) {
       m_cancel->click();
       return true;
     }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+MaskedBoxCursor::MaskedBoxCursor(QLineEdit* edit) : QObject(edit), m_edit(edit) {
+  edit->installEventFilter(this);
+}
+
+int MaskedBoxCursor::FirstBlankPlace(const QString& displayText, const QString& inputMask) {
+  const qsizetype separator = inputMask.lastIndexOf(QLatin1Char(';'));
+  const QChar blank =
+      (separator >= 0 && separator + 1 < inputMask.size()) ? inputMask.at(separator + 1) : QLatin1Char(' ');
+  return static_cast<int>(displayText.indexOf(blank));
+}
+
+bool MaskedBoxCursor::eventFilter(QObject* watched, QEvent* event) {
+  // The press has placed the cursor by the time the button is released.
+  if (watched == m_edit && event->type() == QEvent::MouseButtonRelease && !m_edit->hasSelectedText()) {
+    const int blank = FirstBlankPlace(m_edit->displayText(), m_edit->inputMask());
+    if (blank >= 0 && m_edit->cursorPosition() > blank) m_edit->setCursorPosition(blank);
   }
   return QObject::eventFilter(watched, event);
 }

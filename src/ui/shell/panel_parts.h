@@ -19,6 +19,10 @@ QLabel* MakeLabel(const QString& caption, QWidget* parent, const QString& name =
 // name boxes have; returns the row holding both.
 QWidget* MakeBoxWithButton(QLineEdit* edit, QToolButton* button, QWidget* parent);
 
+// Fills a panel with a frameless vertical scroll area and returns the
+// widget inside it, to be laid out as the panel itself would be.
+QWidget* MakeScrollingPanel(QWidget* panel, const QString& scrollName);
+
 // A read-only-looking grid as the record-set grids start out: titles, no
 // row indicator, whole-row selection. The given titles stand in until the
 // record set model takes the grid over.
@@ -38,6 +42,25 @@ class PanelButtons : public QObject {
  private:
   QAbstractButton* m_default;
   QAbstractButton* m_cancel;
+};
+
+// Keeps the cursor of a masked box within reach of its filled places: a
+// click into the empty places at the right puts the cursor at the first
+// empty place, where typing fills in, instead of past them, where it
+// would go nowhere.
+class MaskedBoxCursor : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit MaskedBoxCursor(QLineEdit* edit);
+  // The first unfilled place of a masked box's shown text; -1 when full.
+  static int FirstBlankPlace(const QString& displayText, const QString& inputMask);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QLineEdit* m_edit;
 };
 
 }  // namespace adw::ui

@@ -1,6 +1,7 @@
 // pTree: the board list at the left with its three tick buttons, the ad
 // list at the right.
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSplitter>
@@ -29,6 +30,13 @@ QWidget* TfrmMain::BuildProjectsPanel() {
   auto* leftLayout = new QVBoxLayout(left);
   leftLayout->setContentsMargins(0, 0, 0, 0);
   leftLayout->setSpacing(2);
+  // With hundreds of boards a name is found by typing part of it.
+  edFilter = new QLineEdit(left);
+  edFilter->setObjectName(QStringLiteral("edFilter"));
+  edFilter->setPlaceholderText(QStringLiteral("Фильтр досок"));
+  edFilter->setToolTip(QStringLiteral("Показать только доски, в названии которых есть все набранные слова"));
+  edFilter->setClearButtonEnabled(true);
+  leftLayout->addWidget(edFilter);
   CLBMain = new QListWidget(left);
   CLBMain->setObjectName(QStringLiteral("CLBMain"));
   leftLayout->addWidget(CLBMain, 1);

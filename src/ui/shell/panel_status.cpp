@@ -28,7 +28,9 @@ QLabel* ValueLabel(const QString& name, QWidget* parent) {
 QWidget* TfrmMain::BuildStatusPanel() {
   pViewStat = new QWidget;
   pViewStat->setObjectName(QStringLiteral("pViewStat"));
-  auto* outer = new QVBoxLayout(pViewStat);
+  // The counters scroll rather than squeeze once the window is small.
+  QWidget* content = MakeScrollingPanel(pViewStat, QStringLiteral("sbViewStat"));
+  auto* outer = new QVBoxLayout(content);
   outer->setContentsMargins(16, 12, 16, 12);
 
   auto* counters = new QGridLayout;

@@ -92,7 +92,8 @@ QWidget* HtmlViewPage(TfrmMain& w) {
   w.spHTMLView->addWidget(w.tvTree);
   w.spHTMLView->addWidget(viewer);
   w.spHTMLView->setStretchFactor(1, 1);
-  w.spHTMLView->setSizes({180, 400});
+  // Room for an entry with the category it is bound to beside it.
+  w.spHTMLView->setSizes({240, 560});
   layout->addWidget(w.spHTMLView);
   return page;
 }

@@ -146,7 +146,9 @@ void TfrmMain::SaveConfiguration() {
   adw::engine::SaveConfiguration(m_settingsPath, values);
   adw::engine::SaveRepeatDays(m_settingsPath, RxSEdRepeatDays->value());
   SaveVariables();
+  const TickMemory ticks = RememberTicks();
   FormShow();
+  RestoreTicks(ticks);
   BringToFront(pTree);
 }
 

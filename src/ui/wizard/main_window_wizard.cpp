@@ -135,18 +135,24 @@ void TfrmMain::tvTreeChanging(QTreeWidgetItem* node) {
   if (index < wizard.FieldTree.Nodes().size()) SetStatusText(ToQ(wizard.FieldTree.StatusText(index)));
 }
 
-void TfrmMain::tvTreeMouseDown(QTreeWidgetItem* node) {
+void TfrmMain::tvTreeMouseDown(QTreeWidgetItem* node, bool onMark) {
   WizardController& wizard = Wizard();
   const std::size_t index = WizardController::NodeOf(node);
   if (index >= wizard.FieldTree.Nodes().size()) return;
   tvTree->setCurrentItem(node);
   const std::string mapPath = VariablesMapFile();
-  wizard.FieldTree.ClickStateMark(index, [&]() -> std::optional<adw::engine::ChosenCategory> {
+  const auto choose = [&]() -> std::optional<adw::engine::ChosenCategory> {
     TfrmVariab* chooser = wizard.Chooser();
     const QRect at = tvTree->visualItemRect(node);
     chooser->move(tvTree->viewport()->mapToGlobal(at.bottomLeft()));
     return ChooseCategory(chooser, nullptr, mapPath, [this](QDialog& dialog) { return ExecModal(dialog); });
-  });
+  };
+  const bool bound = wizard.FieldTree.Nodes()[index].stateIndex == adw::engine::kMarkBound;
+  if (!onMark && bound) {
+    if (const auto choice = choose()) wizard.FieldTree.Bind(index, *choice);
+  } else {
+    wizard.FieldTree.ClickStateMark(index, choose);
+  }
   wizard.ShowMarks();
 }
 
@@ -172,6 +178,7 @@ void TfrmMain::pmSaveFileClick() {
     throw adw::engine::ELzrw1Exception("Lzrw1 (de)compression : Failed to open output file : " + target);
   adw::engine::PackBoardFile(plain, target);
   adw::platform::RemoveFileQuiet(tempDir + "temp.html");
+  ShowSavedBoard(name);
 }
 
 void TfrmMain::pmSaveEMailClick() {

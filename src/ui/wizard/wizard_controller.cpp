@@ -14,6 +14,7 @@
 
 #include "engine/shell/settings_file.h"
 #include "engine/wizard/board_text.h"
+#include "engine/wizard/fetch_failure.h"
 #include "platform/files.h"
 #include "ui/base/category_chooser.h"
 #include "ui/shell/main_window.h"
@@ -28,6 +29,13 @@ constexpr int kNodeRole = Qt::UserRole;
 // The width of the state mark at the left of a node, with the space the
 // style leaves around it.
 constexpr int kMarkWidth = 16 + 6;
+
+// A binding is the category's caption and its list's "$" name; the caption
+// says enough beside the entry.
+std::string BindingCaption(const std::string& binding) {
+  const std::size_t dollar = binding.find('$');
+  return dollar == 0 || dollar == std::string::npos ? binding : binding.substr(0, dollar);
+}
 
 }  // namespace
 
@@ -94,38 +102,54 @@ void WizardController::StartPageFetch() {
   const int timeOut = adw::engine::ReadPostingSettings(w.SettingsPath()).timeOutMs;
   Http.TimeOut = timeOut > 0 ? timeOut : adw::engine::kDefaultFetchTimeOutMs;
   Http.URL = FromQ(w.cbURL->currentText());
+  // An earlier fetch still running (a slow page left with Prev) is not the
+  // page asked for any more: it is ended here so that this one can start.
+  if (Http.Busy()) Http.Shutdown();
   try {
     Http.GetAsync(w.MainThread(),
                   [this, fetch](adw::engine::THttpCli&, const adw::engine::HttpCliError* failure) {
                     FetchDone(fetch, failure);
                   });
-  } catch (const adw::engine::HttpCliError&) {
-    // Busy with an earlier fetch: this one fails and shows an empty page;
-    // the earlier one is no longer the page asked for and is not shown.
+  } catch (const adw::engine::HttpCliError& failure) {
     m_fetching = false;
-    m_window.Guarded([this] { ShowPage(std::string()); });
+    ShowFailure(failure);
   }
 }
 
 void WizardController::FetchDone(std::uint64_t fetch, const adw::engine::HttpCliError* failure) {
   if (fetch != m_fetch) return;  // a later fetch took its place
   m_fetching = false;
-  std::string bytes;
   if (failure) {
-    // A fetch that ran out of time or went round in relocations says so;
-    // every other failure shows an empty page, as a bad address does.
-    if (failure->Code() == adw::engine::kHttpCliErrTimedOut ||
-        failure->Code() == adw::engine::kHttpCliErrTooManyRelocations)
-      m_window.SetStatusText(ToQ(failure->what()));
-  } else {
-    bytes = *m_page;
+    ShowFailure(*failure);
+    return;
   }
+  const std::string bytes = *m_page;
   m_window.Guarded([this, &bytes] { ShowPage(bytes); });
+}
+
+void WizardController::ShowFailure(const adw::engine::HttpCliError& failure) {
+  // Whatever went wrong is said where the page would be and in the status
+  // bar; the tree has no form to show.
+  const bool answered = !Http.RcvdHeader().empty();
+  const std::string page = adw::engine::FetchFailurePage(failure, answered, Http.URL);
+  m_window.Guarded([this, &page] {
+    ShowPageText(page);
+    FieldTree.Clear();
+    ShowFieldTree();
+  });
+  m_window.SetStatusText(ToQ(adw::engine::FetchFailureStatus(failure, answered)));
 }
 
 void WizardController::ShowPage(const std::string& bytes) {
   TfrmMain& w = m_window;
   const std::string text = adw::engine::PreparePageText(bytes, w.cbCodePage->currentIndex());
+  ShowPageText(text);
+  FieldTree.Build(text, w.rseFormNumber->value());
+  ShowFieldTree();
+}
+
+void WizardController::ShowPageText(const std::string& text) {
+  TfrmMain& w = m_window;
   // The viewer shows pages from files; the copy lives only until it is shown.
   const std::string path = adw::platform::TempDirectory() + "temp.html";
   if (!adw::platform::WriteFileAtomic(path, text))
@@ -137,8 +161,6 @@ void WizardController::ShowPage(const std::string& bytes) {
     throw;
   }
   adw::platform::RemoveFileQuiet(path);
-  FieldTree.Build(text, w.rseFormNumber->value());
-  ShowFieldTree();
 }
 
 void WizardController::ShowFieldTree() {
@@ -163,8 +185,15 @@ void WizardController::ShowMarks() {
   const auto& nodes = FieldTree.Nodes();
   for (QTreeWidgetItemIterator it(m_window.tvTree); *it; ++it) {
     const std::size_t node = NodeOf(*it);
-    if (node < nodes.size())
-      (*it)->setIcon(0, m_marks[nodes[node].stateIndex == adw::engine::kMarkBound ? 2 : 1]);
+    if (node >= nodes.size()) continue;
+    const bool bound = nodes[node].stateIndex == adw::engine::kMarkBound;
+    (*it)->setIcon(0, m_marks[bound ? 2 : 1]);
+    // The category an entry is bound to stands beside it.
+    const QString caption = ToQ(nodes[node].caption);
+    const std::string binding = bound ? FieldTree.Record(node).Binding : std::string();
+    (*it)->setText(0, binding.empty() ? caption : caption + QStringLiteral("  → ") + ToQ(BindingCaption(binding)));
+    // A narrow tree cuts the text; the tip shows it whole.
+    (*it)->setToolTip(0, (*it)->text(0));
   }
 }
 
@@ -186,19 +215,18 @@ TfrmVariab* WizardController::Chooser() {
 }
 
 bool WizardController::eventFilter(QObject* watched, QEvent* event) {
-  // A press on a node's state mark binds or unbinds it; a press elsewhere on
-  // the node only selects it.
+  // A press on a node's state mark binds or unbinds it; a press on its text
+  // asks for the category to bind it to (or to bind it anew).
   if (watched == m_window.tvTree->viewport() && event->type() == QEvent::MouseButtonPress) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     const QPoint at = mouse->position().toPoint();
     QTreeWidgetItem* item = m_window.tvTree->itemAt(at);
     if (item && mouse->button() == Qt::LeftButton) {
       const QRect box = m_window.tvTree->visualItemRect(item);
-      if (at.x() >= box.left() && at.x() < box.left() + kMarkWidth) {
-        TfrmMain& w = m_window;
-        w.Guarded([&w, item] { w.tvTreeMouseDown(item); });
-        return true;
-      }
+      const bool onMark = at.x() >= box.left() && at.x() < box.left() + kMarkWidth;
+      TfrmMain& w = m_window;
+      w.Guarded([&w, item, onMark] { w.tvTreeMouseDown(item, onMark); });
+      return true;
     }
   }
   return QObject::eventFilter(watched, event);

@@ -78,6 +78,8 @@ class WizardController : public QObject {
  private:
   void FetchDone(std::uint64_t fetch, const adw::engine::HttpCliError* failure);
   void ShowPage(const std::string& bytes);
+  void ShowPageText(const std::string& text);
+  void ShowFailure(const adw::engine::HttpCliError& failure);
 
   TfrmMain& m_window;
   std::unique_ptr<std::string> m_page = std::make_unique<std::string>();

@@ -1,4 +1,5 @@
 #include "engine/base/ad_editor.h"
+#include "engine/base/unsaved_ad.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -175,21 +176,54 @@ TEST_F(AdEditorTest, SaveOfANewAdAppendsItToListAndStore) {
   EXPECT_EQ(ads.Value(2, "STAT"), "0");
 }
 
-TEST_F(AdEditorTest, SaveWithoutSubjectOrCategoryDropsTheEdit) {
+TEST_F(AdEditorTest, SaveWithoutSubjectOrCategoryIsRefusedWithTheReason) {
   const std::string before = Store();
   struct Case {
     const char* subject;
     const char* category;
+    std::string hint;
   };
-  for (const Case& c : {Case{"", "Компьютеры"}, Case{" \t ", "Компьютеры"}, Case{"Тема", "  "}}) {
+  for (const Case& c : {Case{"", "Компьютеры", MissingSubjectHint()}, Case{" \t ", "", MissingSubjectHint()},
+                        Case{"Тема", "  ", MissingCategoryHint()}}) {
     SCOPED_TRACE(c.subject);
     AdForm form = NewAd(state, variables, fields, true, "/opt/");
     form.subject = W(c.subject);
     form.category = W(c.category);
-    EXPECT_EQ(SaveAd(state, form, ads, fields, storePath).outcome, SaveAdOutcome::Dropped);
+    const SaveAdResult result = SaveAd(state, form, ads, fields, storePath);
+    EXPECT_EQ(result.outcome, SaveAdOutcome::Refused);
+    EXPECT_EQ(result.hint, c.hint);
   }
   EXPECT_EQ(Store(), before);
   EXPECT_EQ(ads.RecordCount(), 2u);
+}
+
+TEST_F(AdEditorTest, UnsavedChangesAreWhatTheUserTypedOrChose) {
+  AdForm form = NewAd(state, variables, fields, false, "/opt/");
+  const AdEditSnapshot snapshot = TakeAdEditSnapshot(form, fields);
+  EXPECT_FALSE(HasUnsavedChanges(snapshot, form, fields));
+
+  AdForm padded = form;
+  padded.reportDir += "  ";
+  EXPECT_FALSE(HasUnsavedChanges(snapshot, padded, fields)) << "blanks that Save trims are no change";
+
+  struct Case {
+    const char* what;
+    std::string AdForm::*box;
+  };
+  for (const Case& c : {Case{"subject", &AdForm::subject}, Case{"category", &AdForm::category},
+                        Case{"report directory", &AdForm::reportDir}}) {
+    SCOPED_TRACE(c.what);
+    AdForm changed = form;
+    changed.*c.box += "x";
+    EXPECT_TRUE(HasUnsavedChanges(snapshot, changed, fields));
+  }
+
+  fields.SetValue(0, "DATA", W("Иван"));
+  EXPECT_TRUE(HasUnsavedChanges(snapshot, form, fields));
+  fields.SetValue(0, "DATA", snapshot.values[0]);
+  EXPECT_FALSE(HasUnsavedChanges(snapshot, form, fields));
+  fields.Append();
+  EXPECT_TRUE(HasUnsavedChanges(snapshot, form, fields)) << "a row added below the last field";
 }
 
 TEST_F(AdEditorTest, SaveRefusesSubjectsThatWouldClashOrBreakTheStore) {
