@@ -20,71 +20,13 @@
 #include "engine/base/variables_map.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
+#include "startup_script_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using adw::platform::W;
-
-constexpr int kFieldCount = 10;
-constexpr int kAdCount = 2000;
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// A board much like the wizard writes, with a due date so that the due
-// rule does its whole work for every board.
-std::string BoardText(int n) {
-  const std::string name = W("Доска ") + std::to_string(n);
-  std::string text = "[Project]\r\nNAME=" + name + "\r\n";
-  text += "SUBMIT=http://127.0.0.1/board" + std::to_string(n) + "/add.cgi\r\n";
-  text +=
-      "SUBBODY=subject=$TEMA&name=$NAME&phone=$PHONE&email=$EMAIL&city=$CITY&price=$PRICE&text=$TEXT"
-      "&rubr=3&region=77&period=30&agree=1&send=" +
-      W("Отправить") + "\r\n";
-  text += "REQUEST=http://127.0.0.1/board" + std::to_string(n) + "/\r\n";
-  text += "CODE=" + std::string(n % 3 == 0 ? "KOI8-R" : "WIN1251") + "\r\n";
-  text += "LASTSEND=" + std::to_string(10 + n % 18) + ".0" + std::to_string(1 + n % 9) + ".2024\r\n";
-  text += "Period=" + std::to_string(n % 7) + "\r\n \r\n[MAP]\r\n";
-  for (int i = 1; i <= 6; ++i) {
-    text += std::to_string(i) + "$rubr=" + W("Раздел ") + std::to_string(i) + "$comp\r\n";
-  }
-  return text + "\r\n\r\n\r\n";
-}
-
-std::string StoredBoard(int n) {
-  std::string bytes = adw::engine::Tlzrw1::CompressBytes(BoardText(n));
-  bytes.replace(0, 4, "ADWP");
-  return bytes;
-}
-
-std::string MapText() {
-  std::string text = "[Variab]\r\nitem1=" + W("Компьютеры") + "$comp\r\n";
-  for (int f = 0; f < kFieldCount; ++f) {
-    text += "item" + std::to_string(f + 2) + "=" + W("Поле ") + std::to_string(f) + "$F" + std::to_string(f) +
-            "$" + W("значение") + "\r\n";
-  }
-  text += "[$comp]\r\n";
-  for (int i = 1; i <= 20; ++i)
-    text += "item" + std::to_string(i) + "=" + W("Раздел ") + std::to_string(i) + "\r\n";
-  return text;
-}
-
-std::string AdsText() {
-  std::string text;
-  for (int a = 0; a < kAdCount; ++a) {
-    text += "[" + W("Объявление ") + std::to_string(a) + "]\r\n";
-    for (int f = 0; f < kFieldCount; ++f) {
-      text += W("Поле ") + std::to_string(f) + "$F" + std::to_string(f) + "=" + W("Текст поля ") +
-              std::to_string(f) + W(" объявления ") + std::to_string(a) + "\r\n";
-    }
-    text += "default=" + W("Раздел ") + std::to_string(1 + a % 20) + "$comp\r\n";
-    text += "reppath=/tmp/reports/" + std::to_string(a) + "\r\n";
-  }
-  return text;
-}
+using namespace adw::bench;
 
 // Script directories made once per run and removed at its end.
 class ScriptDirs {
@@ -102,11 +44,9 @@ class ScriptDirs {
     }
     const std::string dir = m_root + "/" + std::to_string(boards);
     fs::create_directories(dir);
-    for (int n = 0; n < boards; ++n)
-      // Names on disk are the system's UTF-8; the program reads them so.
-      WriteFile(dir + "/" + "Доска " + std::to_string(n) + ".prj", StoredBoard(n));
-    WriteFile(dir + "/base.map", MapText());
-    WriteFile(dir + "/base.dat", AdsText());
+    // Board names are Windows-1251 like the program's own; the files get
+    // the UTF-8 names the program gives them on disk.
+    WriteScriptDir(dir, boards, kAdCount);
     return m_dirs.emplace(boards, dir).first->second;
   }
 

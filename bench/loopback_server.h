@@ -1,7 +1,9 @@
 #pragma once
 // The benchmarks' HTTP/1.0 peer on 127.0.0.1: a few threads, each accepting
 // one connection at a time, reading the request head and its announced
-// body, answering at once and closing.
+// body, answering at once and closing. The reply announces its length and
+// the close, so a client that speaks HTTP/1.1 (h2load) counts it as a
+// success and opens a new connection for its next request.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -69,7 +71,9 @@ class LoopbackServer {
           need = head + 4 + length;
         }
       }
-      static const std::string reply = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html>ok</html>";
+      static const std::string reply =
+          "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 15\r\nConnection: close\r\n\r\n"
+          "<html>ok</html>";
       ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
       ::shutdown(client, SHUT_WR);
       ::close(client);

@@ -6,12 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/atomic_write.h"
 #include "platform/text1251.h"
 
 namespace adw::platform {
@@ -55,18 +55,6 @@ bool WildcardMatch(std::string_view name, std::string_view pattern) {
   }
   while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
-}
-
-std::string BaseName(const std::string& path) {
-  auto pos = path.rfind(kPathSeparator);
-  return pos == std::string::npos ? path : path.substr(pos + 1);
-}
-
-std::string DirName(const std::string& path) {
-  auto pos = path.rfind(kPathSeparator);
-  if (pos == std::string::npos) return ".";
-  if (pos == 0) return "/";
-  return path.substr(0, pos);
 }
 
 bool IsAscii(std::string_view s) {
@@ -120,36 +108,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
-  if (path.empty()) return false;
-  struct stat old {};
-  const bool existed = ::stat(NativePath(path).c_str(), &old) == 0;
-  if (existed && !S_ISREG(old.st_mode)) return false;
+  return static_cast<bool>(WriteFileAtomicChecked(path, bytes));
+}
 
-  // The temporary file lives beside the target so the rename stays within
-  // one file system and therefore is atomic.
-  static std::atomic<unsigned> counter{0};
-  const std::string dir = DirName(path);
-  const std::string base = BaseName(path);
-  std::string tmp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tmp = JoinPath(dir, "." + base + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter.fetch_add(1)));
-    // 0666 lets the umask decide the mode of a new file, as a plain create would.
-    fd = ::open(NativePath(tmp).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-
-  bool ok = WriteAll(fd, bytes);
-  if (ok && existed) {
-    // A rewrite keeps the permissions the user gave the file.
-    (void)::fchmod(fd, old.st_mode & 07777);
-  }
-  if (ok) ok = ::fdatasync(fd) == 0;
-  if (::close(fd) != 0) ok = false;
-  if (ok) ok = ::rename(NativePath(tmp).c_str(), NativePath(path).c_str()) == 0;
-  if (!ok) ::unlink(NativePath(tmp).c_str());
-  return ok;
+bool WriteFileWhole(const std::string& path, std::string_view bytes) {
+  return static_cast<bool>(WriteFileAtomicChecked(path, bytes, false));
 }
 
 bool AppendToFile(const std::string& path, std::string_view bytes) {

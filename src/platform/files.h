@@ -40,6 +40,12 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // Returns false when the system refuses (read-only, directory missing).
 bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 
+// The same temporary file and rename, without waiting for the disk: readers
+// and a crashed program still see the old file or the new one whole, only a
+// power loss may take the newest content back. For files another record
+// already keeps durably, written often enough that a flush each would cost.
+bool WriteFileWhole(const std::string& path, std::string_view bytes);
+
 // Appends bytes at the end of the file (created when absent). Used where
 // the file only ever grows at its end, so a rewrite is not needed. A failed
 // append is cut back off, so the file keeps its old end.

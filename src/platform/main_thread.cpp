@@ -14,11 +14,13 @@ struct QueueMainThread::State {
     const std::function<void()>* fn = nullptr;
     bool done = false;
     std::exception_ptr error;
+    // Each waiting worker has its own, so a finished call wakes only the
+    // worker that asked for it, not every worker blocked in a hand-over.
+    std::condition_variable finished;
   };
   std::thread::id owner = std::this_thread::get_id();
   std::mutex mutex;
-  std::condition_variable queued;    // a call was queued
-  std::condition_variable finished;  // a call has run
+  std::condition_variable queued;  // a call was queued
   std::deque<Call*> calls;
 };
 
@@ -35,8 +37,8 @@ void QueueMainThread::CallBlocking(const std::function<void()>& fn) {
   call.fn = &fn;
   std::unique_lock lock(m_state->mutex);
   m_state->calls.push_back(&call);
-  m_state->queued.notify_all();
-  m_state->finished.wait(lock, [&] { return call.done; });
+  m_state->queued.notify_one();
+  call.finished.wait(lock, [&] { return call.done; });
   // An exception of the call belongs to the worker that asked for it.
   if (call.error) std::rethrow_exception(call.error);
 }
@@ -57,10 +59,12 @@ int QueueMainThread::RunPending() {
       call->error = std::current_exception();
     }
     {
+      // Notified under the lock: once done is seen the worker may leave and
+      // take the call (and its condition variable) with it.
       std::lock_guard lock(m_state->mutex);
       call->done = true;
+      call->finished.notify_one();
     }
-    m_state->finished.notify_all();
     ++ran;
   }
   return ran;

@@ -82,12 +82,13 @@ class TcpSocket {
   void Close();
   int Handle() const { return m_fd; }
 
- private:
   // Waits until the socket is ready for events (POLLIN/POLLOUT), the
-  // deadline passes (TimedOut) or the watch fires (Cancelled).
+  // deadline passes (TimedOut) or the watch fires (Cancelled). The TLS
+  // layer waits through it while a handshake, read or write wants more.
   SocketStatus WaitFor(short events, std::chrono::steady_clock::time_point deadline,
                        const CancelWatch& cancel, int& error);
 
+ private:
   int m_fd = -1;
   bool m_connected = false;
 };

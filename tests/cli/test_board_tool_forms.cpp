@@ -8,6 +8,7 @@
 #include "platform/text1251.h"
 #include "support/http_peers.h"
 #include "support/temp_dir.h"
+#include "support/tls_peers.h"
 #include "support/tool_run.h"
 
 namespace {
@@ -145,6 +146,20 @@ TEST_F(BoardToolForms, FailuresAndBadArguments) {
     EXPECT_EQ(run.out, "") << c.errPart;
     EXPECT_NE(run.err.find(c.errPart), std::string::npos) << run.err;
   }
+}
+
+// An https page is fetched over TLS; its certificate must be trusted, by
+// the system or by the CA file given.
+TEST_F(BoardToolForms, HttpsPageNeedsATrustedCertificate) {
+  adw::test::TestCertificates certs;
+  adw::test::TlsServer server(certs, adw::test::TestCertificates::Kind::Good);
+  const ToolRun untrusted = Run({server.Url("/form.html")});
+  EXPECT_NE(untrusted.status, 0);
+  EXPECT_NE(untrusted.err.find("TLS: certificate verify failed: unable to get local issuer certificate"),
+            std::string::npos)
+      << untrusted.err;
+  const ToolRun trusted = Run({server.Url("/form.html"), "--ca-file", certs.CaFile()});
+  EXPECT_EQ(trusted.status, 0) << trusted.err;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "engine/base/board_container.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
+#include "support/file_size_cap.h"
 #include "support/temp_dir.h"
 #include "support/tool_run.h"
 
@@ -80,6 +81,26 @@ TEST_F(BoardToolPack, FailuresExitNonZeroWithTheReason) {
     EXPECT_EQ(r.out, "") << what;
   }
   EXPECT_EQ(m_dir.Read("foreign.prj"), "not a board at all");
+
+  // A disk that fills up after the output was created: the write is what
+  // failed, with the system's reason, and no part of a board is left.
+  std::string noise;
+  for (unsigned i = 0; noise.size() < 40000; ++i) noise += std::to_string(i * 2654435761u);
+  const std::string big = m_dir.Write("big.txt", noise);
+  const std::string out = m_dir.File("big.prj");
+  ToolResult full;
+  {
+    adw::test::FileSizeCap cap(8192);
+    full = Run({"pack", big, out});
+  }
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.err.find("Lzrw1 : Error writing to output file : " + out + " (File too large)"),
+            std::string::npos)
+      << full.err;
+  EXPECT_FALSE(adw::platform::FileExists(out));
+  // A missing directory is the create that failed, also with its reason.
+  EXPECT_NE(Run({"pack", text, m_dir.File("no/dir/out.prj")}).err.find("(No such file or directory)"),
+            std::string::npos);
   // The usage names the commands, the one still to come as well.
   EXPECT_NE(Run({}).err.find("forms"), std::string::npos);
 }

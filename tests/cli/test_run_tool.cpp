@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "platform/text1251.h"
 #include "support/http_peers.h"
 #include "support/temp_dir.h"
+#include "support/tls_peers.h"
 #include "support/tool_run.h"
 
 namespace {
@@ -64,14 +66,59 @@ TEST_F(RunTool, AllPostedExitsZeroWithPagesAndLog) {
   EXPECT_NE(log.find("= result="), log.rfind("= result="));
 }
 
+TEST_F(RunTool, PagesAndLogEntriesThatCannotBeWrittenAreNamedAndExitOne) {
+  // Directories where the page and the log should go: refused even for root.
+  ASSERT_TRUE(std::filesystem::create_directory(m_reports.File("Good.htm")));
+  ASSERT_TRUE(std::filesystem::create_directory(m_io.File("adwelder.log")));
+  const ToolRun run =
+      Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Good", "--ads", "Ad1"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_EQ(run.out, "ok\tGood\t" + m_good.Url("/add") + "\njobs=1 succeeded=1 failed=0\n");
+  EXPECT_NE(run.err.find("adweld-run: cannot write result page " + m_reports.File("Good.htm") +
+                         ": Is a directory\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("= result="), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("to " + m_io.File("adwelder.log") + ": Is a directory\n"), std::string::npos)
+      << run.err;
+}
+
 TEST_F(RunTool, AnyFailureExitsOne) {
   const ToolRun run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "all", "--ads",
                            W("Объявление 2"), "--threads", "5"});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.out.find("ok\tGood\t"), std::string::npos);
-  EXPECT_NE(run.out.find("failed\tПлохая\t"), std::string::npos);
+  // A failed job's line ends with its reason as a fourth field (the
+  // server hangs up during the connect or the send, either may come first).
+  const std::string failedLine = "failed\tПлохая\t" + m_bad.Url("/add") + "\t";
+  const std::size_t at = run.out.find(failedLine);
+  ASSERT_NE(at, std::string::npos) << run.out;
+  const std::string reason = run.out.substr(at + failedLine.size(), run.out.find('\n', at) - at - failedLine.size());
+  EXPECT_TRUE(reason == "Connection Failed" || reason == "10054:Connection reset by peer") << reason;
   EXPECT_NE(run.out.find("jobs=2 succeeded=1 failed=1\n"), std::string::npos);
-  EXPECT_EQ(m_reports.Read(W("Плохая.htm")), "error retrieving page\r\n");
+  EXPECT_EQ(m_reports.Read(W("Плохая.htm")),
+            "error retrieving page\r\n<p>" + W("Ошибка: ") + reason + "</p>\r\n");
+}
+
+// An https board is trusted through the settings' extra CA file; without
+// it the job fails and its line says why.
+TEST_F(RunTool, HttpsBoardUsesTheExtraCaFileOfTheSettings) {
+  adw::test::TestCertificates certs;
+  adw::test::TlsServer server(certs, adw::test::TestCertificates::Kind::Good);
+  Board("Secure.prj", "NAME=Secure\r\nSUBMIT=" + server.Url("/add") + "\r\nSUBBODY=t=$TEXT\r\n");
+  const std::vector<std::string> args = {"--script", m_script.Path(), "--settings", m_settings,
+                                         "--boards", "Secure",        "--ads",      "Ad1"};
+  const ToolRun untrusted = Run(args);
+  EXPECT_EQ(untrusted.status, 1) << untrusted.err;
+  EXPECT_EQ(untrusted.out, "failed\tSecure\t" + server.Url("/add") +
+                               "\tTLS: certificate verify failed: unable to get local issuer certificate\n"
+                               "jobs=1 succeeded=0 failed=1\n");
+
+  m_io.Write("adwelder.ini", "[Save]\r\ncbReports_Checked=True\r\nedTimeOut_Text=10\r\nedCAFile_Text=" +
+                                 certs.CaFile() + "\r\n");
+  const ToolRun trusted = Run(args);
+  EXPECT_EQ(trusted.status, 0) << trusted.err;
+  EXPECT_EQ(m_reports.Read("Secure.htm"), "<html>secure POST /add sni=localhost body=t=one</html>\r\n");
 }
 
 TEST_F(RunTool, BadArgumentsAndUnreadableFilesExitTwo) {
@@ -93,6 +140,13 @@ TEST_F(RunTool, BadArgumentsAndUnreadableFilesExitTwo) {
     EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
     EXPECT_FALSE(run.err.empty());
   }
+  EXPECT_TRUE(m_good.Requests().empty());
+
+  // A time-out that is not whole seconds 0..999 is named, and nothing is posted.
+  const std::string badTimeOut = m_io.Write("bad.ini", "[Save]\r\nedTimeOut_Text=1e3\r\n");
+  const ToolRun refused = Run({"--script", script, "--settings", badTimeOut, "--boards", "Good"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("edTimeOut_Text=\"1e3\""), std::string::npos) << refused.err;
   EXPECT_TRUE(m_good.Requests().empty());
 
   // A ticked board whose file is damaged is skipped; the rest is posted.

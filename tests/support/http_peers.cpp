@@ -48,6 +48,8 @@ std::string ReadText(const std::string& path) {
   return ss.str();
 }
 
+}  // namespace
+
 // Polls the port until the peer accepts; a peer that dies or stays deaf
 // for 30 s fails with its own output in the message.
 void WaitUntilAccepting(const char* what, int port, ChildProcess& process, const std::string& logPath) {
@@ -65,7 +67,6 @@ void WaitUntilAccepting(const char* what, int port, ChildProcess& process, const
   }
 }
 
-}  // namespace
 
 int FreeLoopbackPort() {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -163,7 +164,7 @@ DemoBoardServer::DemoBoardServer() {
 
 DemoBoardServer::~DemoBoardServer() = default;
 
-TinyproxyServer::TinyproxyServer() {
+TinyproxyServer::TinyproxyServer(const std::vector<int>& connectPorts) {
   m_port = FreeLoopbackPort();
   const std::string log = m_dir.File("tinyproxy.log");
   std::string config = "Port " + std::to_string(m_port) +
@@ -174,6 +175,9 @@ TinyproxyServer::TinyproxyServer() {
                        "MaxClients 50\n"
                        "LogLevel Info\n"
                        "LogFile \"" + m_dir.File("access.log") + "\"\n";
+  // Without any ConnectPort line tinyproxy would tunnel to every port.
+  config += connectPorts.empty() ? std::string("ConnectPort 1\n") : std::string();
+  for (int port : connectPorts) config += "ConnectPort " + std::to_string(port) + "\n";
   std::string configPath = m_dir.Write("tinyproxy.conf", config);
   m_process = std::make_unique<ChildProcess>(
       std::vector<std::string>{"/usr/bin/tinyproxy", "-d", "-c", configPath}, log);

@@ -28,6 +28,11 @@ int FreeLoopbackPort();
 // included; empty when the server cannot be reached.
 std::string LoopbackGet(int port, const std::string& path);
 
+class ChildProcess;
+// Polls the port until the peer accepts; a peer that dies or stays deaf
+// for 30 s throws PeerError with its own output in the message.
+void WaitUntilAccepting(const char* what, int port, ChildProcess& process, const std::string& logPath);
+
 // A child process with its output in a log file; ended by its id.
 class ChildProcess {
  public:
@@ -65,7 +70,8 @@ class HttpbinServer {
 
 class TinyproxyServer {
  public:
-  TinyproxyServer();  // throws PeerError
+  // CONNECT tunnels go only to connectPorts (none: no tunnel at all).
+  explicit TinyproxyServer(const std::vector<int>& connectPorts = {});  // throws PeerError
   ~TinyproxyServer();
   int Port() const { return m_port; }
   // The proxy's log, to see which requests went through it.

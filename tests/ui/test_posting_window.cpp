@@ -70,11 +70,11 @@ class Fixture {
   std::string Path(const std::string& name) const { return m_dir.File(name); }
 
   // A board without MAP lines: every ticked ad gets a job on it.
-  void Board(const std::string& name, const std::string& submit) const {
+  void Board(const std::string& name, const std::string& submit, const std::string& extraLines = "") const {
     const std::string plain =
         m_dir.Write("plain/" + name + ".txt", "[Project]\r\nNAME=" + name + "\r\nSUBMIT=" + submit +
                                                   W("\r\nSUBBODY=text=$TEXT\r\nREQUEST=") + submit +
-                                                  "\r\nCODE=win\r\n[MAP]\r\n");
+                                                  "\r\nCODE=win\r\n" + extraLines + "[MAP]\r\n");
     adw::engine::PackBoardFile(plain, adw::platform::JoinPath(ScriptDir(), name + ".prj"));
   }
 
@@ -88,8 +88,11 @@ class Fixture {
     m_dir.Write("script/base.dat", text);
   }
 
+  // One local server stands for every board here, so it may take as many
+  // requests at once as the pool has threads.
   void Settings(const std::string& extraLines) const {
-    m_dir.Write("adwelder.ini", "[Save]\r\ndeScript_Text=" + ScriptDir() + "\r\n" + extraLines);
+    m_dir.Write("adwelder.ini",
+                "[Save]\r\ndeScript_Text=" + ScriptDir() + "\r\nHostLimit_Value=30\r\n" + extraLines);
   }
 
   std::vector<std::string> Pages(const std::string& reportDir) const {
@@ -232,8 +235,9 @@ class TestPostingWindow : public QObject {
       QCOMPARE(adw::platform::ReadWholeFile(m_fx->Path("rep1/Alpha.htm")).value_or(""),
                kAcceptedPage + "\r\n");
       QCOMPARE(adw::platform::ReadWholeFile(m_fx->Path("rep1/Beta.htm")).value_or(""), kRefusedPage + "\r\n");
+      // The failed job's page says why it failed.
       QCOMPARE(adw::platform::ReadWholeFile(m_fx->Path("rep1/Gamma.htm")).value_or(""),
-               std::string("error retrieving page\r\n"));
+               "error retrieving page\r\n<p>" + adw::platform::W("Ошибка: ") + "Connection Failed</p>\r\n");
     } else {
       QVERIFY(m_fx->Pages("rep1").empty());
     }
@@ -244,6 +248,54 @@ class TestPostingWindow : public QObject {
     const auto logText = adw::platform::ReadWholeFile(m_fx->LogPath());
     QCOMPARE(logText.has_value(), log);
     if (log) QVERIFY2(logText->find(" result=") != std::string::npos, logText->c_str());
+    if (log) QVERIFY2(logText->find(" result=10061 Connection Failed\r\n") != std::string::npos, logText->c_str());
+  }
+
+  void pagesAndLogEntriesThatCannotBeWrittenAreToldInTheStatusBar() {
+    RawServer accepting(RawServer::Mode::Reply, {Reply(kAcceptedPage)});
+    m_fx->Board("Alpha", accepting.Url("/add"));
+    m_fx->Board("Beta", accepting.Url("/add"));
+    m_fx->Ads({{"Ad1", "rep1"}});
+    m_fx->Settings("cbReports_Checked=True\r\ncbLogFile_Checked=True\r\n");
+    // Directories where the first page and the log should go: refused even for root.
+    QVERIFY(QDir().mkpath(ToQ(m_fx->Path("rep1/Alpha.htm"))));
+    QVERIFY(QDir().mkpath(ToQ(m_fx->LogPath())));
+    TfrmMain& w = Window({"Alpha", "Beta"}, {"Ad1"});
+
+    w.btnStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
+
+    // The run went on: both posted, the page that could be written is there,
+    // and the status bar still counts what was lost after Beta's page path.
+    VerifyCounters("2", "0", "2", "0");
+    QCOMPARE(m_fx->Pages("rep1"), (std::vector<std::string>{"Beta.htm"}));
+    QVERIFY(m_errors.isEmpty());
+    const QString status = w.StatusText();
+    QVERIFY2(status.startsWith(QStringLiteral("Не записано отчетов и записей журнала: 3 ")),
+             qPrintable(status));
+    QVERIFY2(status.contains(QStringLiteral("Is a directory")), qPrintable(status));
+
+    // The next run counts afresh.
+    QDir(ToQ(m_fx->LogPath())).removeRecursively();
+    QDir(ToQ(m_fx->Path("rep1/Alpha.htm"))).removeRecursively();
+    w.btnStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
+    QCOMPARE(w.StatusText(), QStringLiteral("Размещение завершено: удачных 2, неудачных 0"));
+  }
+
+  // Only a timer brings the pool back when a board's DELAY holds its next
+  // job and nothing else runs; the timer's call reaches the window's event
+  // loop like a worker's.
+  void aBoardsDelayIsWaitedOutAndTheRunEnds() {
+    RawServer accepting(RawServer::Mode::Reply, {Reply(kAcceptedPage)});
+    m_fx->Board("Slow", accepting.Url("/add"), "DELAY=0.1\r\n");
+    m_fx->Ads({{"Ad1", "rep"}, {"Ad2", "rep"}, {"Ad3", "rep"}});
+    m_fx->Settings("");
+    TfrmMain& w = Window({"Slow"}, {"Ad1", "Ad2", "Ad3"});
+    w.btnStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
+    VerifyCounters("3", "0", "3", "0");
+    QCOMPARE(accepting.Requests().size(), std::size_t{3});
   }
 
   void stopKeepsTheCountsReachedAndLaterResultsChangeNothing() {

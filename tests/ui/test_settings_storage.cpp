@@ -1,6 +1,7 @@
 // The main window and its settings file: design values on a first start,
 // the file written at close, the values restored at the next start, the
 // configuration save, and settings files that cannot be read or written.
+#include <algorithm>
 #include <QCheckBox>
 #include <QDate>
 #include <QDateEdit>
@@ -253,10 +254,32 @@ class TestSettingsStorage : public QObject {
     Window w(m_path);
     w->show();
     QCOMPARE(w->EdProxy->text().size(), 2047);
-    QCOMPARE(w->edTimeOut->displayText(), QStringLiteral("   "));
+    // A time-out the workers cannot take keeps the box's 20, which they wait
+    // instead, and the status bar says what was refused.
+    QCOMPARE(w->edTimeOut->displayText(), QStringLiteral("20 "));
+    QVERIFY2(w->StatusText().contains(QStringLiteral("edTimeOut_Text=\"abc\"")), qPrintable(w->StatusText()));
     QCOMPARE(w->medTime->displayText(), QStringLiteral("__:__:__"));
     QCOMPARE(w->EdProxyPort->displayText(), QStringLiteral("12345"));
     QVERIFY(w.errors.isEmpty());
+  }
+
+  void timeOutBoxTakesOnlyDigitsKeptTogether() {
+    WriteFile(m_path, "[Save]\r\nedTimeOut_Text=-5\r\n");
+    Window w(m_path);
+    w->show();
+    QVERIFY(w->StatusText().contains(QStringLiteral("edTimeOut_Text=\"-5\"")));
+    QLineEdit* box = w->edTimeOut;
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("-+e1x3"));
+    QCOMPARE(box->displayText(), QStringLiteral("13 "));
+    // Clearing a digit in the middle closes the gap.
+    box->setText(QStringLiteral("123"));
+    box->setCursorPosition(1);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QCOMPARE(box->displayText(), QStringLiteral("13 "));
+    w->close();
+    QCOMPARE(Stored(m_path, "edTimeOut_Text"), std::string("13"));
   }
 
   void unreadableSettingsPathStartsAndReportsTheRefusedWrite() {
@@ -339,6 +362,52 @@ class TestSettingsStorage : public QObject {
     QCOMPARE(Stored(m_path, "cbUseProxy_Checked"), std::string("True"));
     QCOMPARE(Stored(m_path, "EdProxyPort_Text"), std::string("8080"));
     QVERIFY(adw::engine::ReadSettingsBool(m_path.toStdString(), "cbUseProxy_Checked"));
+  }
+
+  // The extra CA file row is saved with the configuration and shown again
+  // at the next start; the close does not write it a second time.
+  void extraCaFileRowIsSavedAndShownAgain() {
+    {
+      Window w(m_path);
+      w->show();
+      QVERIFY(w->edCAFile->text().isEmpty());
+      w->sbtnConfig->click();
+      w->edCAFile->setText(QStringLiteral("/srv/ca.pem"));
+      w->sbtnSave->click();
+      QVERIFY(w.errors.isEmpty());
+      QCOMPARE(Stored(m_path, "edCAFile_Text"), std::string("/srv/ca.pem"));
+      w->close();
+    }
+    Window again(m_path);
+    again->show();
+    QCOMPARE(again->edCAFile->text(), QStringLiteral("/srv/ca.pem"));
+    QCOMPARE(adw::engine::ReadPostingSettings(m_path.toStdString()).caFile, std::string("/srv/ca.pem"));
+  }
+
+  void hostLimitIsShownFromTheSettingsAndSavedWithTheConfiguration() {
+    {
+      // Left at its default, the limit adds no key to a file that had none.
+      Window w(m_path);
+      w->show();
+      QCOMPARE(w->RxSEdHostLimit->value(), 2);
+      w->sbtnConfig->click();
+      w->sbtnSave->click();
+      QVERIFY(w.errors.isEmpty());
+      const auto keys = adw::platform::IniFile(m_path.toStdString()).ReadSectionKeys("Save");
+      QVERIFY(std::find(keys.begin(), keys.end(), "HostLimit_Value") == keys.end());
+      w->RxSEdHostLimit->setValue(7);
+      w->sbtnConfig->click();
+      w->sbtnSave->click();
+      QCOMPARE(Stored(m_path, "HostLimit_Value"), std::string("7"));
+      w->close();
+    }
+    Window w(m_path);
+    w->show();
+    QCOMPARE(w->RxSEdHostLimit->value(), 7);
+    w->RxSEdHostLimit->setValue(2);
+    w->sbtnConfig->click();
+    w->sbtnSave->click();
+    QCOMPARE(Stored(m_path, "HostLimit_Value"), std::string("2"));
   }
 
   void refusedConfigurationSaveIsShownAndLeavesTheWindowUsable() {

@@ -35,6 +35,7 @@
 #include "support/recording_shell.h"
 #include "support/http_peers.h"
 #include "support/temp_dir.h"
+#include "support/tls_peers.h"
 #include "ui/base/category_chooser.h"
 #include "ui/posting/posting_controller.h"
 #include "ui/shell/main_window.h"
@@ -399,6 +400,11 @@ class TestWizard : public QObject {
                                      << timedOut;
     QTest::newRow("endless relocations")
         << QStringLiteral("loop") << QString() << lead + QStringLiteral("Too many relocations (more than 20)");
+    QTest::newRow("untrusted certificate")
+        << QStringLiteral("tls") << QString()
+        << lead + QStringLiteral("TLS: certificate verify failed: unable to get local issuer certificate");
+    QTest::newRow("endless page") << QStringLiteral("flood") << QString()
+                                  << lead + QStringLiteral("Page larger than 32 MiB: the fetch was stopped");
   }
   void failedFetchesSayWhyInThePageAndTheStatusBar() {
     QFETCH(QString, peer);
@@ -419,6 +425,18 @@ class TestWizard : public QObject {
       server = std::make_unique<RawServer>(
           RawServer::Mode::Reply, std::vector<std::string>{"HTTP/1.0 302 Found\r\nLocation: /again\r\n\r\n"});
     if (server) url = server->Url("/");
+    std::unique_ptr<adw::test::TestCertificates> certs;
+    std::unique_ptr<adw::test::TlsServer> tls;
+    if (peer == "tls") {
+      certs = std::make_unique<adw::test::TestCertificates>();
+      tls = std::make_unique<adw::test::TlsServer>(*certs, adw::test::TestCertificates::Kind::Good);
+      url = tls->Url("/");
+    }
+    std::unique_ptr<adw::test::FloodServer> flood;
+    if (peer == "flood") {
+      flood = std::make_unique<adw::test::FloodServer>(adw::test::FloodServer::Mode::EndlessBody);
+      url = flood->Url("/");
+    }
 
     Rig rig("EdTimeOut_Text=3\r\n");
     rig.Fill(BoardUrl("baraholka"), QStringLiteral("Барахолка"), 1);

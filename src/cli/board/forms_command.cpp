@@ -145,7 +145,8 @@ std::optional<int> FormNumber(std::string_view text) {
 }
 
 bool IsHttpUrl(std::string_view page) {
-  return page.size() >= 7 && adw::platform::EqualsNoCase(page.substr(0, 7), "http://");
+  return (page.size() >= 7 && adw::platform::EqualsNoCase(page.substr(0, 7), "http://")) ||
+         (page.size() >= 8 && adw::platform::EqualsNoCase(page.substr(0, 8), "https://"));
 }
 
 }  // namespace
@@ -155,8 +156,13 @@ int RunForms(int argc, char** argv) {
   bool havePage = false;
   int codeIndex = 0;
   int formNumber = 1;
+  std::string caFile;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
+    if (arg == "--ca-file" && i + 1 < argc) {
+      caFile = argv[++i];
+      continue;
+    }
     if (arg == "--code" || arg == "--form") {
       const std::optional<int> value =
           i + 1 >= argc ? std::nullopt : arg == "--code" ? CodeIndex(argv[i + 1]) : FormNumber(argv[i + 1]);
@@ -185,6 +191,7 @@ int RunForms(int argc, char** argv) {
   if (IsHttpUrl(page)) {
     THttpCli http;
     http.URL = page;
+    http.CAFile = caFile;
     http.ReplyStream = &bytes;
     try {
       http.Get();

@@ -18,6 +18,7 @@ void PrintUsage(std::FILE* to) {
       "                       the board list of a script directory\n"
       "  forms PAGE [--code WIN1251|KOI8-R|ISO] [--form N]\n"
       "                       the forms of a page (file or http URL) and the MAP lines of form N\n"
+      "        [--ca-file CA.pem]  a CA trusted beside the system's for an https:// PAGE\n"
       "  stats DIR [--db FILE]\n"
       "                       each board's success rate (30 days), last success and error, median\n"
       "                       time and last check, from the run journal (default: adwelder.db\n"

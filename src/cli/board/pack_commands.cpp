@@ -12,7 +12,10 @@ namespace {
 
 // The engine speaks cp1251 (paths included); the terminal speaks UTF-8.
 int Fail(const std::exception& e) {
-  std::fprintf(stderr, "adweld-board: %s\n", adw::platform::Cp1251ToUtf8(e.what()).c_str());
+  std::string line = adw::platform::Cp1251ToUtf8(e.what());
+  const auto* file = dynamic_cast<const adw::engine::ELzrw1Exception*>(&e);
+  if (file && !file->SystemReason().empty()) line += " (" + file->SystemReason() + ")";
+  std::fprintf(stderr, "adweld-board: %s\n", line.c_str());
   return kExitFailed;
 }
 

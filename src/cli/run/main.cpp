@@ -13,10 +13,13 @@
 #include "engine/base/board_list.h"
 #include "engine/base/record_set.h"
 #include "engine/base/variables_map.h"
+#include "engine/posting/host_schedule.h"
 #include "engine/posting/job_list.h"
+#include "engine/posting/result_write_failures.h"
 #include "engine/posting/run_results.h"
 #include "engine/posting/worker_pool.h"
 #include "engine/shell/settings_file.h"
+#include "engine/shell/time_out_setting.h"
 #include "platform/companion_library.h"
 #include "platform/files.h"
 #include "platform/main_thread.h"
@@ -41,7 +44,8 @@ int Fail(const std::string& message) {
 
 class RunnerObserver : public engine::IPostingObserver {
  public:
-  RunnerObserver(int threads, bool reports, bool log) : m_switches{threads, reports, log} {}
+  RunnerObserver(int threads, bool reports, bool log, int hostLimit)
+      : m_switches{threads, reports, log, hostLimit} {}
   engine::RunSwitches Switches() override { return m_switches; }
   void DisplayChanged(const engine::RunDisplay& display) override { m_display = display; }
   void SetRecorder(engine::RunRecorder* recorder) { m_recorder = recorder; }
@@ -54,9 +58,25 @@ class RunnerObserver : public engine::IPostingObserver {
   void JobReported(const engine::JobResult& result, const std::string&) override {
     if (m_recorder) m_recorder->JobReported(result);
     const auto [board, reportDir] = engine::SplitJobLabel(result.label);
-    std::printf("%s\t%s\t%s\n", result.success ? "ok" : "failed", Out(board).c_str(),
-                Out(result.url).c_str());
+    if (result.success) {
+      std::printf("ok\t%s\t%s\n", Out(board).c_str(), Out(result.url).c_str());
+    } else {
+      std::printf("failed\t%s\t%s\t%s\n", Out(board).c_str(), Out(result.url).c_str(),
+                  Out(engine::FailureField(result.failureReason)).c_str());
+    }
     std::fflush(stdout);
+    TellWriteFailures();
+  }
+  // Result pages and log entries that could not be written, on standard
+  // error; true when there were any so far.
+  bool TellWriteFailures() {
+    const engine::ResultWriteFailures failures = engine::TakeResultWriteFailures();
+    for (const auto& failure : failures.kept)
+      std::fprintf(stderr, "adweld-run: %s\n", Out(engine::DescribeResultWriteFailure(failure)).c_str());
+    if (failures.dropped > 0)
+      std::fprintf(stderr, "adweld-run: and %zu more that could not be written\n", failures.dropped);
+    if (!failures.Empty()) m_writeFailed = true;
+    return m_writeFailed;
   }
   void TerminateApplication() override { m_terminate = true; }
   bool Terminate() const { return m_terminate; }
@@ -67,6 +87,7 @@ class RunnerObserver : public engine::IPostingObserver {
   engine::RunDisplay m_display;
   engine::RunRecorder* m_recorder = nullptr;
   bool m_terminate = false;
+  bool m_writeFailed = false;
 };
 
 int StoredThreadCount(const std::string& settingsFile) {
@@ -138,6 +159,10 @@ int Run(const cli::RunArguments& args) {
   } else if (!platform::ReadWholeFile(settingsFile)) {
     return Fail("cannot read the settings file " + settingsFile);
   }
+  if (const auto problem = engine::CheckStoredTimeOut(settingsFile)) {
+    return Fail("settings file " + Out(settingsFile) + ": " + problem->key + "=\"" + Out(problem->value) +
+                "\" is not a whole number of seconds from 0 to 999");
+  }
   bool unreadable = false;
   engine::JobListBuild build;
   if (!args.FromJournal()) {
@@ -159,7 +184,8 @@ int Run(const cli::RunArguments& args) {
 
   const int threads = args.threads ? *args.threads : StoredThreadCount(settingsFile);
   RunnerObserver observer(threads, engine::ReadSettingsBool(settingsFile, "cbReports_Checked"),
-                          engine::ReadSettingsBool(settingsFile, engine::kKeyLogFile));
+                          engine::ReadSettingsBool(settingsFile, engine::kKeyLogFile),
+                          engine::ReadHostLimit(settingsFile));
   observer.SetRecorder(&recorder);
   platform::QueueMainThread mainThread;
   engine::PostingPool pool(mainThread, observer);
@@ -186,8 +212,9 @@ int Run(const cli::RunArguments& args) {
   }
   std::printf("\n");
   if (!recorder.Error().empty()) std::fprintf(stderr, "adweld-run: %s\n", recorder.Error().c_str());
+  const bool writeFailed = observer.TellWriteFailures();
   if (unreadable) return kExitBadInput;
-  return counters.failures > 0 ? kExitSomeFailed : kExitAllPosted;
+  return counters.failures > 0 || writeFailed ? kExitSomeFailed : kExitAllPosted;
 }
 
 }  // namespace

@@ -149,8 +149,8 @@ void PrintRunUsage(std::FILE* to) {
       "last success. --resume finishes an interrupted run; a job that may have\n"
       "reached its board before the interruption is sent again only with\n"
       "--force. --retry posts the last run's jobs in those states again.\n"
-      "Exit status: 0 every job succeeded, 1 some job failed, 2 bad arguments or\n"
-      "unreadable files.\n",
+      "Exit status: 0 every job succeeded, 1 some job failed or a result page or log\n"
+      "entry could not be written, 2 bad arguments or unreadable files or settings.\n",
       to);
 }
 

@@ -23,17 +23,20 @@ void LoadAds(const std::string& storePath, RecordSet& ads) {
   // large store.
   const std::optional<std::string> text = platform::ReadWholeFile(storePath);
   const platform::IniDocument store = text ? platform::IniDocument::Parse(*text) : platform::IniDocument();
-  ads.Clear();
+  // Filled apart and put in place at once: a view of the set then lays
+  // itself out once for the whole store, not once for every ad.
+  RecordSet loaded(ads.Fields());
   for (const std::string& subject : store.SectionNames()) {
     const AdCategory category = DeriveAdCategory(store.ReadString(subject, kCategoryKey, ""));
-    const std::size_t row = ads.Append();
-    ads.SetValue(row, "NAME", subject);
-    ads.SetValue(row, "VARIAB", category.variab);
-    ads.SetValue(row, "ITEM", category.item);
-    ads.SetValue(row, "CATALOG", store.ReadString(subject, kReportDirKey, ""));
-    ads.SetValue(row, "STAT", "0");
+    const std::size_t row = loaded.Append();
+    loaded.SetValue(row, "NAME", subject);
+    loaded.SetValue(row, "VARIAB", category.variab);
+    loaded.SetValue(row, "ITEM", category.item);
+    loaded.SetValue(row, "CATALOG", store.ReadString(subject, kReportDirKey, ""));
+    loaded.SetValue(row, "STAT", "0");
   }
-  ads.First();
+  loaded.First();
+  ads = std::move(loaded);
 }
 
 void WriteAd(platform::IniDocument& store, const StoredAd& ad) {

@@ -5,6 +5,7 @@
 #include <new>
 #include <optional>
 
+#include "platform/atomic_write.h"
 #include "platform/files.h"
 
 namespace adw::engine {
@@ -90,13 +91,19 @@ std::string DecodeContainer(std::string_view data, const std::string& path, bool
     return plain;
   } catch (const std::bad_alloc&) {
     throw ELzrw1Exception(kNoBuffers);
+  } catch (const LzhStreamCutShort& e) {
+    throw ELzrw1Exception(path + " : Lzrw1 decompression : " + e.what() + " !");
   }
 }
 
 void WriteOutput(const std::string& path, std::string_view bytes) {
-  if (!platform::WriteFileAtomic(path, bytes)) {
-    throw ELzrw1Exception("Lzrw1 (de)compression : Failed to open output file : " + path);
+  const platform::WriteOutcome outcome = platform::WriteFileAtomicChecked(path, bytes);
+  if (outcome) return;
+  const std::string reason = platform::SystemErrorText(outcome.error);
+  if (outcome.failed == platform::WriteOutcome::Step::Open) {
+    throw ELzrw1Exception("Lzrw1 (de)compression : Failed to open output file : " + path, reason);
   }
+  throw ELzrw1Exception("Lzrw1 : Error writing to output file : " + path, reason);
 }
 
 bool IsBareFileName(const std::string& name) {

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "engine/base/lzhuf.h"  // ElzhException: table errors of the coder
 
@@ -16,7 +17,14 @@ namespace adw::engine {
 // File errors of the compressor (messages as the user sees them).
 class ELzrw1Exception : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit ELzrw1Exception(const std::string& message, std::string systemReason = {})
+      : std::runtime_error(message), m_systemReason(std::move(systemReason)) {}
+  // The system's reason when a file could not be created or written ("No
+  // space left on device"); empty otherwise.
+  const std::string& SystemReason() const { return m_systemReason; }
+
+ private:
+  std::string m_systemReason;
 };
 // "Cannot open file %s" and other refusals of a board file operation.
 class BoardFileError : public std::runtime_error {

@@ -19,6 +19,7 @@ constexpr int kRingBytes = N + F - 1;  // 0..58 mirrored at 4096..4154
 constexpr int kStart = N - F;          // 4036: first coded position
 
 const char* const kNoTables = "LZH : Cannot get memory for dictionary tables";
+const char* const kCutShort = "file is cut short";
 
 // The fixed position prefix code: canonical code over the upper six bits of
 // a position, code lengths 3..8, kept left-aligned in a byte.
@@ -185,10 +186,22 @@ class BitReader {
     return v;
   }
 
+  // Made-up zero bits taken so far (not those merely buffered).
+  std::size_t BitsPastEnd() const {
+    const std::size_t buffered = m_padBytes * 8;
+    const auto pending = static_cast<std::size_t>(m_count);
+    return buffered > pending ? buffered - pending : 0;
+  }
+
  private:
   void Refill() {
     while (m_count <= 56) {
-      const std::uint64_t byte = m_p < m_end ? *m_p++ : 0;
+      std::uint64_t byte = 0;
+      if (m_p < m_end) {
+        byte = *m_p++;
+      } else {
+        ++m_padBytes;
+      }
       m_buf |= byte << (56 - m_count);
       m_count += 8;
     }
@@ -198,6 +211,7 @@ class BitReader {
   const std::uint8_t* m_end;
   std::uint64_t m_buf = 0;
   int m_count = 0;
+  std::size_t m_padBytes = 0;
 };
 
 // Index of the first byte in 1..59 where a and b differ, F when none does.
@@ -421,6 +435,8 @@ void TLZH::Encode(std::string_view plain, std::string& out) {
 void TLZH::Decode(std::string_view stream, std::size_t plainSize, std::string& out,
                   std::vector<LzhToken>* trace) {
   if (plainSize == 0) return;
+  // A size no stream of this length can reach fails before any work.
+  if (plainSize > MaxPlainSizeFor(stream.size())) throw LzhStreamCutShort(kCutShort);
   auto state = AllocateTables<DecoderState>();
   DecoderState& st = *state;
   HuffModel& huff = st.huff;
@@ -432,6 +448,11 @@ void TLZH::Decode(std::string_view stream, std::size_t plainSize, std::string& o
   out.resize(base + plainSize);
   auto* dst = reinterpret_cast<std::uint8_t*>(out.data() + base);
   BitReader bits(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size());
+
+  const auto cutShort = [&] {
+    out.resize(base);
+    throw LzhStreamCutShort(kCutShort);
+  };
 
   int r = kStart;
   std::size_t count = 0;
@@ -446,6 +467,7 @@ void TLZH::Decode(std::string_view stream, std::size_t plainSize, std::string& o
     huff.Update(symbol);
 
     if (symbol < 256) {
+      if (bits.BitsPastEnd() > kMaxZeroBitsPastEnd) cutShort();
       dst[count++] = static_cast<std::uint8_t>(symbol);
       st.text[r] = static_cast<std::uint8_t>(symbol);
       r = (r + 1) & kRingMask;
@@ -457,6 +479,7 @@ void TLZH::Decode(std::string_view stream, std::size_t plainSize, std::string& o
     const int extra = kPosition.decodeLength[b] - 2;
     const unsigned low = ((b << extra) | bits.Bits(extra)) & 0x3Fu;
     const int position = static_cast<int>((kPosition.decodeUpper[b] << 6) | low);
+    if (bits.BitsPastEnd() > kMaxZeroBitsPastEnd) cutShort();
     if (trace) trace->push_back({symbol, position, codeBits});
 
     int from = (r - position - 1) & kRingMask;

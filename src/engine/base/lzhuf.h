@@ -17,6 +17,13 @@ class ElzhException : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The stream ended long before the asked size: finishing it would take more
+// made-up zero bits than an encoder's last byte can leave open.
+class LzhStreamCutShort : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 namespace lzh {
 inline constexpr int N = 4096;             // ring buffer size
 inline constexpr int F = 60;               // look-ahead size, longest match
@@ -25,7 +32,17 @@ inline constexpr int N_CHAR = 256 - THRESHOLD + F;  // 314 symbols
 inline constexpr int T = N_CHAR * 2 - 1;   // 627 tree nodes
 inline constexpr int R = T - 1;            // root
 inline constexpr unsigned MAX_FREQ = 0x8000;
+// Zero bits the decoder makes up past the end of a stream before it calls
+// the stream cut short: eight bytes' worth.
+inline constexpr std::size_t kMaxZeroBitsPastEnd = 64;
 }  // namespace lzh
+
+// The most plain bytes that a stream of streamBytes bytes can decode to
+// before it is cut short: every symbol costs at least one bit, a match of
+// up to 60 bytes at least ten.
+constexpr std::size_t MaxPlainSizeFor(std::size_t streamBytes) {
+  return 6 * (8 * streamBytes + lzh::kMaxZeroBitsPastEnd);
+}
 
 // One decoded symbol, for callers that want to see how a stream was coded.
 struct LzhToken {
@@ -42,10 +59,13 @@ class TLZH {
   void Encode(std::string_view plain, std::string& out);
 
   // Appends exactly plainSize decoded bytes to out. The stream may be any
-  // bytes: past its end it reads as zero bits, bytes it holds beyond what
-  // plainSize needs are ignored, and a match running past plainSize is cut
-  // there. The caller bounds plainSize. With trace, every decoded symbol is
-  // recorded as well.
+  // bytes: past its end it reads as zero bits for the symbols its last byte
+  // leaves open, bytes it holds beyond what plainSize needs are ignored, and
+  // a match running past plainSize is cut there. When a symbol would need
+  // more than kMaxZeroBitsPastEnd made-up bits, throws LzhStreamCutShort and
+  // leaves out as it was; so time and memory follow the stream's length,
+  // whatever plainSize says. With trace, every decoded symbol is recorded
+  // as well.
   void Decode(std::string_view stream, std::size_t plainSize, std::string& out,
               std::vector<LzhToken>* trace = nullptr);
 };

@@ -20,9 +20,12 @@ struct JobList {
   // The ad's NAME of each job, for the log; may be shorter than the lists
   // above (then the jobs past its end name no ad).
   std::vector<std::string> JobAds;
+  // The board's DELAY in milliseconds; a list built without it (shorter
+  // than the others) means no delay.
+  std::vector<int> JobDelays;
 
   std::size_t Count() const { return JobURLs.size(); }
-  void Add(std::string url, std::string body, std::string referer, std::string label);
+  void Add(std::string url, std::string body, std::string referer, std::string label, int delayMs = 0);
   // Frees the lists' memory, not only their entries.
   void Release();
 };

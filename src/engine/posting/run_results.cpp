@@ -1,9 +1,12 @@
 #include "engine/posting/run_results.h"
 
+#include <cerrno>
 #include <exception>
 #include <mutex>
 #include <unordered_map>
 
+#include "engine/posting/result_write_failures.h"
+#include "platform/atomic_write.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
 
@@ -49,7 +52,61 @@ bool WriteResultPage(const std::string& path, std::string_view body) {
   content.reserve(body.size() + 2);
   content.append(body);
   content.append("\r\n");
-  return platform::WriteFileAtomic(path, content);
+  // No flush per page: a run writes one per job on the main thread (in the
+  // window, the thread that paints), and a flush each would bound the run
+  // by the disk, not by the wire.
+  const platform::WriteOutcome outcome = platform::WriteFileAtomicChecked(path, content, false);
+  if (!outcome) {
+    NoteResultWriteFailure(
+        {ResultWriteFailure::Kind::ResultPage, path, {}, platform::SystemErrorText(outcome.error)});
+  }
+  return static_cast<bool>(outcome);
+}
+
+bool WriteResultPage(const std::string& path, std::string& body, std::string_view trailer) {
+  const std::size_t size = body.size();
+  body.append(trailer);
+  body.append("\r\n");
+  const platform::WriteOutcome outcome = platform::WriteFileAtomicChecked(path, body);
+  body.resize(size);
+  if (!outcome) {
+    NoteResultWriteFailure(
+        {ResultWriteFailure::Kind::ResultPage, path, {}, platform::SystemErrorText(outcome.error)});
+  }
+  return static_cast<bool>(outcome);
+}
+
+std::string FailureField(std::string_view reason) {
+  if (reason.empty()) return "error retrieving page";
+  std::string field(reason);
+  for (char& c : field) {
+    if (c == '\t' || c == '\r' || c == '\n' || c == '\0') c = ' ';
+  }
+  return field;
+}
+
+std::string ResultPageTrailer(const JobResult& result) {
+  auto escaped = [](std::string_view text) {
+    std::string out;
+    for (char c : text) {
+      switch (c) {
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '&': out += "&amp;"; break;
+        case '\r': case '\n': case '\0': out += ' '; break;
+        default: out += c;
+      }
+    }
+    return out;
+  };
+  std::string trailer;
+  if (!result.success && !result.failureReason.empty()) {
+    trailer += "\r\n<p>" + platform::W("Ошибка: ") + escaped(result.failureReason) + "</p>";
+  }
+  if (result.bodyCut) {
+    trailer += "\r\n<p>" + platform::W("Ответ сервера обрезан: сохранено первых 8 МБ.") + "</p>";
+  }
+  return trailer;
 }
 
 std::string LogFileName(const std::string& settingsFile) {
@@ -64,8 +121,10 @@ std::string LogFileName(const std::string& settingsFile) {
   return settingsFile + ".log";
 }
 
-std::string LogEntryValue(std::string_view replyText, int lastSocketError) {
-  return std::string(replyText) + " result=" + std::to_string(lastSocketError);
+std::string LogEntryValue(std::string_view replyText, int lastSocketError, std::string_view reason) {
+  std::string value = std::string(replyText) + " result=" + std::to_string(lastSocketError);
+  if (!reason.empty()) value += " " + std::string(reason);
+  return value;
 }
 
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled) {
@@ -153,7 +212,7 @@ std::string OneLine(std::string_view text) {
 }  // namespace
 
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled,
-                   const LocalDateTime& now, std::string_view details) {
+                   const LocalDateTime& now, std::string_view reason) {
   if (!enabled) return;
   // Every entry is added at the end of the file, also when an entry of the
   // same second is already there: a rewrite in place would cost a copy of
@@ -174,11 +233,15 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
     if (!tail.hasSection || !platform::EqualsNoCase(tail.lastSection, section)) {
       bytes += "[" + section + "]\r\n";
     }
-    bytes += FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number);
-    bytes += details;
-    bytes += "\r\n";
+    const std::string entry = FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number, OneLine(reason));
+    bytes += entry + "\r\n";
     if (!platform::AppendToFile(logPath, bytes)) {
+      // The append reports no reason of its own; errno still holds the
+      // failing call's.
+      const int error = errno;
       cache.tails.erase(logPath);
+      NoteResultWriteFailure(
+          {ResultWriteFailure::Kind::LogEntry, logPath, entry, platform::SystemErrorText(error)});
       return;
     }
     const auto after = platform::StatFile(logPath);
@@ -190,18 +253,19 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
     tail.lastSection = section;
     tail.hasSection = true;
     tail.endsWithBreak = true;
-  } catch (const std::exception&) {
-    // A log that cannot be written never disturbs a run.
+  } catch (const std::exception& e) {
+    // A log that cannot be written never disturbs a run; it is only told.
+    NoteResultWriteFailure({ResultWriteFailure::Kind::LogEntry, logPath, {}, e.what()});
   }
 }
 
-std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
+std::string RecordJobResult(JobResult& result, const ResultSwitches& switches,
                             const std::string& logPath, RunCounters& counters) {
   std::string statusText;
   if (switches.reports) {
     if (const auto page = ResultPagePath(result.label)) {
       statusText = *page;
-      WriteResultPage(*page, result.body);
+      WriteResultPage(*page, result.body, ResultPageTrailer(result));
     }
   }
   if (result.success) {
@@ -211,9 +275,16 @@ std::string RecordJobResult(const JobResult& result, const ResultSwitches& switc
   }
   if (switches.log) {
     WriteLogEntry(logPath, result.replyText, result.lastSocketError, true, CurrentLocalDateTime(),
-                  LogEntryDetails(result));
+                  LogEntryReason(result));
   }
   return statusText;
+}
+
+std::string LogEntryReason(const JobResult& result) {
+  // The details without their leading blank: LogEntryValue puts one there.
+  std::string reason = LogEntryDetails(result).substr(1);
+  if (!result.success && !result.failureReason.empty()) reason += " " + result.failureReason;
+  return reason;
 }
 
 std::string_view OutcomeStateName(const JobResult& result) {

@@ -39,22 +39,29 @@ std::string ResultPageFileName(std::string_view boardName);
 std::optional<std::string> ResultPagePath(std::string_view label);
 
 // The page's content (the reply body and CR LF), written whole or not at
-// all. False when it could not be written (e.g. a missing directory).
+// all. False when it could not be written (e.g. a missing directory); the
+// failure is also noted for TakeResultWriteFailures.
 bool WriteResultPage(const std::string& path, std::string_view body);
+// The same with a trailer after the body (see ResultPageTrailer); body is
+// extended in place for the write and given back as it was, so a body of
+// megabytes is not copied.
+bool WriteResultPage(const std::string& path, std::string& body, std::string_view trailer);
 
 // The log beside the settings file: the same name with ".log" in place of
 // ".ini" (appended when the name has no ".ini").
 std::string LogFileName(const std::string& settingsFile);
 
-// The log value: the reply text, " result=", the socket error in decimal.
-std::string LogEntryValue(std::string_view replyText, int lastSocketError);
+// The log value: the reply text, " result=", the socket error in decimal,
+// then, for a failed job whose reason is known, a blank and the reason.
+std::string LogEntryValue(std::string_view replyText, int lastSocketError, std::string_view reason = {});
 
 // Appends one log entry when enabled: section the short date, key the long
-// time, value LogEntryValue. Any error is ignored; the entry is added at the
-// file's end without rewriting it, so its cost does not grow with the log.
+// time, value LogEntryValue. An error never stops the caller; it is noted
+// for TakeResultWriteFailures. The entry is added at the file's end without
+// rewriting it, so its cost does not grow with the log.
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled);
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled,
-                   const LocalDateTime& now, std::string_view details = {});
+                   const LocalDateTime& now, std::string_view reason = {});
 
 // One finished job as JobFinished sees it.
 struct JobResult {
@@ -64,10 +71,20 @@ struct JobResult {
   std::string body;       // the client's Body after the job
   std::string replyText;  // the client's ReplyText (always empty for this client)
   int lastSocketError = 0;
+  std::string failureReason;  // why a failed job failed ("TLS: host name mismatch"); may be empty
+  bool bodyCut = false;       // the reply body went past what the client keeps
   std::string ad = {};  // the ad's NAME, when the job list says it
   int jobIndex = -1;   // the job's number in the run's job list
   int httpStatus = 0;  // the reply's status code; 0 when none was read
 };
+
+// A failure reason as one field of a TAB-separated line: TAB, CR, LF and
+// NUL become blanks; an unknown reason reads "error retrieving page".
+std::string FailureField(std::string_view reason);
+
+// What the result page adds after the reply body: a line saying why the job
+// failed, and one saying that the reply was cut; empty when neither.
+std::string ResultPageTrailer(const JobResult& result);
 
 // The job's final state as the log, adweld-run and the run journal name it:
 // "ok" or "failed" (the pool reports success or failure).
@@ -77,6 +94,9 @@ std::string_view OutcomeStateName(const JobResult& result);
 // (line breaks and "=" of the names kept out, so the value stays one line
 // that reads back key by key).
 std::string LogEntryDetails(const JobResult& result);
+// The log value's part after "result=N ": the details, then a failed job's
+// reason.
+std::string LogEntryReason(const JobResult& result);
 
 struct ResultSwitches {
   bool reports = false;  // cbReports "создавать отчеты"
@@ -87,7 +107,7 @@ struct ResultSwitches {
 // reports are on), counter, log entry. Returns the status bar text: the
 // page's path when reports are on and the ad has a report directory, else
 // empty. Never throws for a page or log entry that cannot be written.
-std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
+std::string RecordJobResult(JobResult& result, const ResultSwitches& switches,
                             const std::string& logPath, RunCounters& counters);
 
 }  // namespace adw::engine

@@ -28,28 +28,30 @@ class HttpJobPoster : public IJobPoster {
       m_client.SetProxy(settings.proxyHost);
       m_client.SetProxyPort(settings.proxyPort);
     }
+    m_client.SetCAFile(settings.caFile);
   }
   bool Post(const std::string& url, const std::string& body, const std::string& referer) override {
     m_client.HeaderInfo().Referer = referer;
     try {
       m_client.Post(url, body);
       return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+      m_failure = e.what();
       return false;
     }
   }
   void Abort() override { m_client.Abort(); }
-  std::string TakeBody() override {
-    std::string body = m_client.Body();
-    m_client.SetBody({});
-    return body;
-  }
+  // Moved, not copied: a reply body may be megabytes long.
+  std::string TakeBody() override { return m_client.TakeBody(); }
   std::string ReplyText() const override { return m_client.ReplyText(); }
   int LastSocketError() const override { return m_client.LastSocketError(); }
   int HttpStatus() const override { return m_client.StatusCode(); }
+  std::string FailureText() const override { return m_failure; }
+  bool BodyCut() const override { return m_client.BodyCut(); }
 
  private:
   HttpPostClient m_client;
+  std::string m_failure;
 };
 
 }  // namespace
@@ -148,6 +150,8 @@ class TThreadHTTP {
       result.replyText = poster->ReplyText();
       result.lastSocketError = poster->LastSocketError();
       result.httpStatus = poster->HttpStatus();
+      if (!result.success) result.failureReason = poster->FailureText();
+      result.bodyCut = poster->BodyCut();
       std::lock_guard lock(m_mutex);
       m_poster = nullptr;
     } else {
@@ -160,7 +164,7 @@ class TThreadHTTP {
     }
     if (m_pool.m_shuttingDown.load()) return;
     try {
-      m_pool.m_mainThread.CallBlocking([&] { m_pool.JobFinished(job.runId, m_slot, result); });
+      m_pool.m_mainThread.CallBlocking([&] { m_pool.JobFinished(job.runId, m_slot, job.index, result); });
     } catch (...) {
       // The main thread's handling never comes back to the worker.
     }
@@ -181,7 +185,18 @@ PostingPool::PostingPool(platform::IMainThread& mainThread, IPostingObserver& ob
     : PostingPool(mainThread, observer, Hooks{}) {}
 
 PostingPool::PostingPool(platform::IMainThread& mainThread, IPostingObserver& observer, Hooks hooks)
-    : m_mainThread(mainThread), m_observer(observer), m_hooks(std::move(hooks)) {
+    : m_mainThread(mainThread),
+      m_observer(observer),
+      m_hooks(std::move(hooks)),
+      m_wake([this] {
+        if (m_shuttingDown.load()) return;
+        const std::uint64_t runId = m_wakeRunId.load();
+        try {
+          m_mainThread.CallBlocking([this, runId] { DelayPassed(runId); });
+        } catch (...) {
+          // Nothing of the main thread's handling comes back to the timer.
+        }
+      }) {
   if (!m_hooks.posterFactory) m_hooks.posterFactory = HttpJobPosterFactory();
   if (!m_hooks.servePending) {
     if (auto* queue = dynamic_cast<platform::QueueMainThread*>(&m_mainThread)) {
@@ -207,16 +222,16 @@ PostingPool::StartResult PostingPool::Start(JobList jobs, const RunOptions& opti
   m_display.progressText = "0%";
 
   m_runningJobs = 0;
-  m_nextJob = std::min(jobCount, 3);
+  m_owedJobs = std::min(jobCount, 3);
   m_maxRunning = 0;
   // At least the three slots the first workers take, whatever the box says.
   const int limit = std::max(m_observer.Switches().threadLimit, 3);
   m_slots.clear();
   m_slots.resize(static_cast<std::size_t>(limit));
   m_slotBusy.assign(static_cast<std::size_t>(limit), false);
-  m_display.counters.running = m_nextJob;
+  m_display.counters.running = m_owedJobs;
 
-  if (m_nextJob == 0) {
+  if (m_owedJobs == 0) {
     m_display.startVisible = true;
     m_display.stopVisible = false;
     m_display.progressText.clear();
@@ -227,10 +242,10 @@ PostingPool::StartResult PostingPool::Start(JobList jobs, const RunOptions& opti
 
   m_display.startVisible = false;
   m_display.stopVisible = true;
-  m_runningJobs = m_nextJob;
-  m_maxRunning = m_runningJobs;
+  m_schedule = HostSchedule(m_jobs.JobURLs, m_jobs.JobLabels, m_jobs.JobDelays);
   m_active = true;
   ++m_runId;
+  m_wakeRunId.store(m_runId);
   Publish();
 
   if (!m_library.Load(m_options.companionPath)) {
@@ -250,13 +265,13 @@ PostingPool::StartResult PostingPool::Start(JobList jobs, const RunOptions& opti
 }
 
 void PostingPool::StartInitialJobs() {
-  // NextJob and RunningJobs already count the first jobs, so a report that
-  // the window's message processing lets in between refills correctly.
+  // The window processes its messages after each start, so a report may
+  // come in between; the owed count keeps the refill rule right meanwhile.
   const std::uint64_t runId = m_runId;
-  const int first = m_nextJob;
-  for (int k = 0; k < first; ++k) m_slotBusy[static_cast<std::size_t>(k)] = true;
-  for (int k = 0; k < first; ++k) {
-    StartJob(static_cast<std::size_t>(k), k);
+  while (m_owedJobs > 0) {
+    const int running = m_runningJobs;
+    StartOwedJobs(kAnySlot, 1);
+    if (m_runningJobs == running) break;  // the rest waits for the schedule
     m_observer.ProcessMessages();
     // The window may have stopped or closed the run meanwhile.
     if (!m_active || m_runId != runId) return;
@@ -264,13 +279,50 @@ void PostingPool::StartInitialJobs() {
   DrainFailedStarts();
 }
 
-bool PostingPool::StartNextJob(std::size_t slot) {
-  if (m_nextJob >= static_cast<int>(m_jobs.Count()) || slot >= m_slots.size()) return false;
-  const int index = m_nextJob++;
-  ++m_runningJobs;
-  m_maxRunning = std::max(m_maxRunning, m_runningJobs);
-  StartJob(slot, index);
-  return true;
+void PostingPool::StartOwedJobs(std::size_t preferredSlot, int maxStarts) {
+  // A start needs a free slot; one the rule asked for without a free slot
+  // is dropped, as the second start of a growth step is when none is free.
+  const int freeSlots = static_cast<int>(m_slots.size()) - m_runningJobs;
+  m_owedJobs = std::min({m_owedJobs, freeSlots, static_cast<int>(m_schedule.Waiting())});
+  if (m_owedJobs <= 0) {
+    m_owedJobs = 0;
+    return;
+  }
+  const int hostLimit = m_observer.Switches().hostLimit;
+  const auto now = HostSchedule::Clock::now();
+  for (int started = 0; m_owedJobs > 0 && started < maxStarts; ++started) {
+    const std::optional<int> index = m_schedule.Next(now, hostLimit);
+    if (!index) break;
+    std::optional<std::size_t> slot;
+    if (preferredSlot < m_slotBusy.size() && !m_slotBusy[preferredSlot]) {
+      slot = preferredSlot;
+    } else {
+      slot = FreeSlot();
+    }
+    if (!slot) break;
+    preferredSlot = kAnySlot;
+    --m_owedJobs;
+    ++m_runningJobs;
+    m_maxRunning = std::max(m_maxRunning, m_runningJobs);
+    StartJob(*slot, *index);
+  }
+  // Held back by a board's DELAY alone: nothing running may end to bring
+  // the pool back, so a timer does. Held back by a host's limit: the end
+  // of a running job to that host does.
+  if (m_owedJobs > 0) {
+    if (const auto due = m_schedule.NextDelayEnd(now, hostLimit)) m_wake.At(*due);
+  }
+}
+
+void PostingPool::DelayPassed(std::uint64_t runId) {
+  if (!m_active || runId != m_runId || m_shuttingDown.load()) return;
+  try {
+    StartOwedJobs(kAnySlot);
+    DrainFailedStarts();
+    m_display.counters.running = m_runningJobs;
+    Publish();
+  } catch (const std::exception&) {
+  }
 }
 
 void PostingPool::StartJob(std::size_t slot, int index) {
@@ -304,19 +356,20 @@ std::optional<std::size_t> PostingPool::FreeSlot() const {
   return std::nullopt;
 }
 
-void PostingPool::JobFinished(std::uint64_t runId, std::size_t slot, JobResult& result) {
+void PostingPool::JobFinished(std::uint64_t runId, std::size_t slot, int index, JobResult& result) {
   // A report of a stopped run (it was already queued when Stop came) or one
   // arriving while the pool shuts down changes nothing.
   if (!m_active || runId != m_runId || m_shuttingDown.load()) return;
   try {
-    HandleResult(slot, result);
+    HandleResult(slot, index, result);
     DrainFailedStarts();
   } catch (const std::exception&) {
     // Nothing of the main thread's handling may fall back into the worker.
   }
 }
 
-void PostingPool::HandleResult(std::size_t slot, JobResult& result) {
+void PostingPool::HandleResult(std::size_t slot, int index, JobResult& result) {
+  m_schedule.Finished(index, HostSchedule::Clock::now());
   m_display.currentUrl = result.url;
   if (slot < m_slotBusy.size()) m_slotBusy[slot] = false;
   --m_runningJobs;
@@ -329,18 +382,23 @@ void PostingPool::HandleResult(std::size_t slot, JobResult& result) {
   if (!m_active) return;  // the observer stopped the run
 
   // Refill: grow by one after a success while below the limit, otherwise
-  // keep at most four going.
+  // keep at most four going. Starts the schedule holds back count as
+  // running here, so a pool waiting on a busy host neither shrinks nor
+  // grows past the rule.
   const int limit = switches.threadLimit;
-  if (result.success && m_runningJobs < limit - 1) {
-    StartNextJob(slot);
-    if (const auto free = FreeSlot()) StartNextJob(*free);
-  } else if (m_runningJobs <= 3) {
-    StartNextJob(slot);
+  const int size = m_runningJobs + m_owedJobs;
+  if (result.success && size < limit - 1) {
+    m_owedJobs += 2;
+  } else if (size <= 3) {
+    m_owedJobs += 1;
   }
+  // Nothing left running must still leave the run a way on.
+  if (m_runningJobs == 0 && m_owedJobs == 0) m_owedJobs = 1;
+  StartOwedJobs(slot);
 
   m_display.counters.running = m_runningJobs;
   m_display.progressText = ProgressText(m_display.counters, m_display.progressText);
-  if (m_runningJobs == 0) {
+  if (m_runningJobs == 0 && m_schedule.Waiting() == 0) {
     EndOfRun();
   } else {
     Publish();
@@ -357,13 +415,15 @@ void PostingPool::DrainFailedStarts() {
     failed.body = kErrorRetrievingPage;
     failed.jobIndex = index;
     if (static_cast<std::size_t>(index) < m_jobs.JobAds.size()) failed.ad = m_jobs.JobAds[static_cast<std::size_t>(index)];
-    HandleResult(slot, failed);
+    HandleResult(slot, index, failed);
   }
 }
 
 void PostingPool::EndOfRun() {
   m_active = false;
   m_failedStarts.clear();
+  m_owedJobs = 0;
+  m_wake.Cancel();
   ReleaseCompanion();
   m_observer.RestoreFromTray();
   m_display.stopVisible = false;
@@ -379,6 +439,8 @@ void PostingPool::Stop() {
   if (!m_active) return;
   m_active = false;
   m_failedStarts.clear();
+  m_owedJobs = 0;
+  m_wake.Cancel();
   RetireWorkers();
   m_jobs.Release();
   m_display.counters = RunCounters{};
@@ -397,6 +459,8 @@ void PostingPool::Shutdown() {
   m_active = false;
   m_shuttingDown.store(true);
   m_failedStarts.clear();
+  m_owedJobs = 0;
+  m_wake.Quit();
   RetireWorkers();
   m_jobs.Release();
   ReleaseCompanion();
@@ -412,12 +476,13 @@ void PostingPool::Shutdown() {
         worker->AbortRequest();
       }
     }
-    if (allExited) break;
+    if (allExited && m_wake.Idle()) break;
     ServePending();
     std::unique_lock lock(m_exitMutex);
     m_exitCv.wait_for(lock, std::chrono::milliseconds(1));
   }
   m_retired.clear();
+  m_wake.Reap();
   m_shuttingDown.store(false);
   if (wasActive) {
     m_display.startVisible = true;

@@ -3,6 +3,8 @@
 // workers, each posting one job at a time with a client of its own, handing
 // every outcome to the main thread, where JobFinished records it, starts
 // further jobs by the refill rule and ends the run when nothing is left.
+// Which job starts next is the host schedule's choice: hosts in turn, a
+// limit of requests at once per host, each board's DELAY.
 //
 // The window and adweld-run share this class; they differ only in the
 // IMainThread they give it (a blocking queued call into the window's event
@@ -24,8 +26,10 @@
 #include <thread>
 #include <vector>
 
+#include "engine/posting/host_schedule.h"
 #include "engine/posting/job_list.h"
 #include "engine/posting/run_results.h"
+#include "engine/posting/wake_timer.h"
 #include "engine/shell/settings_file.h"
 #include "platform/companion_library.h"
 #include "platform/main_thread.h"
@@ -50,6 +54,10 @@ class IJobPoster {
   virtual std::string ReplyText() const = 0;
   virtual int LastSocketError() const = 0;
   virtual int HttpStatus() const { return 0; }
+  // Why the last Post failed (empty when it did not, or none is known).
+  virtual std::string FailureText() const { return {}; }
+  // The reply body was longer than the client keeps and was cut.
+  virtual bool BodyCut() const { return false; }
 };
 using JobPosterFactory = std::function<std::unique_ptr<IJobPoster>(const PostingSettings&)>;
 // Posters over HttpPostClient: proxy, time-out of lookup and connect, and
@@ -72,6 +80,9 @@ struct RunSwitches {
   int threadLimit = 3;   // RxSEdPost "кол. потоков"
   bool reports = false;  // cbReports
   bool log = false;      // cbLogFile
+  // Requests at once to one host:port (HostLimit_Value); 0 or less: no
+  // limit.
+  int hostLimit = 0;
 };
 
 enum class RunEnd {
@@ -157,12 +168,17 @@ class PostingPool {
   friend class TThreadHTTP;
   struct Job;
   void StartInitialJobs();
-  bool StartNextJob(std::size_t slot);
+  // Starts as many of the owed jobs as the schedule lets start now, the
+  // first in the preferred slot when it is free; arms the wake timer for
+  // jobs a board's DELAY holds back.
+  static constexpr std::size_t kAnySlot = static_cast<std::size_t>(-1);
+  void StartOwedJobs(std::size_t preferredSlot, int maxStarts = 1 << 30);
   void StartJob(std::size_t slot, int index);
   std::optional<std::size_t> FreeSlot() const;
   // On the main thread, while the reporting worker waits.
-  void JobFinished(std::uint64_t runId, std::size_t slot, JobResult& result);
-  void HandleResult(std::size_t slot, JobResult& result);
+  void JobFinished(std::uint64_t runId, std::size_t slot, int index, JobResult& result);
+  void HandleResult(std::size_t slot, int index, JobResult& result);
+  void DelayPassed(std::uint64_t runId);
   void DrainFailedStarts();
   void EndOfRun();
   void ReleaseCompanion();
@@ -182,8 +198,12 @@ class PostingPool {
   RunDisplay m_display;
   bool m_active = false;
   std::uint64_t m_runId = 0;
-  int m_nextJob = 0;
   int m_runningJobs = 0;
+  // Starts the refill rule asked for that the schedule held back (a host
+  // at its limit, a board within its DELAY); they start as soon as it
+  // lets them, so the pool keeps the size the rule gives it.
+  int m_owedJobs = 0;
+  HostSchedule m_schedule;
   int m_maxRunning = 0;
   std::vector<std::unique_ptr<TThreadHTTP>> m_slots;  // WorkerSlots
   std::vector<bool> m_slotBusy;
@@ -195,6 +215,8 @@ class PostingPool {
   std::atomic<bool> m_shuttingDown{false};
   std::mutex m_exitMutex;
   std::condition_variable m_exitCv;
+  std::atomic<std::uint64_t> m_wakeRunId{0};
+  WakeTimer m_wake;
 };
 
 }  // namespace adw::engine

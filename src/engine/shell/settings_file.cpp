@@ -3,6 +3,7 @@
 #include <charconv>
 #include <optional>
 
+#include "engine/shell/time_out_setting.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/text1251.h"
@@ -24,16 +25,6 @@ std::optional<long long> WholeNumber(std::string_view s) {
   if (ec == std::errc::result_out_of_range) return 1;  // a huge number is still not 0
   if (ec != std::errc()) return std::nullopt;
   return v;
-}
-
-// Seconds as the masked box holds them; text that is not a number gives 0
-// (no time-out), as does a number below 0.
-int Seconds(std::string_view s) {
-  auto v = WholeNumber(s);
-  if (!v || *v < 0) return 0;
-  // The box holds three digits; the cap only keeps hand-edited files from
-  // overflowing the milliseconds.
-  return *v > 1000000 ? 1000000 : static_cast<int>(*v);
 }
 
 // A port outside 1..65535 (the box takes five digits) gives 0 rather than
@@ -74,7 +65,8 @@ PostingSettings ReadPostingSettings(const std::string& settingsPath) {
     s.proxyHost = ini.ReadString(kSettingsSection, kKeyProxy, "");
     s.proxyPort = Port(Trim(ini.ReadString(kSettingsSection, kKeyProxyPort, "0")));
   }
-  s.timeOutMs = Seconds(Trim(ini.ReadString(kSettingsSection, kKeyTimeOut, "0"))) * 1000;
+  s.timeOutMs = StoredTimeOutSeconds(ini.ReadString(kSettingsSection, kKeyTimeOut, "0")) * 1000;
+  s.caFile = ReadCAFile(settingsPath);
   return s;
 }
 
@@ -86,11 +78,21 @@ FetchProxySettings ReadFetchProxySettings(const std::string& settingsPath) {
     s.proxy = ini.ReadString(kSettingsSection, kKeyProxy, "");
     s.proxyPort = ini.ReadString(kSettingsSection, kKeyProxyPort, "0");
   }
+  s.caFile = ReadCAFile(settingsPath);
   return s;
 }
 
+std::string ReadCAFile(const std::string& settingsPath) {
+  return Trim(IniFile(settingsPath).ReadString(kSettingsSection, kKeyCAFile, ""));
+}
+
 void SaveConfiguration(const std::string& settingsPath, const ConfigurationValues& values) {
-  IniFile(settingsPath).WriteStrings(kSettingsSection, {
+  IniFile ini(settingsPath);
+  bool writeCAFile = !Trim(values.caFile).empty();
+  for (const std::string& key : ini.ReadSectionKeys(kSettingsSection)) {
+    if (platform::EqualsNoCase(key, kKeyCAFile)) writeCAFile = true;
+  }
+  std::vector<std::pair<std::string, std::string>> entries = {
       {std::string(kKeySiteUrl), values.siteUrl},
       {std::string(kKeyScriptDir), values.scriptDir},
       {std::string(kKeyProxy), values.proxy},
@@ -99,7 +101,9 @@ void SaveConfiguration(const std::string& settingsPath, const ConfigurationValue
       {std::string(kKeyUseProxy), values.useProxy ? "1" : "0"},
       {std::string(kKeyLogFile), values.logFile ? "1" : "0"},
       {std::string(kKeyThreadCount), std::to_string(values.threadCount)},
-  });
+  };
+  if (writeCAFile) entries.emplace_back(std::string(kKeyCAFile), Trim(values.caFile));
+  ini.WriteStrings(kSettingsSection, entries);
 }
 
 }  // namespace adw::engine

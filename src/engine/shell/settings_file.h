@@ -21,6 +21,8 @@ inline constexpr std::string_view kKeyTimeOut = "EdTimeOut_Text";
 inline constexpr std::string_view kKeyUseProxy = "cbUseProxy_Checked";
 inline constexpr std::string_view kKeyLogFile = "cbLogFile_Checked";
 inline constexpr std::string_view kKeyThreadCount = "RxSEdPost_Value";
+// A PEM file of CA certificates that https trusts beside the system store.
+inline constexpr std::string_view kKeyCAFile = "edCAFile_Text";
 
 // The program file's path with its extension replaced by ".ini" (appended
 // when it has none): "/opt/adwelder/adwelder" -> "/opt/adwelder/adwelder.ini".
@@ -44,7 +46,8 @@ struct PostingSettings {
   bool useProxy = false;
   std::string proxyHost;  // empty unless useProxy; a proxy is used only when not empty
   int proxyPort = 0;      // 0 unless useProxy; blank, non-numeric or out-of-range text gives 0
-  int timeOutMs = 0;      // 0: no time-out (also for an empty or non-numeric value)
+  int timeOutMs = 0;      // 0: no time-out (an empty value); a refused value gives the default 20 s
+  std::string caFile;     // edCAFile_Text, trimmed; empty: the system store alone
 };
 PostingSettings ReadPostingSettings(const std::string& settingsPath);
 
@@ -55,6 +58,7 @@ struct FetchProxySettings {
   bool useProxy = false;
   std::string proxy;
   std::string proxyPort;
+  std::string caFile;  // edCAFile_Text, as for the posting workers
 };
 FetchProxySettings ReadFetchProxySettings(const std::string& settingsPath);
 
@@ -68,7 +72,12 @@ struct ConfigurationValues {
   bool useProxy = false;
   bool logFile = false;
   int threadCount = 3;
+  // The extra CA file box; its key is written only when it holds a path or
+  // the file has the key already, so files without one stay as they were.
+  std::string caFile;
 };
+// The stored extra CA file, trimmed; empty when none.
+std::string ReadCAFile(const std::string& settingsPath);
 // Writes the eight keys in their order in one atomic rewrite; throws
 // platform::ProfileWriteError "Unable to write to <path>" when refused, and
 // then the file is as it was.

@@ -14,6 +14,7 @@
 #include "platform/text1251.h"
 #include "ui/base/board_stats_view.h"
 #include "ui/posting/journal_controller.h"
+#include "ui/posting/result_write_notice.h"
 #include "ui/reports/report_list.h"
 #include "ui/shell/main_window.h"
 #include "ui/text_convert.h"
@@ -145,6 +146,7 @@ bool PostingController::eventFilter(QObject* watched, QEvent* event) {
 adw::engine::RunSwitches PostingController::Switches() {
   adw::engine::RunSwitches switches;
   switches.threadLimit = m_window.RxSEdPost->value();
+  switches.hostLimit = m_window.RxSEdHostLimit->value();
   switches.reports = m_window.cbReports->isChecked();
   switches.log = m_window.cbLogFile->isChecked();
   return switches;
@@ -176,15 +178,19 @@ void PostingController::JobStarting(int jobIndex) {
 }
 
 void PostingController::JobReported(const adw::engine::JobResult& result, const std::string& statusText) {
-  if (!m_destroying) m_journal->JobReported(result);
-  if (m_destroying || statusText.empty()) return;
-  m_resultPageText = ToQ(statusText);
-  m_window.SetStatusText(m_resultPageText);
+  if (m_destroying) return;
+  m_journal->JobReported(result);
+  if (!statusText.empty()) {
+    m_resultPageText = ToQ(statusText);
+    m_window.SetStatusText(m_resultPageText);
+  }
+  ShowResultWriteNotice(m_window);
 }
 
 void PostingController::RunEnded(adw::engine::RunEnd how) {
   m_journal->RunEnded(how);
   if (m_destroying) return;
+  EndResultWriteNotice(m_window);
   m_window.SetRunInProgress(false);
   if (how == adw::engine::RunEnd::Shutdown) {
     ShowDisplay(m_pool->Display());

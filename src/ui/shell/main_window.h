@@ -324,10 +324,12 @@ class TfrmMain : public QMainWindow {
   QLineEdit* EdProxy = nullptr;
   QLineEdit* EdProxyPort = nullptr;
   QLineEdit* edTimeOut = nullptr;
+  QLineEdit* edCAFile = nullptr;  // extra CA file for https (edCAFile_Text)
   QCheckBox* cbUseProxy = nullptr;
   QCheckBox* cbUpDate = nullptr;
   QCheckBox* cbLogFile = nullptr;
   QSpinBox* RxSEdDays = nullptr;
+  QSpinBox* RxSEdHostLimit = nullptr;  // requests at once to one server
   QCheckBox* cbReports = nullptr;
   // "не повторять ранее, чем через N дней" (0: off).
   QSpinBox* RxSEdRepeatDays = nullptr;

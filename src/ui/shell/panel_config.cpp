@@ -20,6 +20,7 @@
 #include "ui/shell/main_window.h"
 #include "ui/shell/panel_parts.h"
 #include "ui/shell/product_info.h"
+#include "ui/shell/time_out_box.h"
 
 namespace adw::ui {
 
@@ -121,7 +122,9 @@ QWidget* TfrmMain::BuildConfigPanel() {
   EdProxy->setObjectName(QStringLiteral("EdProxy"));
   EdProxy->setMinimumWidth(60);
   EdProxyPort = MaskedBox(QStringLiteral("EdProxyPort"), QStringLiteral("#####; "), 5, gbSpecial);
-  edTimeOut = MaskedBox(QStringLiteral("edTimeOut"), QStringLiteral("###; "), 3, gbSpecial);
+  // '0' places take digits only; '#' would let a sign in.
+  edTimeOut = MaskedBox(QStringLiteral("edTimeOut"), QStringLiteral("000; "), 3, gbSpecial);
+  SetUpTimeOutBox(edTimeOut);
   edTimeOut->setText(QStringLiteral("20"));
   cbUseProxy = CheckBox(QStringLiteral("использовать прокси-сервер"), QStringLiteral("cbUseProxy"), gbSpecial);
   cbUpDate = CheckBox(QStringLiteral("проверять новые версии"), QStringLiteral("cbUpDate"), gbSpecial);
@@ -131,6 +134,10 @@ QWidget* TfrmMain::BuildConfigPanel() {
   RxSEdDays->setRange(1, 30);
   RxSEdDays->setValue(1);
   cbReports = CheckBox(QStringLiteral("создавать отчеты"), QStringLiteral("cbReports"), gbSpecial);
+  RxSEdHostLimit = new QSpinBox(gbSpecial);
+  RxSEdHostLimit->setObjectName(QStringLiteral("RxSEdHostLimit"));
+  RxSEdHostLimit->setRange(1, 30);
+  RxSEdHostLimit->setValue(2);
 
   special->setVerticalSpacing(4);
   special->addWidget(MakeLabel(QStringLiteral("Прокси-сервер"), gbSpecial, QStringLiteral("lbProxy")), 0, 0);
@@ -148,6 +155,20 @@ QWidget* TfrmMain::BuildConfigPanel() {
   daysRow->addStretch(1);
   special->addLayout(daysRow, 5, 0, 1, 4);
   special->addWidget(cbReports, 6, 0, 1, 4);
+  auto* hostLimitRow = new QHBoxLayout;
+  hostLimitRow->addWidget(
+      MakeLabel(QStringLiteral("запросов к одному серверу"), gbSpecial, QStringLiteral("lbHostLimit")));
+  hostLimitRow->addWidget(RxSEdHostLimit);
+  hostLimitRow->addStretch(1);
+  special->addLayout(hostLimitRow, 7, 0, 1, 4);
+  // The extra CA file that https trusts beside the system store; read and
+  // written with the settings file, not with the stored control values.
+  edCAFile = new QLineEdit(gbSpecial);
+  edCAFile->setObjectName(QStringLiteral("edCAFile"));
+  edCAFile->setMinimumWidth(60);
+  edCAFile->setToolTip(QStringLiteral("Файл сертификатов (PEM), которым доверять для https помимо системных"));
+  special->addWidget(MakeLabel(QStringLiteral("Сертификаты CA"), gbSpecial, QStringLiteral("lbCAFile")), 8, 0);
+  special->addWidget(edCAFile, 8, 1, 1, 3);
   RxSEdRepeatDays = new QSpinBox(gbSpecial);
   RxSEdRepeatDays->setObjectName(QStringLiteral("RxSEdRepeatDays"));
   RxSEdRepeatDays->setRange(0, adw::engine::kMaxRepeatDays);
@@ -158,7 +179,7 @@ QWidget* TfrmMain::BuildConfigPanel() {
   repeatRow->addWidget(RxSEdRepeatDays);
   repeatRow->addWidget(MakeLabel(QStringLiteral("дней"), gbSpecial, QStringLiteral("lbRepeatDaysUnit")));
   repeatRow->addStretch(1);
-  special->addLayout(repeatRow, 7, 0, 1, 4);
+  special->addLayout(repeatRow, 9, 0, 1, 4);
   special->setColumnStretch(2, 1);
 
   // " Переменные "

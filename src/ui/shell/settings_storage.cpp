@@ -8,10 +8,12 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 
+#include "engine/posting/host_schedule.h"
 #include "engine/journal/journal_settings.h"
 #include "engine/shell/settings_file.h"
 #include "platform/text1251.h"
 #include "ui/shell/main_window.h"
+#include "ui/shell/time_out_box.h"
 #include "ui/text_convert.h"
 
 namespace adw::ui {
@@ -122,7 +124,10 @@ adw::engine::WindowPlacement MainFormStorageAdapter::Placement() const {
 // -- the window's side -------------------------------------------------------------
 
 void TfrmMain::RestoreStoredValues() {
+  RxSEdHostLimit->setValue(adw::engine::ReadHostLimit(m_settingsPath));
   if (fsMain) fsMain->Restore();
+  CheckRestoredTimeOut(*this);
+  if (edCAFile) edCAFile->setText(ToQ(adw::engine::ReadCAFile(m_settingsPath)));
 }
 
 void TfrmMain::SaveStoredValues() {
@@ -143,7 +148,9 @@ void TfrmMain::SaveConfiguration() {
   values.useProxy = cbUseProxy->isChecked();
   values.logFile = cbLogFile->isChecked();
   values.threadCount = RxSEdPost->value();
+  if (edCAFile) values.caFile = FromQ(edCAFile->text());
   adw::engine::SaveConfiguration(m_settingsPath, values);
+  adw::engine::SaveHostLimit(m_settingsPath, RxSEdHostLimit->value());
   adw::engine::SaveRepeatDays(m_settingsPath, RxSEdRepeatDays->value());
   SaveVariables();
   const TickMemory ticks = RememberTicks();

@@ -99,7 +99,9 @@ void WizardController::StartPageFetch() {
   } else {
     Http.Proxy.clear();
   }
-  const int timeOut = adw::engine::ReadPostingSettings(w.SettingsPath()).timeOutMs;
+  const adw::engine::PostingSettings posting = adw::engine::ReadPostingSettings(w.SettingsPath());
+  Http.CAFile = posting.caFile;
+  const int timeOut = posting.timeOutMs;
   Http.TimeOut = timeOut > 0 ? timeOut : adw::engine::kDefaultFetchTimeOutMs;
   Http.URL = FromQ(w.cbURL->currentText());
   // An earlier fetch still running (a slow page left with Prev) is not the

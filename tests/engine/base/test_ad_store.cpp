@@ -104,6 +104,30 @@ TEST(AdStore, LoadsStoresBeyondSixteenKibOfNames) {
   EXPECT_EQ(ads.Value(count - 1, "NAME"), "Ad number 799 with a fairly long subject");
 }
 
+// A view over the set is told of the load once, not once per ad: a grid
+// that moves its current row and lays itself out again for every loaded ad
+// made the window's start-up several times slower.
+TEST(AdStore, LoadTellsAViewOnceWithTheFirstAdCurrent) {
+  struct Counter : RecordSet::Listener {
+    int resets = 0, others = 0;
+    void RecordSetReset() override { ++resets; }
+    void RecordInserted(std::size_t) override { ++others; }
+    void RecordRemoved(std::size_t) override { ++others; }
+    void RecordChanged(std::size_t) override { ++others; }
+    void CurrentChanged(std::size_t) override { ++others; }
+  } view;
+  adw::test::TempDir dir;
+  RecordSet ads = MakeAdsRecordSet();
+  ads.Append();
+  ads.AddListener(&view);
+  LoadAds(dir.Write("base.dat", "[A]\r\n[B]\r\n[C]\r\n"), ads);
+  ads.RemoveListener(&view);
+  EXPECT_EQ(view.resets, 1);
+  EXPECT_EQ(view.others, 0);
+  ASSERT_EQ(ads.RecordCount(), 3u);
+  EXPECT_EQ(ads.Current(), 0u);
+}
+
 TEST(AdStore, MissingStoreGivesNoAds) {
   adw::test::TempDir dir;
   RecordSet ads = MakeAdsRecordSet();

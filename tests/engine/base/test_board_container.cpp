@@ -118,13 +118,22 @@ TEST_F(BoardContainer, DecodesExactlyTheDeclaredSize) {
 
   EXPECT_EQ(Tlzrw1::DecompressBytes(container + "trailing bytes", "x.prj"), plain);
 
-  // A stream cut short reads on with zero bits: the same size, no error,
-  // and everything before the cut intact.
-  const std::string cut = container.substr(0, container.size() - 20);
-  const std::string fromCut = Tlzrw1::DecompressBytes(cut, "x.prj");
-  EXPECT_EQ(fromCut.size(), plain.size());
-  EXPECT_EQ(fromCut.substr(0, 100), plain.substr(0, 100));
-  EXPECT_EQ(Tlzrw1::DecompressBytes(container.substr(0, 8), "x.prj").size(), plain.size());
+  // The last byte's padding reads on as zero bits: a size a few bytes over
+  // the coded text still decodes.
+  std::string abcPlus = kAbcStored;
+  abcPlus[4] = 5;
+  EXPECT_EQ(Tlzrw1::DecompressBytes(abcPlus, "x.prj").substr(0, 3), "abc");
+  EXPECT_EQ(Tlzrw1::DecompressBytes(abcPlus, "x.prj").size(), 5u);
+
+  // A stream that runs out long before its declared size is damage,
+  // reported at once whatever size the header claims.
+  abcPlus.replace(4, 2, "\xE8\x03");  // 1000
+  const std::string hostile = Header("ADWP", 64u << 20) + std::string(4, '\0');
+  for (const std::string& damaged :
+       {container.substr(0, container.size() - 20), container.substr(0, 8), abcPlus, hostile}) {
+    ExpectFailure<ELzrw1Exception>([&] { Tlzrw1::DecompressBytes(damaged, "x.prj"); },
+                                   "x.prj : Lzrw1 decompression : file is cut short !");
+  }
 }
 
 TEST_F(BoardContainer, ReportsEachFailureWithItsMessage) {

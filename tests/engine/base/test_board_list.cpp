@@ -146,6 +146,8 @@ TEST_F(BoardListTest, BadBoardsAreReportedAndTheGoodOnesStillListed) {
   std::string cut = Packed(std::string(4000, 'q'));
   cut.replace(4, 4, std::string("\x00\x00\x00\x80", 4));  // a size no plain text has
   Raw("cut.prj", cut);
+  // Twelve bytes that declare 64 MiB: reported, not listed with an empty name.
+  Raw("short.prj", std::string("ADWP\x00\x00\x00\x04\xF6\xFB\xBD\xE0", 12));
   Raw("empty.prj", "");
   Board("baddate.prj", "BadDate", "31.02.2024", "1");
   Board("badperiod.prj", "BadPeriod", std::string(), "two");
@@ -155,7 +157,7 @@ TEST_F(BoardListTest, BadBoardsAreReportedAndTheGoodOnesStillListed) {
   EXPECT_EQ(Names(list), (std::vector<std::string>{"BadDate", "BadPeriod", "First", "Second"}));
   EXPECT_EQ(Ticks(list.rows), (std::vector<bool>{false, false, true, false}));
 
-  ASSERT_EQ(list.failures.size(), 5u);
+  ASSERT_EQ(list.failures.size(), 6u);
   std::vector<std::pair<std::string, bool>> failed;
   for (const BoardLoadFailure& f : list.failures) {
     failed.emplace_back(f.fileName, f.listed);
@@ -165,15 +167,17 @@ TEST_F(BoardListTest, BadBoardsAreReportedAndTheGoodOnesStillListed) {
                                                                {"badperiod.prj", true},
                                                                {"cut.prj", false},
                                                                {"empty.prj", false},
-                                                               {"plain.prj", false}}));
+                                                               {"plain.prj", false},
+                                                               {"short.prj", false}}));
   EXPECT_NE(list.failures[0].reason.find("31.02.2024"), std::string::npos);
+  EXPECT_NE(list.failures[5].reason.find("file is cut short"), std::string::npos);
 
   // Nothing the load could not read is changed on disk.
   EXPECT_EQ(m_dir.Read("plain.prj"), plain);
   EXPECT_EQ(m_dir.Read("cut.prj"), cut);
 
   EXPECT_EQ(BoardLoadHint(list.failures),
-            W("Не удалось прочитать проектов: 5 (первый — baddate.prj: ") + list.failures[0].reason + ")");
+            W("Не удалось прочитать проектов: 6 (первый — baddate.prj: ") + list.failures[0].reason + ")");
   EXPECT_EQ(BoardLoadHint({}), "");
 }
 

@@ -208,7 +208,7 @@ TEST(Lzhuf, WritesCodesLongerThanSixteenBitsWhole) {
   EXPECT_TRUE(back == plain);
 }
 
-TEST(Lzhuf, DecodesAnyBytesToExactlyTheAskedSize) {
+TEST(Lzhuf, DecodesAnyBytesToExactlyTheAskedSizeOrCallsThemCutShort) {
   const std::string plain = "x" + std::string(200, 'a');
   const std::string stream = Encode(plain);
 
@@ -216,13 +216,37 @@ TEST(Lzhuf, DecodesAnyBytesToExactlyTheAskedSize) {
   EXPECT_EQ(Decode(stream, 150), plain.substr(0, 150));
   // Bytes beyond what the size needs are never read.
   EXPECT_EQ(Decode(stream + RandomBytes(100), plain.size()), plain);
-  // Past the end the stream reads as zero bits.
-  EXPECT_EQ(Decode(stream.substr(0, 2), plain.size()).size(), plain.size());
-  EXPECT_EQ(Decode(std::string(), 5000), Decode(std::string(700, '\0'), 5000));
+  // Past the end a few symbols still read from zero bits, as from zero bytes.
+  EXPECT_EQ(Decode(std::string(), 5), Decode(std::string(8, '\0'), 5));
+  EXPECT_EQ(Decode(stream, plain.size() + 3), Decode(stream + std::string(8, '\0'), plain.size() + 3));
 
-  for (std::size_t n : {0u, 1u, 17u, 999u}) {
-    const std::string garbage = RandomBytes(n);
-    EXPECT_EQ(Decode(garbage, 20000).size(), 20000u) << n;
+  // Beyond eight bytes of made-up bits the stream is cut short, and the
+  // output is left as it was.
+  const std::string big = MixedText(20000);
+  const std::string bigStream = Encode(big);
+  for (const std::pair<std::string, std::size_t>& c :
+       {std::pair<std::string, std::size_t>{std::string(), 5000},
+        {std::string(4, '\0'), 64u << 20},
+        {bigStream.substr(0, bigStream.size() / 2), big.size()},
+        {stream.substr(0, 2), plain.size() + 2000}}) {
+    std::string out = "kept";
+    EXPECT_THROW(TLZH().Decode(c.first, c.second, out), LzhStreamCutShort)
+        << c.first.size() << " " << c.second;
+    EXPECT_EQ(out, "kept");
+  }
+
+  // Any bytes: exactly the asked size, or cut short; never more plain than
+  // the stream's length can carry.
+  for (std::size_t n : {0u, 1u, 17u, 999u, 5000u}) {
+    for (std::size_t size : {1u, 300u, 20000u, 240000u}) {
+      const std::string garbage = RandomBytes(n);
+      try {
+        const std::string out = Decode(garbage, size);
+        EXPECT_EQ(out.size(), size) << n;
+        EXPECT_LE(out.size(), MaxPlainSizeFor(n));
+      } catch (const LzhStreamCutShort&) {
+      }
+    }
   }
   std::string out = "kept";
   TLZH().Decode(stream, 0, out);

@@ -187,6 +187,23 @@ TEST(JobListBuild, SkipsMissingAndDamagedBoardsAndGoesOn) {
   EXPECT_EQ(script.Build({Row("sub/Good")}).skipped.size(), 1u);
 }
 
+TEST(JobListBuild, CarriesEachBoardsDelayAndSkipsAnUnreadableOne) {
+  ScriptDir script;
+  script.Board("Slow.prj", "[Project]\r\nNAME=Slow\r\nSUBMIT=S\r\nDELAY=2.5\r\n");
+  script.Board("Plain.prj", "[Project]\r\nNAME=Plain\r\nSUBMIT=P\r\n");
+  script.Board("Typo.prj", "[Project]\r\nNAME=Typo\r\nSUBMIT=T\r\nDELAY=5 sec\r\n");
+  script.Store("[A]\r\ndefault=Ноутбуки$comp\r\n[B]\r\ndefault=Ноутбуки$comp\r\n");
+  script.Ad("A", true, "/ra");
+  script.Ad("B", true, "/rb");
+
+  const JobListBuild build = script.Build({Row("Slow"), Row("Typo"), Row("Plain")});
+  EXPECT_EQ(build.jobs.JobURLs, (std::vector<std::string>{"S", "S", "P", "P"}));
+  EXPECT_EQ(build.jobs.JobDelays, (std::vector<int>{2500, 2500, 0, 0}));
+  ASSERT_EQ(build.skipped.size(), 1u);
+  EXPECT_EQ(build.skipped[0].name, "Typo");
+  EXPECT_EQ(build.skipped[0].reason, "DELAY is not a number of seconds: 5 sec");
+}
+
 TEST(JobListBuild, ClosingWindowAbandonsTheBuild) {
   ScriptDir script;
   script.Board("A.prj", "[Project]\r\nNAME=A\r\nSUBMIT=S\r\n");

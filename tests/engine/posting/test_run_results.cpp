@@ -3,6 +3,7 @@
 #include "engine/posting/run_results.h"
 #include "platform/files.h"
 #include "platform/profile.h"
+#include "platform/text1251.h"
 #include "support/temp_dir.h"
 
 namespace adw::engine {
@@ -51,21 +52,21 @@ TEST(RunResultsPages, RecordWritesPageCountsAndLogsInOrder) {
   test::TempDir dir;
   const std::string log = dir.File("adwelder.log");
   RunCounters counters{3, 0, 0, 0};
-  JobResult ok{"http://s/", "Board\t" + dir.Path(), true, "<html>ok</html>", "", 10035};
+  JobResult ok{"http://s/", "Board\t" + dir.Path(), true, "<html>ok</html>", "", 10035, "", false};
   EXPECT_EQ(RecordJobResult(ok, {true, true}, log, counters), dir.File("Board.htm"));
   EXPECT_EQ(dir.Read("Board.htm"), "<html>ok</html>\r\n");
 
   // A later job of the same board and directory replaces the page.
-  JobResult failed{"http://s/", "Board\t" + dir.Path(), false, "error retrieving page", "", 10061};
+  JobResult failed{"http://s/", "Board\t" + dir.Path(), false, "error retrieving page", "", 10061, "", false};
   RecordJobResult(failed, {true, false}, log, counters);
   EXPECT_EQ(dir.Read("Board.htm"), "error retrieving page\r\n");
 
   // Reports off: no page, no status text; a missing directory: no page, but
   // the status text still names it and the run goes on.
-  JobResult other{"http://s/", "Other\t" + dir.Path(), true, "x", "", 0};
+  JobResult other{"http://s/", "Other\t" + dir.Path(), true, "x", "", 0, "", false};
   EXPECT_EQ(RecordJobResult(other, {false, false}, log, counters), "");
   EXPECT_FALSE(platform::FileExists(dir.File("Other.htm")));
-  JobResult missing{"http://s/", "Other\t" + dir.File("no/such"), true, "x", "", 0};
+  JobResult missing{"http://s/", "Other\t" + dir.File("no/such"), true, "x", "", 0, "", false};
   EXPECT_EQ(RecordJobResult(missing, {true, false}, log, counters), dir.File("no/such/Other.htm"));
 
   EXPECT_EQ(counters.successes, 3);
@@ -75,6 +76,32 @@ TEST(RunResultsPages, RecordWritesPageCountsAndLogsInOrder) {
   // "result=N" first, then the state, the board and the ad.
   EXPECT_NE(logText.find("= result=10035 state=ok board=Board ad=\r\n"), std::string::npos) << logText;
   EXPECT_EQ(logText.find("result=", logText.find("result=") + 1), std::string::npos);
+}
+
+// A failed job's reason and a cut reply reach the page and the log; the
+// log value still begins with the socket error.
+TEST(RunResultsPages, FailureReasonAndCutReplyAreRecorded) {
+  test::TempDir dir;
+  const std::string log = dir.File("adwelder.log");
+  RunCounters counters{2, 0, 0, 0};
+  JobResult failed{"https://s/", "Board\t" + dir.Path(), false, "error retrieving page", "", 0,
+                   "TLS: certificate verify failed: self-signed <certificate>\r\nX", false};
+  RecordJobResult(failed, {true, true}, log, counters);
+  EXPECT_EQ(dir.Read("Board.htm"), "error retrieving page\r\n<p>" + platform::W("Ошибка: ") +
+                                       "TLS: certificate verify failed: self-signed &lt;certificate&gt;  X</p>\r\n");
+  EXPECT_EQ(failed.body, "error retrieving page");  // given back as it was
+  // After "result=N" and the state, board and ad, the reason ends the value.
+  EXPECT_NE(dir.Read("adwelder.log").find("= result=0 state=failed board=Board ad= TLS: certificate verify failed: "
+                                          "self-signed <certificate>  X\r\n"),
+            std::string::npos)
+      << dir.Read("adwelder.log");
+
+  JobResult cut{"https://s/", "Cut\t" + dir.Path(), true, "0123", "", 0, "", true};
+  RecordJobResult(cut, {true, false}, log, counters);
+  EXPECT_EQ(dir.Read("Cut.htm"),
+            "0123\r\n<p>" + platform::W("Ответ сервера обрезан: сохранено первых 8 МБ.") + "</p>\r\n");
+  EXPECT_EQ(FailureField("a\tb\nc"), "a b c");
+  EXPECT_EQ(FailureField(""), "error retrieving page");
 }
 
 TEST(RunResultsLog, EntryHasDateSectionTimeKeyAndKeepsEveryJob) {

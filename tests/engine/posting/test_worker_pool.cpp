@@ -8,6 +8,7 @@
 
 #include "engine/posting/worker_pool.h"
 #include "platform/files.h"
+#include "platform/text1251.h"
 #include "support/http_peers.h"
 #include "support/temp_dir.h"
 
@@ -387,7 +388,9 @@ TEST(WorkerPoolHttp, RealRunWritesPagesAndLogAndTimesOut) {
   EXPECT_EQ(observer.last.counters.successes, 4);
   EXPECT_EQ(observer.last.counters.failures, 1);
   EXPECT_EQ(dir.Read("B2.htm"), "<html>posted</html>\r\n");
-  EXPECT_EQ(dir.Read("Silent.htm"), "error retrieving page\r\n");
+  // The page of the job that timed out says why it failed.
+  EXPECT_EQ(dir.Read("Silent.htm"),
+            "error retrieving page\r\n<p>" + platform::W("Ошибка: ") + "Socket readln aborted</p>\r\n");
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 4u);
   EXPECT_NE(requests[0].find("Referer: http://ref/\r\n"), std::string::npos);
@@ -396,6 +399,9 @@ TEST(WorkerPoolHttp, RealRunWritesPagesAndLogAndTimesOut) {
   for (std::size_t at = log.find(" result="); at != std::string::npos; at = log.find(" result=", at + 1))
     ++entries;
   EXPECT_EQ(entries, 5u);
+  // After "result=N" and the state, board and ad, the reason ends the value.
+  EXPECT_NE(log.find(" result=0 state=failed board="), std::string::npos) << log;
+  EXPECT_NE(log.find(" Socket readln aborted\r\n"), std::string::npos) << log;
 }
 
 }  // namespace

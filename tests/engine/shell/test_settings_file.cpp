@@ -78,7 +78,7 @@ TEST(SettingsFile, PostingAndFetchReadersTakeTheStoredForms) {
                             "edTimeOut_Text=abc\r\n");
   posting = ReadPostingSettings(ini);
   EXPECT_EQ(posting.proxyPort, 0);  // out of range, not cut to another port
-  EXPECT_EQ(posting.timeOutMs, 0);
+  EXPECT_EQ(posting.timeOutMs, 20000);  // a refused time-out: the default, not none
 
   dir.Write("adwelder.ini", "[Save]\r\ncbUseProxy_Checked=False\r\nEdProxy_Text=p\r\nEdProxyPort_Text=81\r\n");
   posting = ReadPostingSettings(ini);
@@ -117,6 +117,30 @@ TEST(SettingsFile, ConfigurationSaveWritesEightKeysInOrder) {
   } catch (const platform::ProfileWriteError& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + dir.File("missing/adwelder.ini"));
   }
+}
+
+// The extra CA file is written only where it was given or stood before,
+// and both HTTP clients' readers take it.
+TEST(SettingsFile, ExtraCaFileIsSavedOnlyWhenSetAndReadByBothReaders) {
+  adw::test::TempDir dir;
+  const std::string ini = dir.Write("adwelder.ini", "[Save]\r\nedTimeOut_Text=20\r\n");
+  ConfigurationValues v;
+  v.timeOut = "20";
+  SaveConfiguration(ini, v);
+  EXPECT_EQ(dir.Read("adwelder.ini").find("edCAFile_Text"), std::string::npos);
+
+  v.caFile = " /etc/adwelder/ca.pem ";
+  SaveConfiguration(ini, v);
+  EXPECT_NE(dir.Read("adwelder.ini").find("edCAFile_Text=/etc/adwelder/ca.pem\r\n"), std::string::npos);
+  EXPECT_EQ(ReadCAFile(ini), "/etc/adwelder/ca.pem");
+  EXPECT_EQ(ReadPostingSettings(ini).caFile, "/etc/adwelder/ca.pem");
+  EXPECT_EQ(ReadFetchProxySettings(ini).caFile, "/etc/adwelder/ca.pem");
+
+  // Emptying the box clears the stored path.
+  v.caFile.clear();
+  SaveConfiguration(ini, v);
+  EXPECT_NE(dir.Read("adwelder.ini").find("edCAFile_Text=\r\n"), std::string::npos);
+  EXPECT_EQ(ReadPostingSettings(ini).caFile, "");
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "engine/posting/http/socket_errors.h"
-#include "platform/name_lookup.h"
-#include "platform/tcp_socket.h"
+#include "platform/connection.h"
+#include "platform/reply_reader.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
@@ -16,8 +16,8 @@ namespace {
 using platform::CancelWatch;
 using platform::SocketResult;
 using platform::SocketStatus;
-
-constexpr std::size_t kReceiveChunk = 16384;
+using platform::ReadResult;
+using platform::ReadStatus;
 
 // Values that go into a header line end at the first CR, LF or NUL, so a
 // stored referer or a server's Location cannot add lines of its own.
@@ -40,59 +40,6 @@ std::string WithoutLineEnd(std::string_view line) {
   return std::string(line);
 }
 
-// Buffered reading of one reply: lines end at LF, the body at the close.
-class ReplyReader {
- public:
-  ReplyReader(platform::TcpSocket& socket, const CancelWatch& cancel)
-      : m_socket(socket), m_cancel(cancel) {}
-
-  // A whole line with its LF. A close before the LF ends the line read with
-  // Closed, so a server that stops half-way does not hold the worker.
-  SocketResult ReadLine(std::string& line) {
-    line.clear();
-    for (;;) {
-      std::size_t lf = m_buffer.find('\n', m_pos);
-      if (lf != std::string::npos) {
-        line.assign(m_buffer, m_pos, lf + 1 - m_pos);
-        m_pos = lf + 1;
-        return {};
-      }
-      SocketResult r = Fill();
-      if (r.status != SocketStatus::Ok) return r;
-    }
-  }
-
-  // Everything up to the server's close, appended to out as it arrives.
-  SocketResult ReadToClose(std::string& out) {
-    out.append(m_buffer, m_pos, std::string::npos);
-    m_buffer.clear();
-    m_pos = 0;
-    char chunk[kReceiveChunk];
-    for (;;) {
-      SocketResult r = m_socket.Receive(chunk, sizeof chunk, m_cancel);
-      if (r.status != SocketStatus::Ok) return r;
-      out.append(chunk, r.bytes);
-    }
-  }
-
- private:
-  SocketResult Fill() {
-    if (m_pos > 0 && m_pos == m_buffer.size()) {
-      m_buffer.clear();
-      m_pos = 0;
-    }
-    char chunk[kReceiveChunk];
-    SocketResult r = m_socket.Receive(chunk, sizeof chunk, m_cancel);
-    if (r.status == SocketStatus::Ok) m_buffer.append(chunk, r.bytes);
-    return r;
-  }
-
-  platform::TcpSocket& m_socket;
-  const CancelWatch& m_cancel;
-  std::string m_buffer;
-  std::size_t m_pos = 0;
-};
-
 // First space-separated word of a header line, compared in upper case.
 bool FirstWordIs(std::string_view line, std::string_view upperWord) {
   std::string_view word = line.substr(0, line.find(' '));
@@ -111,7 +58,7 @@ std::string HeaderValueFrom(std::string_view line, std::size_t firstChar) {
 
 }  // namespace
 
-PostUrl ParsePostUrl(std::string_view url, std::string_view previousHost, int previousPort) {
+PostUrl ParsePostUrl(std::string_view url, std::string_view previousHost, int previousPort, bool previousTls) {
   if (url.empty()) throw HttpPostError(kErrEmptyUrl);
   PostUrl out;
   out.url = std::string(url);
@@ -120,9 +67,11 @@ PostUrl ParsePostUrl(std::string_view url, std::string_view previousHost, int pr
   std::size_t colon = url.front() == '/' ? std::string_view::npos : url.find(':');
   if (colon != std::string_view::npos) {
     std::string scheme = platform::LowerAscii(url.substr(0, colon));
-    out.port = scheme == "gopher" ? 70 : scheme == "ftp" ? 21 : 80;
+    out.tls = scheme == "https";
+    out.port = scheme == "gopher" ? 70 : scheme == "ftp" ? 21 : out.tls ? 443 : 80;
   } else {
     out.port = previousPort != 0 ? previousPort : 80;
+    out.tls = previousTls;
   }
 
   const auto npos = std::string_view::npos;
@@ -202,9 +151,10 @@ void HttpPostClient::Post(const std::string& url, const std::string& data) {
   std::string currentUrl = url;
   bool isPost = true;
   for (int round = 1;; ++round) {
-    PostUrl parts = ParsePostUrl(currentUrl, m_host, m_port);
+    PostUrl parts = ParsePostUrl(currentUrl, m_host, m_port, m_tls);
     m_host = parts.host;
     m_port = parts.port;
+    m_tls = parts.tls;
     Reply reply;
     RunRound(parts, isPost, data, reply);
     isPost = false;
@@ -219,7 +169,8 @@ void HttpPostClient::Post(const std::string& url, const std::string& data) {
         currentUrl = reply.location;
         // A bare name stays on the same server, its port included.
         if (currentUrl.find('/') == std::string::npos) {
-          currentUrl = "http://" + m_host + (m_port != 80 ? ":" + std::to_string(m_port) : "") + "/" + currentUrl;
+          currentUrl = std::string(m_tls ? "https://" : "http://") + m_host +
+                       (m_port != (m_tls ? 443 : 80) ? ":" + std::to_string(m_port) : "") + "/" + currentUrl;
         }
       }
     }
@@ -228,11 +179,14 @@ void HttpPostClient::Post(const std::string& url, const std::string& data) {
 
 void HttpPostClient::RunRound(const PostUrl& target, bool isPost, const std::string& data, Reply& reply) {
   const bool viaProxy = !m_proxy.empty();
+  // https through a proxy goes through a tunnel, and the request inside it
+  // is the one a direct connection carries.
+  const bool proxyForm = viaProxy && !target.tls;
 
   // With a proxy the request line carries an absolute URL, also after a
   // redirect to a bare path.
   std::string requestUri = target.target;
-  if (viaProxy) {
+  if (proxyForm) {
     if (target.url.find("//") != std::string::npos) {
       requestUri = target.url;
     } else {
@@ -240,13 +194,15 @@ void HttpPostClient::RunRound(const PostUrl& target, bool isPost, const std::str
                    target.target;
     }
   }
+  // Cut at a line control first, then make the rest fit a request line.
+  requestUri = platform::EncodeRequestTarget(HeaderSafe(requestUri)).value_or("/");
 
   std::string request;
-  request.reserve(512 + (isPost ? data.size() : 0));
+  request.reserve(512);
   request += isPost ? "POST " : "GET ";
-  request += HeaderSafe(requestUri);
+  request += requestUri;
   request += " HTTP/1.0\r\n";
-  if (viaProxy) request += "Proxy-Connection: Keep-Alive\r\n";
+  if (proxyForm) request += "Proxy-Connection: Keep-Alive\r\n";
   request += "Host: " + HeaderSafe(target.host) + "\r\n";
   request += "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n";
   request += "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n";
@@ -255,60 +211,84 @@ void HttpPostClient::RunRound(const PostUrl& target, bool isPost, const std::str
   request += "Content-type: application/x-www-form-urlencoded\r\n";
   if (isPost) request += "Content-Length: " + std::to_string(data.size()) + "\r\n";
   request += "\r\n";
-  // The whole body goes out, however long, so it always matches the
-  // announced length.
-  if (isPost) request += data;
+  // A usual body goes out in the same write as the header (two small
+  // writes would meet Nagle's delay); a large one is sent from where it
+  // lies rather than copied.
+  constexpr std::size_t kJoinedBodyLimit = 64 * 1024;
+  const bool bodyApart = isPost && data.size() > kJoinedBodyLimit;
+  if (isPost && !bodyApart) request += data;
 
   CancelWatch cancel{&m_cancel, m_abortDeadline};
 
-  const std::string& connectHost = viaProxy ? m_proxy : target.host;
-  int connectPort = viaProxy ? m_proxyPort : target.port;
-  platform::LookupResult found = platform::LookupHostIpv4(connectHost, m_timeOut, cancel);
-  if (found.status == platform::LookupStatus::NotFound) {
-    m_lastSocketError = WsaCodeFromLookupError(found.error);
-    throw HttpPostError(kErrHostLookupFailed);
+  const int connectPort = viaProxy ? m_proxyPort : target.port;
+  const bool portUsable = connectPort >= 0 && connectPort <= 65535;
+  platform::ConnectionTarget where;
+  where.host = target.host;
+  where.port = static_cast<std::uint16_t>(target.port);
+  where.tls = target.tls;
+  if (viaProxy) {
+    where.proxyHost = m_proxy;
+    if (portUsable) where.proxyPort = static_cast<std::uint16_t>(connectPort);
+  } else if (!portUsable) {
+    where.port.reset();
   }
-  if (found.status != platform::LookupStatus::Found) throw HttpPostError(kErrNullRemoteAddress);
-  if (connectPort < 0 || connectPort > 65535) {
-    m_lastSocketError = 10049;
-    throw HttpPostError(kErrConnectionFailed);
+  where.caFile = m_caFile;
+  where.lookupTimeoutMs = m_timeOut;
+  where.connectTimeoutMs = m_timeOut;
+  where.resetOnClose = true;
+
+  platform::Connection connection;
+  platform::OpenResult opened = connection.Open(where, cancel);
+  if (!opened.ok) {
+    switch (opened.step) {
+      case platform::OpenStep::Lookup:
+        if (opened.lookup == platform::LookupStatus::NotFound) {
+          m_lastSocketError = WsaCodeFromLookupError(opened.error);
+          throw HttpPostError(kErrHostLookupFailed);
+        }
+        throw HttpPostError(kErrNullRemoteAddress);
+      case platform::OpenStep::Port:
+        m_lastSocketError = 10049;
+        throw HttpPostError(kErrConnectionFailed);
+      case platform::OpenStep::Socket:
+        m_lastSocketError = WsaCodeFromErrno(opened.error);
+        throw HttpPostError(kErrSocketsInit);
+      case platform::OpenStep::Connect:
+        if (opened.status == SocketStatus::TimedOut) throw HttpPostError(kErrConnectionTimedOut);
+        if (opened.status == SocketStatus::Cancelled) throw HttpPostError(kErrConnectionCanceled);
+        m_lastSocketError = WsaCodeFromErrno(opened.error);
+        throw HttpPostError(opened.error == EISCONN ? kErrAlreadyConnected : kErrConnectionFailed);
+      case platform::OpenStep::Tunnel:
+      case platform::OpenStep::Tls:
+        if (opened.status == SocketStatus::Cancelled) throw HttpPostError(kErrConnectionCanceled);
+        if (opened.error != 0) m_lastSocketError = WsaCodeFromErrno(opened.error);
+        throw HttpPostError(opened.message);
+    }
   }
 
-  platform::TcpSocket socket;
-  if (int err = socket.Create(/*resetOnClose=*/true); err != 0) {
-    m_lastSocketError = WsaCodeFromErrno(err);
-    throw HttpPostError(kErrSocketsInit);
-  }
-  SocketResult connected = socket.Connect({found.address, static_cast<std::uint16_t>(connectPort)}, m_timeOut, cancel);
-  switch (connected.status) {
-    case SocketStatus::Ok:
-      break;
-    case SocketStatus::TimedOut:
-      throw HttpPostError(kErrConnectionTimedOut);
-    case SocketStatus::Cancelled:
-      throw HttpPostError(kErrConnectionCanceled);
-    default:
-      m_lastSocketError = WsaCodeFromErrno(connected.error);
-      throw HttpPostError(connected.error == EISCONN ? kErrAlreadyConnected : kErrConnectionFailed);
-  }
-
-  SocketResult sent = socket.SendAll(request, cancel);
+  // The whole body goes out, however long, so it always matches the
+  // announced length.
+  SocketResult sent = connection.SendAll(request, cancel);
+  if (sent.status == SocketStatus::Ok && bodyApart) sent = connection.SendAll(data, cancel);
   if (sent.status == SocketStatus::Cancelled) throw HttpPostError(kErrSendAborted);
   if (sent.status != SocketStatus::Ok) FailSocket(sent.error != 0 ? sent.error : EPIPE);
 
-  ReplyReader reader(socket, cancel);
-  auto failLineRead = [this](const SocketResult& r) {
-    if (r.status == SocketStatus::Cancelled) throw HttpPostError(kErrReadlnAborted);
+  platform::ReplyReader reader(connection, cancel);
+  auto failLineRead = [this](const ReadResult& r) {
+    if (r.status == ReadStatus::Cancelled) throw HttpPostError(kErrReadlnAborted);
+    if (r.status == ReadStatus::HeaderTooLarge || r.status == ReadStatus::LineTooLong) {
+      throw HttpPostError(kErrHeaderTooLarge);
+    }
     if (r.error != 0) FailSocket(r.error);
     throw HttpPostError(kErrConnectionClosed);
   };
 
   std::string line;
-  if (SocketResult r = reader.ReadLine(line); r.status != SocketStatus::Ok) failLineRead(r);
+  if (ReadResult r = reader.ReadLine(line); r.status != ReadStatus::Ok) failLineRead(r);
   m_header = line;
   m_statusCode = ParseStatusNumber(line);
   for (;;) {
-    if (SocketResult r = reader.ReadLine(line); r.status != SocketStatus::Ok) failLineRead(r);
+    if (ReadResult r = reader.ReadLine(line); r.status != ReadStatus::Ok) failLineRead(r);
     m_header += line;
     if (line == "\n" || line == "\r\n") break;
     if (FirstWordIs(line, "SET-COOKIE:")) {
@@ -319,10 +299,22 @@ void HttpPostClient::RunRound(const PostUrl& target, bool isPost, const std::str
   }
 
   m_body.clear();
-  SocketResult rest = reader.ReadToClose(m_body);
-  if (rest.status == SocketStatus::Cancelled) throw HttpPostError(kErrCaptureAborted);
+  m_bodyCut = false;
+  ReadResult rest = reader.ReadBody([this](const char* chunk, std::size_t length) {
+    const std::size_t room = kMaxPostingBodyBytes - m_body.size();
+    if (length > room) {
+      m_body.append(chunk, room);
+      m_bodyCut = true;
+    } else {
+      m_body.append(chunk, length);
+    }
+    return true;
+  });
+  // Once the body is cut, the rest only waits for the close; a time-out
+  // then ends a reply that is complete as far as it is kept.
+  if (rest.status == ReadStatus::Cancelled && !m_bodyCut) throw HttpPostError(kErrCaptureAborted);
   // A reset after the reply is how many servers end; only other errors fail.
-  if (rest.status == SocketStatus::Error) FailSocket(rest.error);
+  if (rest.status == ReadStatus::Error) FailSocket(rest.error);
 }
 
 }  // namespace adw::engine

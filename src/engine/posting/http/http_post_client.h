@@ -3,13 +3,20 @@
 // used for one Post from that worker's thread. Post sends the job's body as
 // it was built (field values arrive already escaped), follows redirects
 // with GET and the received cookie, and reads each reply until the server
-// closes. Failures are thrown as HttpPostError with the texts below.
+// closes. http:// and https:// both work, redirects crossing between them
+// too; the connection itself (lookup, connect, proxy tunnel, TLS, limits
+// on what the server sends) is the platform's Connection. Failures are
+// thrown as HttpPostError with the texts below, or with the connection's
+// own text for TLS and proxy tunnel failures ("TLS: host name mismatch").
+// Of a reply, kMaxPostingBodyBytes of body are kept; the rest is read and
+// dropped, and BodyCut says so.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace adw::engine {
 
@@ -29,6 +36,7 @@ inline constexpr const char* kErrSocketsInit = "Initializaton of windows sockets
 inline constexpr const char* kErrConnectionClosed = "Connection closed by remote host";
 inline constexpr const char* kErrTooManyRedirects = "Too many redirections";
 inline constexpr const char* kErrInvalidPort = "Invalid port number in URL: ";
+inline constexpr const char* kErrHeaderTooLarge = "Reply header larger than 64 KiB";
 
 // What the worker sets Body to before Post, and what it keeps when Post
 // fails before any reply body arrives.
@@ -38,6 +46,8 @@ inline constexpr const char* kErrorRetrievingPage = "error retrieving page";
 inline constexpr std::size_t kMaxUrlValueLength = 256;
 // A reply chain longer than this many requests fails instead of looping.
 inline constexpr int kMaxRounds = 20;
+// Body bytes kept of a reply; the rest is read and dropped (BodyCut).
+inline constexpr std::size_t kMaxPostingBodyBytes = 8 * 1024 * 1024;
 
 class HttpPostError : public std::runtime_error {
  public:
@@ -51,9 +61,12 @@ struct PostUrl {
   std::string host;
   int port = 80;
   std::string target;  // the request target, at most 256 characters
+  bool tls = false;    // https: TLS on port 443 unless the URL names one
 };
 // Throws HttpPostError: "Empty URL", or an invalid port after the host.
-PostUrl ParsePostUrl(std::string_view url, std::string_view previousHost, int previousPort);
+// A URL without a scheme stays on the previous one (previousTls).
+PostUrl ParsePostUrl(std::string_view url, std::string_view previousHost, int previousPort,
+                     bool previousTls = false);
 
 // The status number of a status line as received (line end included): its
 // second field between single spaces, 0 when that is not a number.
@@ -93,9 +106,16 @@ class HttpPostClient {
   void SetAbortAfter(int ms) { m_abortAfter = ms; }
   int AbortAfter() const { return m_abortAfter; }
   void SetBody(std::string body) { m_body = std::move(body); }
+  // A PEM file of CA certificates trusted beside the system store for
+  // https; empty: the system store alone.
+  void SetCAFile(std::string path) { m_caFile = std::move(path); }
 
   // Results (after Post).
   const std::string& Body() const { return m_body; }
+  // Hands the body over without a copy; Body() is empty afterwards.
+  std::string TakeBody() { return std::exchange(m_body, std::string()); }
+  // The last reply's body went past kMaxPostingBodyBytes and was cut.
+  bool BodyCut() const { return m_bodyCut; }
   const std::string& Header() const { return m_header; }
   std::int16_t StatusCode() const { return m_statusCode; }
   const std::string& ReplyText() const { return m_replyText; }
@@ -113,7 +133,10 @@ class HttpPostClient {
   int m_proxyPort = 0;
   int m_timeOut = 0;
   int m_abortAfter = 0;
+  std::string m_caFile;
   std::string m_body;
+  bool m_bodyCut = false;
+  bool m_tls = false;
   std::string m_header;
   std::int16_t m_statusCode = 0;
   std::string m_replyText;

@@ -6,7 +6,8 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/name_lookup.h"
+#include "platform/connection.h"
+#include "platform/reply_reader.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
@@ -16,10 +17,8 @@ namespace {
 using platform::CancelWatch;
 using platform::SocketResult;
 using platform::SocketStatus;
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && platform::EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
+using platform::ReadResult;
+using platform::ReadStatus;
 
 // A CR, LF or NUL would let a URL or a server's Location add request lines
 // of its own.
@@ -37,8 +36,13 @@ std::string TimedOutText(int ms) {
   return kHttpCliTimedOut + std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
 }
 
-std::string EffectivePort(const std::string& port) {
-  return port.empty() ? "80" : port;
+bool IsHttps(const std::string& scheme) {
+  return platform::EqualsNoCase(scheme, "https");
+}
+
+std::string EffectivePort(const std::string& scheme, const std::string& port) {
+  if (!port.empty()) return port;
+  return IsHttps(scheme) ? "443" : "80";
 }
 
 }  // namespace
@@ -137,6 +141,7 @@ THttpCli::Setup THttpCli::PrepareRequest() {
   setup.accept = Accept;
   setup.noCache = NoCache;
   if (!Username.empty()) setup.authorization = EncodeBase64(Username + ":" + Password);
+  setup.caFile = CAFile;
   setup.timeOutMs = TimeOut > 0 ? TimeOut : kDefaultFetchTimeOutMs;
   setup.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(setup.timeOutMs);
   return setup;
@@ -186,7 +191,8 @@ void THttpCli::Perform(const Setup& setup, const Deliver& deliver) {
     // The user's password is for the server it was given for, not for
     // wherever that server sends the client.
     if (!platform::EqualsNoCase(next->host, target.host) ||
-        EffectivePort(next->port) != EffectivePort(target.port)) {
+        EffectivePort(next->scheme, next->port) != EffectivePort(target.scheme, target.port) ||
+        !platform::EqualsNoCase(next->scheme, target.scheme)) {
       authorization.clear();
     }
     target = std::move(*next);
@@ -229,25 +235,29 @@ Target ResolveRelocation(const Target& current, std::string_view value) {
 std::optional<THttpCli::Target> THttpCli::RunHop(const Setup& setup, const Target& target,
                                                  const std::string& authorization, const CancelWatch& cancel,
                                                  const Deliver& deliver) {
+  const bool tls = IsHttps(target.scheme);
+  // https through a proxy goes through a CONNECT tunnel, and the request
+  // inside it is the one a direct connection carries.
+  const bool proxyForm = setup.viaProxy && !tls;
   std::string requestTarget;
-  if (setup.viaProxy) {
+  if (proxyForm) {
     requestTarget = (target.scheme.empty() ? std::string("http") : target.scheme) + "://" + target.host +
                     (target.port.empty() ? "" : ":" + target.port) + target.path;
   } else {
     requestTarget = target.path.empty() ? "/" : target.path;
   }
   const std::string& connectHost = setup.viaProxy ? setup.proxyHost : target.host;
-  const std::string connectPort = setup.viaProxy ? setup.proxyPort : EffectivePort(target.port);
+  const std::string connectPort = setup.viaProxy ? setup.proxyPort : EffectivePort(target.scheme, target.port);
 
   // Without a target host there is nothing to ask a proxy for either.
   if (connectHost.empty() || target.host.empty()) Fail(kHttpCliInvalidHost, kHttpCliErrInvalidHost);
-  if (HasLineControl(requestTarget) || HasLineControl(target.host))
-    Fail(kHttpCliBadUrl, kHttpCliErrBadRequest);
+  const std::optional<std::string> encodedTarget = platform::EncodeRequestTarget(requestTarget);
+  if (!encodedTarget || HasLineControl(target.host)) Fail(kHttpCliBadUrl, kHttpCliErrBadRequest);
   if (HasLineControl(setup.agent) || HasLineControl(setup.accept)) {
     Fail(kHttpCliBadHeaderValue, kHttpCliErrBadRequest);
   }
 
-  std::string request = "GET " + requestTarget + " HTTP/1.0\r\n";
+  std::string request = "GET " + *encodedTarget + " HTTP/1.0\r\n";
   if (!setup.accept.empty()) request += "Accept: " + setup.accept + "\r\n";
   if (!setup.agent.empty()) request += "User-Agent: " + setup.agent + "\r\n";
   request += "Host: " + target.host + "\r\n";
@@ -255,32 +265,54 @@ std::optional<THttpCli::Target> THttpCli::RunHop(const Setup& setup, const Targe
   if (!authorization.empty()) request += "Authorization: Basic " + authorization + "\r\n";
   request += "\r\n";
 
-  platform::LookupResult found = platform::LookupHostIpv4(connectHost, 0, cancel);
-  if (found.status == platform::LookupStatus::NotFound) Fail(kHttpCliCantResolve, 404, 404);
-  if (found.status != platform::LookupStatus::Found) FailCancelled(setup);
-
-  std::optional<std::uint16_t> port = PortFromText(connectPort);
-  if (!port) Fail(kHttpCliCantConnect + SystemText(EINVAL), 404, 404);
-
-  platform::TcpSocket socket;
-  if (int err = socket.Create(/*resetOnClose=*/false); err != 0)
-    Fail(kHttpCliCantConnect + SystemText(err), 404, 404);
-  SocketResult connected = socket.Connect({found.address, *port}, 0, cancel);
-  if (connected.status == SocketStatus::Cancelled || connected.status == SocketStatus::TimedOut) {
-    FailCancelled(setup);
+  platform::ConnectionTarget where;
+  where.host = target.host;
+  where.tls = tls;
+  if (setup.viaProxy) {
+    where.proxyHost = connectHost;
+    where.proxyPort = PortFromText(connectPort);
+    where.port = PortFromText(EffectivePort(target.scheme, target.port));
+  } else {
+    where.port = PortFromText(connectPort);
   }
-  if (connected.status != SocketStatus::Ok) {
-    const std::string text = SystemText(connected.error != 0 ? connected.error : ECONNREFUSED);
-    Fail(text, 404, 404);
+  where.caFile = setup.caFile;
+  platform::Connection connection;
+  const platform::OpenResult opened = connection.Open(where, cancel);
+  if (!opened.ok) {
+    switch (opened.step) {
+      case platform::OpenStep::Lookup:
+        if (opened.lookup == platform::LookupStatus::NotFound) Fail(kHttpCliCantResolve, 404, 404);
+        FailCancelled(setup);
+      case platform::OpenStep::Port:
+        Fail(kHttpCliCantConnect + SystemText(EINVAL), 404, 404);
+      case platform::OpenStep::Socket:
+        Fail(kHttpCliCantConnect + SystemText(opened.error), 404, 404);
+      case platform::OpenStep::Connect:
+        if (opened.status == SocketStatus::Cancelled || opened.status == SocketStatus::TimedOut) {
+          FailCancelled(setup);
+        }
+        Fail(SystemText(opened.error != 0 ? opened.error : ECONNREFUSED), 404, 404);
+      case platform::OpenStep::Tunnel:
+      case platform::OpenStep::Tls:
+        if (opened.status == SocketStatus::Cancelled) FailCancelled(setup);
+        Fail(opened.message, 404, 404);
+    }
   }
 
   // A failed send is not the end: a server may answer and close before it
   // has read the whole request, and its answer is what counts.
-  if (socket.SendAll(request, cancel).status == SocketStatus::Cancelled) FailCancelled(setup);
+  if (connection.SendAll(request, cancel).status == SocketStatus::Cancelled) FailCancelled(setup);
 
   std::size_t chunks = 0;
+  std::int64_t received = 0;
+  bool tooLarge = false;
   auto bodyChunk = [&](const char* data, std::size_t length) {
-    if (length == 0) return;
+    if (length == 0) return true;
+    if (received + static_cast<std::int64_t>(length) > kMaxPageBytes) {
+      tooLarge = true;
+      return false;
+    }
+    received += static_cast<std::int64_t>(length);
     const bool first = chunks++ == 0;
     deliver([&] {
       if (first && OnDocBegin) OnDocBegin(*this);
@@ -291,6 +323,7 @@ std::optional<THttpCli::Target> THttpCli::RunHop(const Setup& setup, const Targe
       }
       if (OnDocData) OnDocData(*this, data, length);
     });
+    return true;
   };
   auto docEnd = [&] {
     if (chunks == 0) return;
@@ -299,73 +332,57 @@ std::optional<THttpCli::Target> THttpCli::RunHop(const Setup& setup, const Targe
     });
   };
 
-  bool inHeader = true;
-  std::string pending;  // the header part's bytes not yet taken as lines
-  char buffer[kHttpLineBufferSize];
+  platform::ReplyReader reader(connection, cancel);
+  auto failHeaderRead = [&](const ReadResult& r) {
+    switch (r.status) {
+      case ReadStatus::Cancelled:
+        FailCancelled(setup);
+      case ReadStatus::LineTooLong:
+        Fail(kHttpCliLineTooLong, kHttpCliErrLineTooLong);
+      case ReadStatus::HeaderTooLarge:
+        Fail(kHttpCliHeaderTooLarge, kHttpCliErrHeaderTooLarge);
+      default:
+        // A close, a reset or any other receive failure ends the reply here.
+        Fail(kHttpCliNoReply, kHttpCliErrNoReply);
+    }
+  };
+
+  std::string line;
   for (;;) {
-    SocketResult r = socket.Receive(buffer, sizeof buffer, cancel);
-    if (r.status == SocketStatus::Cancelled) {
-      docEnd();
-      FailCancelled(setup);
+    // A server that sends a page without any header: the page starts here.
+    ReadResult peeked;
+    if (reader.PeekStartsWithNoCase("<HTML>", peeked)) {
+      std::lock_guard lock(m_stateMutex);
+      m_reply.contentType = "text/html";
+      break;
     }
-    // A close, a reset or any other receive failure ends the reply here.
-    if (r.status != SocketStatus::Ok) break;
-    if (!inHeader) {
-      bodyChunk(buffer, r.bytes);
-      continue;
-    }
+    if (peeked.status != ReadStatus::Ok) failHeaderRead(peeked);
+    if (ReadResult r = reader.ReadLine(line, kHttpLineBufferSize); r.status != ReadStatus::Ok) failHeaderRead(r);
+    std::string_view bare(line);
+    bare.remove_suffix(1);  // the LF
+    if (!bare.empty() && bare.back() == '\r') bare.remove_suffix(1);
 
-    pending.append(buffer, r.bytes);
-    std::size_t pos = 0;
-    while (inHeader) {
-      std::string_view rest(pending.data() + pos, pending.size() - pos);
-      // A server that sends a page without any header: the page starts here.
-      if (StartsWithNoCase(rest, "<HTML>")) {
-        {
-          std::lock_guard lock(m_stateMutex);
-          m_reply.contentType = "text/html";
-        }
-        inHeader = false;
-        bodyChunk(rest.data(), rest.size());
-        break;
+    if (bare.empty()) {
+      std::optional<Target> relocation;
+      {
+        std::lock_guard lock(m_stateMutex);
+        if (m_reply.relocation) relocation = ResolveRelocation(target, m_reply.location);
       }
-      std::size_t lf = rest.find('\n');
-      if (lf == std::string_view::npos) {
-        if (rest.size() >= kHttpLineBufferSize) Fail(kHttpCliLineTooLong, kHttpCliErrLineTooLong);
-        break;
-      }
-      if (lf >= kHttpLineBufferSize) Fail(kHttpCliLineTooLong, kHttpCliErrLineTooLong);
-      std::string_view line = rest.substr(0, lf);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      pos += lf + 1;
-
-      if (line.empty()) {
-        std::optional<Target> relocation;
-        {
-          std::lock_guard lock(m_stateMutex);
-          if (m_reply.relocation) relocation = ResolveRelocation(target, m_reply.location);
-        }
-        if (relocation) return relocation;
-        inHeader = false;
-        bodyChunk(pending.data() + pos, pending.size() - pos);
-        break;
-      }
-      HandleHeaderLine(line);
-      deliver([this] {
-        if (OnHeaderData) OnHeaderData(*this);
-      });
-      // An error reply is not read any further.
-      if (ReplyStatus() >= 400) return std::nullopt;
+      if (relocation) return relocation;
+      break;
     }
-    if (inHeader) {
-      pending.erase(0, pos);
-    } else {
-      pending.clear();
-    }
+    HandleHeaderLine(bare);
+    deliver([this] {
+      if (OnHeaderData) OnHeaderData(*this);
+    });
+    // An error reply is not read any further.
+    if (ReplyStatus() >= 400) return std::nullopt;
   }
 
-  if (inHeader) Fail(kHttpCliNoReply, kHttpCliErrNoReply);
+  const ReadResult body = reader.ReadBody(bodyChunk);
   docEnd();
+  if (tooLarge) Fail(kHttpCliPageTooLarge, kHttpCliErrPageTooLarge);
+  if (body.status == ReadStatus::Cancelled) FailCancelled(setup);
   return std::nullopt;
 }
 

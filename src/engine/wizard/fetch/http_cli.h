@@ -1,7 +1,9 @@
 #pragma once
 // The add-board wizard's page fetch client: one HTTP/1.0 GET, direct or
-// through a proxy, relocations followed, the body appended to a buffer the
-// caller owns, progress reported through events.
+// through a proxy (https through a CONNECT tunnel), over TLS for https://
+// (port 443 unless the URL names one), relocations followed between http
+// and https, the body appended to a buffer the caller owns (a page of at
+// most kMaxPageBytes), progress reported through events.
 //
 // Two ways to run it:
 // - Get blocks the calling thread and raises the events on it (the
@@ -49,6 +51,8 @@ inline constexpr const char* kHttpCliNoReply = "Connection closed before the end
 inline constexpr const char* kHttpCliBadStatusLine = "Bad HTTP status line";
 inline constexpr const char* kHttpCliBadUrl = "Control character in URL";
 inline constexpr const char* kHttpCliBadHeaderValue = "Control character in request header";
+inline constexpr const char* kHttpCliHeaderTooLarge = "Reply header larger than 64 KiB";
+inline constexpr const char* kHttpCliPageTooLarge = "Page larger than 32 MiB: the fetch was stopped";
 
 // Failure codes; a failure carried by the reply has its status instead
 // (404 for name lookup and connection failures).
@@ -61,6 +65,10 @@ inline constexpr int kHttpCliErrTimedOut = 6;
 inline constexpr int kHttpCliErrTooManyRelocations = 7;
 inline constexpr int kHttpCliErrBadRequest = 8;
 inline constexpr int kHttpCliErrBadStatusLine = 9;
+inline constexpr int kHttpCliErrPageTooLarge = 10;
+inline constexpr int kHttpCliErrHeaderTooLarge = 11;
+// TLS and proxy tunnel failures end the request like a failed connection:
+// ReplyStatus and the code are 404, ReplyReason says why ("TLS: ...").
 
 // A fetch follows at most this many relocations.
 inline constexpr int kMaxFetchRelocations = 20;
@@ -69,6 +77,8 @@ inline constexpr int kMaxFetchRelocations = 20;
 inline constexpr int kDefaultFetchTimeOutMs = 60000;
 // A reply header line must be shorter than this (CR included, LF not).
 inline constexpr std::size_t kHttpLineBufferSize = 8192;
+// The most page bytes a fetch takes; a longer page fails the fetch.
+inline constexpr std::int64_t kMaxPageBytes = 32 * 1024 * 1024;
 
 class HttpCliError : public std::runtime_error {
  public:
@@ -106,6 +116,9 @@ class THttpCli {
   std::string* ReplyStream = nullptr;
   // Limit of the whole fetch in ms; 0 or less: kDefaultFetchTimeOutMs.
   int TimeOut = 0;
+  // A PEM file of CA certificates trusted beside the system store for
+  // https; empty: the system store alone.
+  std::string CAFile;
   // Runs the calls that workers have queued on the main thread (the
   // window: its event loop's posted calls; a QueueMainThread is served
   // without it). Shutdown needs it while a worker waits in a hand-over.
@@ -169,6 +182,7 @@ class THttpCli {
     std::string accept;
     bool noCache = false;
     std::string authorization;  // Base64 of user:password, or empty
+    std::string caFile;
     int timeOutMs = 0;
     std::chrono::steady_clock::time_point deadline;
   };
