@@ -248,7 +248,9 @@ class TestPostingWindow : public QObject {
     const auto logText = adw::platform::ReadWholeFile(m_fx->LogPath());
     QCOMPARE(logText.has_value(), log);
     if (log) QVERIFY2(logText->find(" result=") != std::string::npos, logText->c_str());
-    if (log) QVERIFY2(logText->find(" result=10061 Connection Failed\r\n") != std::string::npos, logText->c_str());
+    // "result=N", the state, board and ad, then the reason.
+    if (log) QVERIFY2(logText->find(" result=10061 state=failed board=Gamma") != std::string::npos, logText->c_str());
+    if (log) QVERIFY2(logText->find(" Connection Failed\r\n") != std::string::npos, logText->c_str());
   }
 
   void pagesAndLogEntriesThatCannotBeWrittenAreToldInTheStatusBar() {
@@ -256,7 +258,8 @@ class TestPostingWindow : public QObject {
     m_fx->Board("Alpha", accepting.Url("/add"));
     m_fx->Board("Beta", accepting.Url("/add"));
     m_fx->Ads({{"Ad1", "rep1"}});
-    m_fx->Settings("cbReports_Checked=True\r\ncbLogFile_Checked=True\r\n");
+    // The second run posts the same pairs again: the duplicate guard is off.
+    m_fx->Settings("cbReports_Checked=True\r\ncbLogFile_Checked=True\r\nRxSEdRepeatDays_Value=0\r\n");
     // Directories where the first page and the log should go: refused even for root.
     QVERIFY(QDir().mkpath(ToQ(m_fx->Path("rep1/Alpha.htm"))));
     QVERIFY(QDir().mkpath(ToQ(m_fx->LogPath())));
