@@ -252,7 +252,9 @@ class TestPostingWindow : public QObject {
     const auto logText = adw::platform::ReadWholeFile(m_fx->LogPath());
     QCOMPARE(logText.has_value(), log);
     if (log) QVERIFY2(logText->find(" result=") != std::string::npos, logText->c_str());
-    if (log) QVERIFY2(logText->find(" result=10061 Connection Failed\r\n") != std::string::npos, logText->c_str());
+    // "result=N", the state, board and ad, then the reason.
+    if (log) QVERIFY2(logText->find(" result=10061 state=failed board=Gamma") != std::string::npos, logText->c_str());
+    if (log) QVERIFY2(logText->find(" Connection Failed\r\n") != std::string::npos, logText->c_str());
   }
 
   // A reply without the board's OK text is neither a success nor a
@@ -274,8 +276,8 @@ class TestPostingWindow : public QObject {
     QCOMPARE(w.lbUnconfirmedMsg->text(), QStringLiteral("1"));
     QCOMPARE(w.lbProg->text(), QStringLiteral("100%"));
     const std::string log = adw::platform::ReadWholeFile(m_fx->LogPath()).value_or("");
-    QVERIFY2(log.find(W(" result=0 Не подтверждено: в ответе доски нет текста OK\r\n")) != std::string::npos, log.c_str());
-    QVERIFY(log.find(W(" result=0 в ответе доски найден текст FAIL: postings are closed\r\n")) != std::string::npos);
+    QVERIFY2(log.find(W(" result=0 state=unconfirmed board=Unconfirmed ad=Ad1 Не подтверждено: в ответе доски нет текста OK\r\n")) != std::string::npos, log.c_str());
+    QVERIFY(log.find(W(" result=0 state=failed board=Refused ad=Ad1 в ответе доски найден текст FAIL: postings are closed\r\n")) != std::string::npos);
   }
 
   void pagesAndLogEntriesThatCannotBeWrittenAreToldInTheStatusBar() {
@@ -283,7 +285,8 @@ class TestPostingWindow : public QObject {
     m_fx->Board("Alpha", accepting.Url("/add"));
     m_fx->Board("Beta", accepting.Url("/add"));
     m_fx->Ads({{"Ad1", "rep1"}});
-    m_fx->Settings("cbReports_Checked=True\r\ncbLogFile_Checked=True\r\n");
+    // The second run posts the same pairs again: the duplicate guard is off.
+    m_fx->Settings("cbReports_Checked=True\r\ncbLogFile_Checked=True\r\nRxSEdRepeatDays_Value=0\r\n");
     // Directories where the first page and the log should go: refused even for root.
     QVERIFY(QDir().mkpath(ToQ(m_fx->Path("rep1/Alpha.htm"))));
     QVERIFY(QDir().mkpath(ToQ(m_fx->LogPath())));

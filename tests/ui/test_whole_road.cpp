@@ -240,7 +240,7 @@ class TestWholeRoad : public QObject {
       QCOMPARE(listed, pages);
     }
     const std::string log = m_dir.Read("adwelder.log");
-    QVERIFY2(log.find(W("=Ошибка: доска ответила статусом 403 result=")) != std::string::npos, log.c_str());
+    QVERIFY2(log.find(W(" state=failed board=Закрытая доска ad=")) != std::string::npos, log.c_str());
 
     // The boards received the ads as their users would read them, the
     // UTF-8 board in UTF-8.

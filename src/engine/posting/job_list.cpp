@@ -82,6 +82,7 @@ void JobList::Release() {
   std::vector<std::string>().swap(JobReferers);
   std::vector<std::string>().swap(JobLabels);
   std::vector<std::shared_ptr<const BoardJobRules>>().swap(JobRules);
+  std::vector<std::string>().swap(JobAds);
   std::vector<int>().swap(JobDelays);
 }
 
@@ -194,6 +195,8 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
           std::string body = BuildJobBody(subBody, ad.lines, mapLine, codePage);
           result.jobs.Add(JobUrl(mapLine, submit), std::move(body), referer, labelStart + ad.catalog, boardRules,
                           delayMs);
+          result.origins.push_back({found->second, ad.name});
+          result.jobs.JobAds.push_back(ad.name);
         };
         const auto entries = board.MapEntries();
         if (!entries.empty()) {

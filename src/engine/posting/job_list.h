@@ -30,6 +30,9 @@ struct JobList {
   std::vector<std::string> JobReferers;
   std::vector<std::string> JobLabels;  // board NAME, TAB, the ad's report directory
   std::vector<std::shared_ptr<const BoardJobRules>> JobRules;
+  // The ad's NAME of each job, for the log; may be shorter than the lists
+  // above (then the jobs past its end name no ad).
+  std::vector<std::string> JobAds;
   // The board's DELAY in milliseconds; a list built without it (shorter
   // than the others) means no delay.
   std::vector<int> JobDelays;
@@ -66,8 +69,15 @@ struct SkippedBoard {
   std::string reason;  // English, like the runtime's messages
 };
 
+// Where job k of a build came from, for the run journal.
+struct JobOrigin {
+  std::string boardFile;  // the board's file name in the script directory
+  std::string ad;         // the ad's NAME
+};
+
 struct JobListBuild {
   JobList jobs;
+  std::vector<JobOrigin> origins;  // parallel to jobs
   std::vector<SkippedBoard> skipped;
   // NAMEs of ticked ads whose category value has no group line in the
   // variables map; they could match only by the primary rule.

@@ -282,18 +282,43 @@ std::string RecordJobResult(JobResult& result, const ResultSwitches& switches,
     default: ++counters.failures; break;
   }
   if (switches.log) {
-    // A failed job's log value ends with its reason as it stands; an
-    // unconfirmed one says so before its reason.
-    std::string reason;
-    if (result.verdict == JobVerdict::Unconfirmed) {
-      reason = JobVerdictCaption(result.verdict);
-      if (!result.failureReason.empty()) reason += ": " + result.failureReason;
-    } else if (result.verdict != JobVerdict::Ok) {
-      reason = result.failureReason;
-    }
-    WriteLogEntry(logPath, result.replyText, result.lastSocketError, true, CurrentLocalDateTime(), reason);
+    WriteLogEntry(logPath, result.replyText, result.lastSocketError, true, CurrentLocalDateTime(),
+                  LogEntryReason(result));
   }
   return statusText;
+}
+
+std::string LogEntryReason(const JobResult& result) {
+  // The details without their leading blank: LogEntryValue puts one there.
+  std::string reason = LogEntryDetails(result).substr(1);
+  // A failed job's log value ends with its reason as it stands; an
+  // unconfirmed one says so before its reason.
+  if (result.verdict == JobVerdict::Unconfirmed) {
+    reason += " " + JobVerdictCaption(result.verdict);
+    if (!result.failureReason.empty()) reason += ": " + result.failureReason;
+  } else if (result.verdict != JobVerdict::Ok && !result.failureReason.empty()) {
+    reason += " " + result.failureReason;
+  }
+  return reason;
+}
+
+std::string_view OutcomeStateName(const JobResult& result) {
+  return JobVerdictName(result.verdict);
+}
+
+std::string LogEntryDetails(const JobResult& result) {
+  const auto clean = [](std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+      if (c == '\r' || c == '\n' || c == '=') c = ' ';
+    }
+    return out;
+  };
+  std::string details = " state=";
+  details += OutcomeStateName(result);
+  details += " board=" + clean(SplitJobLabel(result.label).first);
+  details += " ad=" + clean(result.ad);
+  return details;
 }
 
 }  // namespace adw::engine

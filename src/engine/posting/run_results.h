@@ -79,6 +79,8 @@ struct JobResult {
   std::string failureReason;
   bool bodyCut = false;  // the reply body went past what the client keeps
   int statusCode = 0;    // the final HTTP status, 0 when none was read
+  std::string ad = {};  // the ad's NAME, when the job list says it
+  int jobIndex = -1;    // the job's number in the run's job list
 };
 
 // A failure reason as one field of a TAB-separated line: TAB, CR, LF and
@@ -90,6 +92,18 @@ std::string FailureField(std::string_view reason);
 // verdict mark (VerdictMarkLine) of a reply judged by its status or the
 // board's texts; empty when none applies.
 std::string ResultPageTrailer(const JobResult& result);
+
+// The job's final state as the log, adweld-run and the run journal name it:
+// "ok", "failed" or "unconfirmed".
+std::string_view OutcomeStateName(const JobResult& result);
+
+// What the log value says after "result=N": " state=ok board=NAME ad=NAME"
+// (line breaks and "=" of the names kept out, so the value stays one line
+// that reads back key by key).
+std::string LogEntryDetails(const JobResult& result);
+// The log value's part after "result=N ": the details, then a failed job's
+// reason.
+std::string LogEntryReason(const JobResult& result);
 
 struct ResultSwitches {
   bool reports = false;  // cbReports "создавать отчеты"

@@ -94,6 +94,7 @@ struct PostingPool::Job {
   std::string referer;
   std::string label;
   std::shared_ptr<const BoardJobRules> rules;
+  std::string ad;
   PostingSettings settings;
 };
 
@@ -186,6 +187,8 @@ class TThreadHTTP {
     JobResult result;
     result.url = job.url;
     result.label = std::move(job.label);
+    result.jobIndex = job.index;
+    result.ad = std::move(job.ad);
     if (poster) {
       {
         std::lock_guard lock(m_mutex);
@@ -381,6 +384,8 @@ void PostingPool::StartJob(std::size_t slot, int index) {
   job.referer = m_jobs.JobReferers[at];
   job.label = m_jobs.JobLabels[at];
   job.rules = m_jobs.Rules(at);
+  if (at < m_jobs.JobAds.size()) job.ad = m_jobs.JobAds[at];
+  m_observer.JobStarting(index);
   try {
     job.settings = ReadPostingSettings(m_options.settingsFile);
     if (!m_slots[slot]) m_slots[slot] = std::make_unique<TThreadHTTP>(*this, slot);
@@ -458,6 +463,8 @@ void PostingPool::DrainFailedStarts() {
     failed.url = m_jobs.JobURLs[static_cast<std::size_t>(index)];
     failed.label = m_jobs.JobLabels[static_cast<std::size_t>(index)];
     failed.body = kErrorRetrievingPage;
+    failed.jobIndex = index;
+    if (static_cast<std::size_t>(index) < m_jobs.JobAds.size()) failed.ad = m_jobs.JobAds[static_cast<std::size_t>(index)];
     HandleResult(slot, index, failed);
   }
 }

@@ -109,6 +109,9 @@ class IPostingObserver {
   // One recorded job; statusText is the result page's path for the status
   // bar (empty when no page was written).
   virtual void JobReported(const JobResult& /*result*/, const std::string& /*statusText*/) {}
+  // Just before job jobIndex is handed to a worker (its request may reach
+  // the board from then on).
+  virtual void JobStarting(int /*jobIndex*/) {}
   virtual void RunEnded(RunEnd /*how*/) {}
   // cbState "запускать свернув": hide to the tray at the start; at every
   // finished run the window comes back when its tray icon is active.

@@ -1,6 +1,8 @@
 // pViewStat: the counters and the progress of a posting run, with Start
 // and Stop in the same place.
+#include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -94,6 +96,17 @@ QWidget* TfrmMain::BuildStatusPanel() {
   buttons->addWidget(btnStop, 0, 0, Qt::AlignHCenter);
   btnStop->hide();
   outer->addLayout(buttons);
+  // The run journal's two controls under the buttons.
+  btnRetry = new QPushButton(QStringLiteral("Повторить неудачные"), pViewStat);
+  btnRetry->setObjectName(QStringLiteral("btnRetry"));
+  cbForce = new QCheckBox(QStringLiteral("размещать повторно, не глядя в журнал"), pViewStat);
+  cbForce->setObjectName(QStringLiteral("cbForce"));
+  auto* journalRow = new QHBoxLayout;
+  journalRow->addStretch(1);
+  journalRow->addWidget(btnRetry);
+  journalRow->addWidget(cbForce);
+  journalRow->addStretch(1);
+  outer->addLayout(journalRow);
   outer->addStretch(1);
   return pViewStat;
 }

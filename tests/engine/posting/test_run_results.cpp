@@ -74,7 +74,8 @@ TEST(RunResultsPages, RecordWritesPageCountsAndLogsInOrder) {
   EXPECT_EQ(counters.unconfirmed, 0);
   // Only the first job had the log on.
   const std::string logText = dir.Read("adwelder.log");
-  EXPECT_NE(logText.find("= result=10035\r\n"), std::string::npos);
+  // "result=N" first, then the state, the board and the ad.
+  EXPECT_NE(logText.find("= result=10035 state=ok board=Board ad=\r\n"), std::string::npos) << logText;
   EXPECT_EQ(logText.find("result=", logText.find("result=") + 1), std::string::npos);
 }
 
@@ -99,10 +100,10 @@ TEST(RunResultsPages, UnconfirmedAndRefusedJobsHaveTheirOwnCounterAndLogText) {
   // Both count as finished for the percentage: 2 of 4.
   EXPECT_EQ(ProgressText(counters, "0%"), "50%");
   const std::string logText = dir.Read("adwelder.log");
-  EXPECT_NE(logText.find(platform::W("= result=0 Не подтверждено: в ответе доски нет текста OK\r\n")),
+  EXPECT_NE(logText.find(platform::W("= result=0 state=unconfirmed board=B ad= Не подтверждено: в ответе доски нет текста OK\r\n")),
             std::string::npos)
       << logText;
-  EXPECT_NE(logText.find(platform::W("= result=0 доска ответила статусом 403\r\n")), std::string::npos);
+  EXPECT_NE(logText.find(platform::W("= result=0 state=failed board=B ad= доска ответила статусом 403\r\n")), std::string::npos);
 }
 
 // A failed job's reason and a cut reply reach the page and the log; the
@@ -117,8 +118,11 @@ TEST(RunResultsPages, FailureReasonAndCutReplyAreRecorded) {
   EXPECT_EQ(dir.Read("Board.htm"), "error retrieving page\r\n<p>" + platform::W("Ошибка: ") +
                                        "TLS: certificate verify failed: self-signed &lt;certificate&gt;  X</p>\r\n");
   EXPECT_EQ(failed.body, "error retrieving page");  // given back as it was
-  EXPECT_NE(dir.Read("adwelder.log").find("= result=0 TLS: certificate verify failed: self-signed <certificate>  X\r\n"),
-            std::string::npos);
+  // After "result=N" and the state, board and ad, the reason ends the value.
+  EXPECT_NE(dir.Read("adwelder.log").find("= result=0 state=failed board=Board ad= TLS: certificate verify failed: "
+                                          "self-signed <certificate>  X\r\n"),
+            std::string::npos)
+      << dir.Read("adwelder.log");
 
   JobResult cut{"https://s/", "Cut\t" + dir.Path(), JobVerdict::Ok, "0123", "", 0, "", true, 0};
   RecordJobResult(cut, {true, false}, log, counters);

@@ -400,7 +400,9 @@ TEST(WorkerPoolHttp, RealRunWritesPagesAndLogAndTimesOut) {
   for (std::size_t at = log.find(" result="); at != std::string::npos; at = log.find(" result=", at + 1))
     ++entries;
   EXPECT_EQ(entries, 5u);
-  EXPECT_NE(log.find(" result=0 Socket readln aborted\r\n"), std::string::npos);
+  // After "result=N" and the state, board and ad, the reason ends the value.
+  EXPECT_NE(log.find(" result=0 state=failed board="), std::string::npos) << log;
+  EXPECT_NE(log.find(" Socket readln aborted\r\n"), std::string::npos) << log;
 }
 
 }  // namespace
