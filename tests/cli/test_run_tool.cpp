@@ -53,7 +53,7 @@ TEST_F(RunTool, AllPostedExitsZeroWithPagesAndLog) {
   const ToolRun run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Good"});
   EXPECT_EQ(run.status, 0) << run.err;
   const std::string line = "ok\tGood\t" + m_good.Url("/add") + "\n";
-  EXPECT_EQ(run.out, line + line + "jobs=2 succeeded=2 failed=0\n");
+  EXPECT_EQ(run.out, line + line + "jobs=2 succeeded=2 failed=0 unconfirmed=0\n");
   EXPECT_EQ(m_reports.Read("Good.htm"), "posted\r\n");
   const auto requests = m_good.Requests();
   ASSERT_EQ(requests.size(), 2u);
@@ -73,7 +73,7 @@ TEST_F(RunTool, PagesAndLogEntriesThatCannotBeWrittenAreNamedAndExitOne) {
   const ToolRun run =
       Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Good", "--ads", "Ad1"});
   EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_EQ(run.out, "ok\tGood\t" + m_good.Url("/add") + "\njobs=1 succeeded=1 failed=0\n");
+  EXPECT_EQ(run.out, "ok\tGood\t" + m_good.Url("/add") + "\njobs=1 succeeded=1 failed=0 unconfirmed=0\n");
   EXPECT_NE(run.err.find("adweld-run: cannot write result page " + m_reports.File("Good.htm") +
                          ": Is a directory\n"),
             std::string::npos)
@@ -95,7 +95,7 @@ TEST_F(RunTool, AnyFailureExitsOne) {
   ASSERT_NE(at, std::string::npos) << run.out;
   const std::string reason = run.out.substr(at + failedLine.size(), run.out.find('\n', at) - at - failedLine.size());
   EXPECT_TRUE(reason == "Connection Failed" || reason == "10054:Connection reset by peer") << reason;
-  EXPECT_NE(run.out.find("jobs=2 succeeded=1 failed=1\n"), std::string::npos);
+  EXPECT_NE(run.out.find("jobs=2 succeeded=1 failed=1 unconfirmed=0\n"), std::string::npos);
   EXPECT_EQ(m_reports.Read(W("Плохая.htm")),
             "error retrieving page\r\n<p>" + W("Ошибка: ") + reason + "</p>\r\n");
 }
@@ -112,13 +112,35 @@ TEST_F(RunTool, HttpsBoardUsesTheExtraCaFileOfTheSettings) {
   EXPECT_EQ(untrusted.status, 1) << untrusted.err;
   EXPECT_EQ(untrusted.out, "failed\tSecure\t" + server.Url("/add") +
                                "\tTLS: certificate verify failed: unable to get local issuer certificate\n"
-                               "jobs=1 succeeded=0 failed=1\n");
+                               "jobs=1 succeeded=0 failed=1 unconfirmed=0\n");
 
   m_io.Write("adwelder.ini", "[Save]\r\ncbReports_Checked=True\r\nedTimeOut_Text=10\r\nedCAFile_Text=" +
                                  certs.CaFile() + "\r\n");
   const ToolRun trusted = Run(args);
   EXPECT_EQ(trusted.status, 0) << trusted.err;
   EXPECT_EQ(m_reports.Read("Secure.htm"), "<html>secure POST /add sni=localhost body=t=one</html>\r\n");
+}
+
+// A board whose OK text is missing from its reply leaves the job
+// unconfirmed: exit 3 while nothing failed, exit 1 once something did.
+TEST_F(RunTool, UnconfirmedJobsExitThreeUnlessOneFailed) {
+  adw::test::RawServer refusing(adw::test::RawServer::Mode::Reply, {"HTTP/1.0 403 Forbidden\r\n\r\nno"});
+  Board("Strict.prj", "NAME=Strict\r\nSUBMIT=" + m_good.Url("/add") + "\r\nSUBBODY=t=$TEXT\r\nOK=Thank you\r\n");
+  Board("Refusing.prj", "NAME=Refusing\r\nSUBMIT=" + refusing.Url("/add") + "\r\nSUBBODY=t=$TEXT\r\n");
+  ToolRun run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Good,Strict", "--ads", "Ad1"});
+  EXPECT_EQ(run.status, 3) << run.out << run.err;
+  EXPECT_NE(run.out.find("ok\tGood\t" + m_good.Url("/add") + "\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("unconfirmed\tStrict\t" + m_good.Url("/add") + "\t" + "в ответе доски нет текста OK\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(run.out.ends_with("jobs=2 succeeded=1 failed=0 unconfirmed=1\n")) << run.out;
+
+  run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Strict,Refusing", "--ads", "Ad1"});
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find("failed\tRefusing\t" + refusing.Url("/add") + "\tдоска ответила статусом 403\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(run.out.ends_with("jobs=2 succeeded=0 failed=1 unconfirmed=1\n")) << run.out;
 }
 
 TEST_F(RunTool, BadArgumentsAndUnreadableFilesExitTwo) {

@@ -152,6 +152,18 @@ std::string HttpbinServer::Url(std::string_view path) const {
   return "http://127.0.0.1:" + std::to_string(m_port) + std::string(path);
 }
 
+DemoBoardServer::DemoBoardServer() {
+  const std::string log = m_dir.File("demo-board.log");
+  m_port = FreeLoopbackPort();
+  m_process = std::make_unique<ChildProcess>(
+      std::vector<std::string>{"/usr/bin/python3", std::string(ADWELD_SOURCE_DIR) + "/tools/demo-board", "--port",
+                               std::to_string(m_port), "--quiet"},
+      log);
+  WaitUntilAccepting("the demo boards (tools/demo-board)", m_port, *m_process, log);
+}
+
+DemoBoardServer::~DemoBoardServer() = default;
+
 TinyproxyServer::TinyproxyServer(const std::vector<int>& connectPorts) {
   m_port = FreeLoopbackPort();
   const std::string log = m_dir.File("tinyproxy.log");

@@ -89,6 +89,19 @@ class TinyproxyServer {
 HttpbinServer& SharedHttpbin();
 TinyproxyServer& SharedTinyproxy();
 
+// The demo boards of tools/demo-board on a free port.
+class DemoBoardServer {
+ public:
+  DemoBoardServer();  // throws PeerError
+  ~DemoBoardServer();
+  int Port() const { return m_port; }
+
+ private:
+  TempDir m_dir;
+  int m_port = 0;
+  std::unique_ptr<ChildProcess> m_process;
+};
+
 // A string value inside a JSON text, found by a path of object keys
 // (\u escapes decoded to UTF-8); nullopt when absent or not a string.
 std::optional<std::string> JsonString(std::string_view json, std::initializer_list<std::string_view> path);

@@ -113,6 +113,10 @@ class CountingPoster : public adw::engine::IJobPoster {
   bool Post(const std::string& url, const std::string& body, const std::string& referer) override {
     return m_inner->Post(url, body, referer);
   }
+  int StatusCode() const override { return m_inner->StatusCode(); }
+  std::string RenewFormState(const std::string& pageUrl, const std::string& postUrl, std::string& body) override {
+    return m_inner->RenewFormState(pageUrl, postUrl, body);
+  }
   void Abort() override { m_inner->Abort(); }
   std::string TakeBody() override { return m_inner->TakeBody(); }
   std::string ReplyText() const override { return m_inner->ReplyText(); }
@@ -248,7 +252,32 @@ class TestPostingWindow : public QObject {
     const auto logText = adw::platform::ReadWholeFile(m_fx->LogPath());
     QCOMPARE(logText.has_value(), log);
     if (log) QVERIFY2(logText->find(" result=") != std::string::npos, logText->c_str());
-    if (log) QVERIFY2(logText->find(" result=10061 Connection Failed\r\n") != std::string::npos, logText->c_str());
+    // "result=N", the state, board and ad, then the reason.
+    if (log) QVERIFY2(logText->find(" result=10061 state=failed board=Gamma") != std::string::npos, logText->c_str());
+    if (log) QVERIFY2(logText->find(" Connection Failed\r\n") != std::string::npos, logText->c_str());
+  }
+
+  // A reply without the board's OK text is neither a success nor a
+  // failure; a FAIL text makes a failure of a 200 reply.
+  void repliesAreJudgedByTheBoardsTexts() {
+    RawServer accepting(RawServer::Mode::Reply, {Reply(kAcceptedPage)});
+    RawServer refusing(RawServer::Mode::Reply, {Reply(kRefusedPage)});
+    m_fx->Board("Confirmed", accepting.Url("/add"), "OK=Thank you\r\n");
+    m_fx->Board("Unconfirmed", accepting.Url("/add"), "OK=Your ad number\r\n");
+    m_fx->Board("Refused", refusing.Url("/add"), "OK=Thank you\r\nFAIL=postings are closed\r\n");
+    m_fx->Ads({{"Ad1", "rep"}});
+    m_fx->Settings("cbLogFile_Checked=True\r\n");
+    TfrmMain& w = Window({"Confirmed", "Unconfirmed", "Refused"}, {"Ad1"});
+    QCOMPARE(w.lbUnconfirmedMsg->text(), QStringLiteral("0"));
+
+    w.btnStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
+    VerifyCounters("3", "0", "1", "1");
+    QCOMPARE(w.lbUnconfirmedMsg->text(), QStringLiteral("1"));
+    QCOMPARE(w.lbProg->text(), QStringLiteral("100%"));
+    const std::string log = adw::platform::ReadWholeFile(m_fx->LogPath()).value_or("");
+    QVERIFY2(log.find(W(" result=0 state=unconfirmed board=Unconfirmed ad=Ad1 Не подтверждено: в ответе доски нет текста OK\r\n")) != std::string::npos, log.c_str());
+    QVERIFY(log.find(W(" result=0 state=failed board=Refused ad=Ad1 в ответе доски найден текст FAIL: postings are closed\r\n")) != std::string::npos);
   }
 
   void pagesAndLogEntriesThatCannotBeWrittenAreToldInTheStatusBar() {
@@ -256,7 +285,8 @@ class TestPostingWindow : public QObject {
     m_fx->Board("Alpha", accepting.Url("/add"));
     m_fx->Board("Beta", accepting.Url("/add"));
     m_fx->Ads({{"Ad1", "rep1"}});
-    m_fx->Settings("cbReports_Checked=True\r\ncbLogFile_Checked=True\r\n");
+    // The second run posts the same pairs again: the duplicate guard is off.
+    m_fx->Settings("cbReports_Checked=True\r\ncbLogFile_Checked=True\r\nRxSEdRepeatDays_Value=0\r\n");
     // Directories where the first page and the log should go: refused even for root.
     QVERIFY(QDir().mkpath(ToQ(m_fx->Path("rep1/Alpha.htm"))));
     QVERIFY(QDir().mkpath(ToQ(m_fx->LogPath())));
@@ -325,6 +355,7 @@ class TestPostingWindow : public QObject {
 
     w.btnStop->click();
     VerifyCounters("6", "0", "3", "0");
+    QCOMPARE(w.lbUnconfirmedMsg->text(), QStringLiteral("0"));
     QCOMPARE(w.lbCurrentMsg->text(), QString());
     QCOMPARE(w.lbProg->text(), QStringLiteral("остановлено"));
     QCOMPARE(w.pbStat->value(), 3);

@@ -287,6 +287,8 @@ class TestWizard : public QObject {
                                  Q("SUBBODY=" + body),
                                  Q("REQUEST=" + url),
                                  "CODE=KOI8-R",
+                                 "OK=",
+                                 "FAIL=",
                                  " ",
                                  "[MAP]",
                                  "1$rubr=Ноутбуки$comp",

@@ -20,6 +20,10 @@ int RunPack(int argc, char** argv);
 int RunList(int argc, char** argv);
 // adweld-board forms PAGE ...: the forms and the field tree of a board page.
 int RunForms(int argc, char** argv);
+// adweld-board stats SCRIPT_DIR [--db FILE]: board statistics from the run journal.
+int RunStats(int argc, char** argv);
+// adweld-board check SCRIPT_DIR [NAME,...]: the boards' forms checked without posting.
+int RunCheck(int argc, char** argv);
 
 // The tool's usage text.
 void PrintUsage(std::FILE* to);

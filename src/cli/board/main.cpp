@@ -20,6 +20,14 @@ void PrintUsage(std::FILE* to) {
       "  forms PAGE [--code WIN1251|KOI8-R|ISO|UTF-8] [--form N]\n"
       "                       the forms of a page (file or http URL) and the MAP lines of form N\n"
       "        [--ca-file CA.pem]  a CA trusted beside the system's for an https:// PAGE\n"
+      "  stats DIR [--db FILE]\n"
+      "                       each board's success rate (30 days), last success and error, median\n"
+      "                       time and last check, from the run journal (default: adwelder.db\n"
+      "                       beside the program)\n"
+      "  check DIR [NAME,...] [--settings FILE]\n"
+      "                       fetch each board's REQUEST page and compare its form with SUBMIT,\n"
+      "                       SUBBODY and MAP: STATE<TAB>NAME<TAB>DETAIL, STATE ok, changed or\n"
+      "                       unreachable\n"
       "  --version            the program's name and version\n",
       to);
 }
@@ -51,6 +59,8 @@ int main(int argc, char** rawArgv) {
   if (std::strcmp(command, "unpack") == 0) return RunUnpack(argc - 1, argv + 1);
   if (std::strcmp(command, "list") == 0) return RunList(argc - 1, argv + 1);
   if (std::strcmp(command, "forms") == 0) return RunForms(argc - 1, argv + 1);
+  if (std::strcmp(command, "stats") == 0) return RunStats(argc - 1, argv + 1);
+  if (std::strcmp(command, "check") == 0) return RunCheck(argc - 1, argv + 1);
   std::fprintf(stderr, "adweld-board: unknown command \"%s\"\n", command);
   PrintUsage(stderr);
   return kExitUsage;

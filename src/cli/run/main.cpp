@@ -4,9 +4,12 @@
 // the settings say, and prints one line per finished job and the counts.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "cli/run/journal_run.h"
 #include "cli/run/run_arguments.h"
 #include "engine/base/ad_store.h"
 #include "engine/base/board_list.h"
@@ -49,13 +52,23 @@ class RunnerObserver : public engine::IPostingObserver {
       : m_switches{threads, reports, log, hostLimit} {}
   engine::RunSwitches Switches() override { return m_switches; }
   void DisplayChanged(const engine::RunDisplay& display) override { m_display = display; }
+  void SetRecorder(engine::RunRecorder* recorder) { m_recorder = recorder; }
+  void JobStarting(int jobIndex) override {
+    if (m_recorder) m_recorder->JobStarting(jobIndex);
+  }
+  void RunEnded(engine::RunEnd how) override {
+    if (m_recorder && how != engine::RunEnd::Shutdown) m_recorder->RunEnded();
+  }
   void JobReported(const engine::JobResult& result, const std::string&) override {
+    if (m_recorder) m_recorder->JobReported(result);
     const auto [board, reportDir] = engine::SplitJobLabel(result.label);
-    if (result.success) {
-      std::printf("ok\t%s\t%s\n", Out(board).c_str(), Out(result.url).c_str());
+    const std::string_view state = engine::JobVerdictName(result.verdict);
+    if (result.verdict == engine::JobVerdict::Ok) {
+      std::printf("%.*s\t%s\t%s\n", static_cast<int>(state.size()), state.data(), Out(board).c_str(),
+                  Out(result.url).c_str());
     } else {
-      std::printf("failed\t%s\t%s\t%s\n", Out(board).c_str(), Out(result.url).c_str(),
-                  Out(engine::FailureField(result.failureReason)).c_str());
+      std::printf("%.*s\t%s\t%s\t%s\n", static_cast<int>(state.size()), state.data(), Out(board).c_str(),
+                  Out(result.url).c_str(), Out(engine::FailureField(result.failureReason)).c_str());
     }
     std::fflush(stdout);
     TellWriteFailures();
@@ -78,6 +91,7 @@ class RunnerObserver : public engine::IPostingObserver {
  private:
   engine::RunSwitches m_switches;
   engine::RunDisplay m_display;
+  engine::RunRecorder* m_recorder = nullptr;
   bool m_terminate = false;
   bool m_writeFailed = false;
 };
@@ -93,23 +107,12 @@ int StoredThreadCount(const std::string& settingsFile) {
   return value < 3 ? 3 : value > 30 ? 30 : value;
 }
 
-int Run(const cli::RunArguments& args) {
-  if (!platform::DirectoryExists(args.scriptDir))
-    return Fail("cannot read the script directory " + args.scriptDir);
-  std::string settingsFile = args.settingsFile;
-  if (settingsFile.empty()) {
-    settingsFile = platform::ConfigFilePath("adwelder.ini");
-  } else if (!platform::ReadWholeFile(settingsFile)) {
-    return Fail("cannot read the settings file " + settingsFile);
-  }
-  if (const auto problem = engine::CheckStoredTimeOut(settingsFile)) {
-    return Fail("settings file " + Out(settingsFile) + ": " + problem->key + "=\"" + Out(problem->value) +
-                "\" is not a whole number of seconds from 0 to 999");
-  }
+// Builds the job list from the script directory and the chosen boards and
+// ads; an exit status when the inputs cannot be used.
+std::optional<int> BuildFromScript(const cli::RunArguments& args, engine::JobListBuild& build, bool& unreadable) {
   const std::string storePath = engine::AdStorePath(args.scriptDir);
   if (!platform::ReadWholeFile(storePath)) return Fail("cannot read " + storePath);
 
-  bool unreadable = false;
   engine::BoardList list = engine::LoadBoardList(args.scriptDir);
   for (const auto& failure : list.failures) {
     if (failure.listed && args.boards == cli::RunArguments::Boards::Due) continue;
@@ -144,25 +147,60 @@ int Run(const cli::RunArguments& args) {
     if (!found) return Fail("no ad named " + Out(name) + " in " + storePath);
   }
 
-  engine::JobListBuild build =
-      engine::BuildJobList(args.scriptDir, engine::VariablesMapPath(args.scriptDir), list.rows, ads);
+  build = engine::BuildJobList(args.scriptDir, engine::VariablesMapPath(args.scriptDir), list.rows, ads);
   for (const auto& skipped : build.skipped) {
     std::fprintf(stderr, "adweld-run: skipped board %s: %s\n", Out(skipped.name).c_str(),
                  Out(skipped.reason).c_str());
     unreadable = true;
   }
+  return std::nullopt;
+}
+
+int Run(const cli::RunArguments& args) {
+  if (!args.FromJournal() && !platform::DirectoryExists(args.scriptDir))
+    return Fail("cannot read the script directory " + args.scriptDir);
+  std::string settingsFile = args.settingsFile;
+  if (settingsFile.empty()) {
+    settingsFile = platform::ConfigFilePath("adwelder.ini");
+  } else if (!platform::ReadWholeFile(settingsFile)) {
+    return Fail("cannot read the settings file " + settingsFile);
+  }
+  if (const auto problem = engine::CheckStoredTimeOut(settingsFile)) {
+    return Fail("settings file " + Out(settingsFile) + ": " + problem->key + "=\"" + Out(problem->value) +
+                "\" is not a whole number of seconds from 0 to 999");
+  }
+  bool unreadable = false;
+  engine::JobListBuild build;
+  if (!args.FromJournal()) {
+    if (const auto status = BuildFromScript(args, build, unreadable)) return *status;
+  }
+  cli::JournalRun journalRun;
+  try {
+    journalRun = cli::PrepareJournalRun(args, settingsFile, build);
+  } catch (const std::exception& error) {
+    return Fail(error.what());
+  }
+  if (!journalRun.recorder) {
+    if (!journalRun.note.empty()) std::fprintf(stderr, "adweld-run: %s\n", journalRun.note.c_str());
+    std::printf("jobs=0 succeeded=0 failed=0\n");
+    return unreadable ? kExitBadInput : kExitAllPosted;
+  }
+  engine::RunRecorder& recorder = *journalRun.recorder;
+  cli::PrintHeldJobs(recorder.Skipped(), stdout);
 
   const int threads = args.threads ? *args.threads : StoredThreadCount(settingsFile);
   RunnerObserver observer(threads, engine::ReadSettingsBool(settingsFile, "cbReports_Checked"),
                           engine::ReadSettingsBool(settingsFile, engine::kKeyLogFile),
                           engine::ReadHostLimit(settingsFile));
+  observer.SetRecorder(&recorder);
   platform::QueueMainThread mainThread;
   engine::PostingPool pool(mainThread, observer);
   engine::RunOptions options;
   options.settingsFile = settingsFile;
   options.logFile = engine::LogFileName(settingsFile);
-  const int jobCount = static_cast<int>(build.jobs.Count());
-  pool.Start(std::move(build.jobs), options);
+  engine::JobList jobs = recorder.TakeJobList();
+  const int jobCount = static_cast<int>(jobs.Count());
+  if (pool.Start(std::move(jobs), options) != engine::PostingPool::StartResult::Started) recorder.RunEnded();
   while (pool.IsActive() && !observer.Terminate()) mainThread.WaitAndRun(200);
   pool.Shutdown();
   if (observer.Terminate()) {
@@ -170,10 +208,24 @@ int Run(const cli::RunArguments& args) {
   }
 
   const engine::RunCounters& counters = observer.Display().counters;
-  std::printf("jobs=%d succeeded=%d failed=%d\n", jobCount, counters.successes, counters.failures);
+  // Jobs held back by the journal: skipped by the guard, or left unconfirmed
+  // because they may have reached their board before an interruption.
+  int skipped = 0;
+  int unconfirmed = counters.unconfirmed;
+  for (const auto& job : recorder.Skipped()) {
+    if (job.state == engine::JobState::Skipped) ++skipped;
+    if (job.state == engine::JobState::Unconfirmed) ++unconfirmed;
+  }
+  std::printf("jobs=%d succeeded=%d failed=%d unconfirmed=%d", jobCount, counters.successes, counters.failures,
+              unconfirmed);
+  if (skipped > 0) std::printf(" skipped=%d", skipped);
+  std::printf("\n");
+  if (!recorder.Error().empty()) std::fprintf(stderr, "adweld-run: %s\n", recorder.Error().c_str());
   const bool writeFailed = observer.TellWriteFailures();
   if (unreadable) return kExitBadInput;
-  return counters.failures > 0 || writeFailed ? kExitSomeFailed : kExitAllPosted;
+  if (counters.failures > 0 || writeFailed) return kExitSomeFailed;
+  // Jobs held back unsent do not make the run unconfirmed: this run did not post them.
+  return counters.unconfirmed > 0 ? cli::kExitSomeUnconfirmed : kExitAllPosted;
 }
 
 }  // namespace

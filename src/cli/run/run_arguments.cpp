@@ -41,8 +41,32 @@ std::optional<int> ParseThreads(const std::string& text) {
 std::optional<RunArguments> ParseRunArguments(const std::vector<std::string>& args, std::string& error) {
   RunArguments parsed;
   bool haveScript = false;
+  bool chose = false;  // --boards or --ads given
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
+    if (option == "--resume" || option == "--force") {
+      (option == "--resume" ? parsed.resume : parsed.force) = true;
+      continue;
+    }
+    if (option == "--retry") {
+      if (i + 1 >= args.size()) {
+        error = "--retry needs a value";
+        return std::nullopt;
+      }
+      parsed.retryStates = SplitNames(args[++i]);
+      for (const std::string& state : parsed.retryStates) {
+        if (state != "failed" && state != "unconfirmed") {
+          error = "--retry takes failed, unconfirmed or failed,unconfirmed: " + args[i];
+          return std::nullopt;
+        }
+      }
+      if (parsed.retryStates.empty()) {
+        error = "--retry names no state";
+        return std::nullopt;
+      }
+      continue;
+    }
+    if (option == "--boards" || option == "--ads") chose = true;
     if (option != "--script" && option != "--settings" && option != "--boards" && option != "--ads" &&
         option != "--threads") {
       error = "unknown argument: " + option;
@@ -74,7 +98,8 @@ std::optional<RunArguments> ParseRunArguments(const std::vector<std::string>& ar
       }
     } else if (option == "--ads") {
       parsed.adNames.clear();
-      parsed.allAds = value == "all";
+      parsed.changedAds = value == "changed";
+      parsed.allAds = value == "all" || parsed.changedAds;
       if (!parsed.allAds) {
         parsed.adNames = SplitNames(value);
         if (parsed.adNames.empty()) {
@@ -90,6 +115,18 @@ std::optional<RunArguments> ParseRunArguments(const std::vector<std::string>& ar
       }
     }
   }
+  if (parsed.resume && !parsed.retryStates.empty()) {
+    error = "--resume and --retry cannot be combined";
+    return std::nullopt;
+  }
+  if (parsed.FromJournal()) {
+    if (chose) {
+      error = std::string(parsed.resume ? "--resume" : "--retry") +
+              " takes its boards and ads from the run journal; leave out --boards and --ads";
+      return std::nullopt;
+    }
+    return parsed;
+  }
   if (!haveScript) {
     error = "--script DIR is required";
     return std::nullopt;
@@ -100,11 +137,23 @@ std::optional<RunArguments> ParseRunArguments(const std::vector<std::string>& ar
 void PrintRunUsage(std::FILE* to) {
   std::fputs(
       "usage: adweld-run --script DIR [--settings FILE] [--boards due|all|NAME,...]\n"
-      "                  [--ads all|NAME,...] [--threads N]\n"
+      "                  [--ads all|changed|NAME,...] [--threads N] [--force]\n"
+      "       adweld-run [--settings FILE] --resume [--force]\n"
+      "       adweld-run [--settings FILE] --retry failed|unconfirmed|failed,unconfirmed\n"
       "Posts the chosen ads to the chosen boards of a script directory, as the\n"
-      "program's Start button does. One line per finished job, then the counts.\n"
+      "program's Start button does. One line per finished job (ok, failed,\n"
+      "unconfirmed or skipped, board, URL and the reason when there is one), then\n"
+      "the counts.\n"
+      "Every run is kept in the run journal beside the settings file (.db for\n"
+      ".ini). An ad posted to a board within the stored number of days\n"
+      "(RxSEdRepeatDays_Value, default 7, 0 off) is skipped unless --force;\n"
+      "--ads changed posts only ads whose text for a board changed since their\n"
+      "last success. --resume finishes an interrupted run; a job that may have\n"
+      "reached its board before the interruption is sent again only with\n"
+      "--force. --retry posts the last run's jobs in those states again.\n"
       "Exit status: 0 every job succeeded, 1 some job failed or a result page or log\n"
-      "entry could not be written, 2 bad arguments or unreadable files or settings.\n",
+      "entry could not be written, 2 bad arguments or unreadable files or settings,\n"
+      "3 none failed but some were not confirmed by the board.\n",
       to);
 }
 

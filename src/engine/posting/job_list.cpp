@@ -51,12 +51,29 @@ class NoProgress : public IJobListProgress {};
 }  // namespace
 
 void JobList::Add(std::string url, std::string body, std::string referer, std::string label, int delayMs) {
+  Add(std::move(url), std::move(body), std::move(referer), std::move(label), nullptr, delayMs);
+}
+
+void JobList::Add(std::string url, std::string body, std::string referer, std::string label,
+                  std::shared_ptr<const BoardJobRules> rules, int delayMs) {
   JobDelays.resize(JobURLs.size());
   JobDelays.push_back(delayMs);
   JobURLs.push_back(std::move(url));
   JobBodies.push_back(std::move(body));
   JobReferers.push_back(std::move(referer));
   JobLabels.push_back(std::move(label));
+  JobRules.resize(JobURLs.size() - 1);
+  JobRules.push_back(std::move(rules));
+}
+
+std::shared_ptr<const BoardJobRules> JobList::Rules(std::size_t job) const {
+  static const auto kNone = std::make_shared<const BoardJobRules>();
+  if (job < JobRules.size() && JobRules[job]) return JobRules[job];
+  return kNone;
+}
+
+bool ReadFreshKey(const BoardFile& board) {
+  return platform::Trim(board.ReadProjectKey("FRESH", "")) == "1";
 }
 
 void JobList::Release() {
@@ -64,6 +81,8 @@ void JobList::Release() {
   std::vector<std::string>().swap(JobBodies);
   std::vector<std::string>().swap(JobReferers);
   std::vector<std::string>().swap(JobLabels);
+  std::vector<std::shared_ptr<const BoardJobRules>>().swap(JobRules);
+  std::vector<std::string>().swap(JobAds);
   std::vector<int>().swap(JobDelays);
 }
 
@@ -168,9 +187,16 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
         const std::string referer = board.Request();
         const std::string subBody = board.SubBody();
         const std::string labelStart = board.Name() + "\t";
+        auto rules = std::make_shared<BoardJobRules>();
+        rules->reply = ReadReplyRules(board);
+        rules->fresh = ReadFreshKey(board);
+        const std::shared_ptr<const BoardJobRules> boardRules = std::move(rules);
         auto addJob = [&](const TickedAd& ad, const std::string& mapLine) {
           std::string body = BuildJobBody(subBody, ad.lines, mapLine, codePage);
-          result.jobs.Add(JobUrl(mapLine, submit), std::move(body), referer, labelStart + ad.catalog, delayMs);
+          result.jobs.Add(JobUrl(mapLine, submit), std::move(body), referer, labelStart + ad.catalog, boardRules,
+                          delayMs);
+          result.origins.push_back({found->second, ad.name});
+          result.jobs.JobAds.push_back(ad.name);
         };
         const auto entries = board.MapEntries();
         if (!entries.empty()) {

@@ -3,26 +3,46 @@
 // board and a ticked ad, built on the main thread at run start from the
 // board files, base.dat, the variables map and the ad record set.
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/base/board_list.h"
 #include "engine/base/record_set.h"
+#include "engine/posting/reply_verdict.h"
 
 namespace adw::engine {
 
-// Four parallel lists; job k is the k-th entry of each.
+// What a worker needs to know of a job's board beyond the request itself;
+// shared by every job of the board.
+struct BoardJobRules {
+  ReplyRules reply;    // OK=, FAIL= and CODE=: how the reply is judged
+  bool fresh = false;  // FRESH=1: renew the form's hidden fields and cookies first
+};
+// FRESH= as written: "1" (blanks around allowed) turns it on.
+bool ReadFreshKey(const BoardFile& board);
+
+// Four parallel lists; job k is the k-th entry of each. JobRules runs
+// beside them (null for a job added without rules: judged by status alone).
 struct JobList {
   std::vector<std::string> JobURLs;
   std::vector<std::string> JobBodies;
   std::vector<std::string> JobReferers;
   std::vector<std::string> JobLabels;  // board NAME, TAB, the ad's report directory
+  std::vector<std::shared_ptr<const BoardJobRules>> JobRules;
+  // The ad's NAME of each job, for the log; may be shorter than the lists
+  // above (then the jobs past its end name no ad).
+  std::vector<std::string> JobAds;
   // The board's DELAY in milliseconds; a list built without it (shorter
   // than the others) means no delay.
   std::vector<int> JobDelays;
 
   std::size_t Count() const { return JobURLs.size(); }
   void Add(std::string url, std::string body, std::string referer, std::string label, int delayMs = 0);
+  void Add(std::string url, std::string body, std::string referer, std::string label,
+           std::shared_ptr<const BoardJobRules> rules, int delayMs = 0);
+  // Never null.
+  std::shared_ptr<const BoardJobRules> Rules(std::size_t job) const;
   // Frees the lists' memory, not only their entries.
   void Release();
 };
@@ -49,8 +69,15 @@ struct SkippedBoard {
   std::string reason;  // English, like the runtime's messages
 };
 
+// Where job k of a build came from, for the run journal.
+struct JobOrigin {
+  std::string boardFile;  // the board's file name in the script directory
+  std::string ad;         // the ad's NAME
+};
+
 struct JobListBuild {
   JobList jobs;
+  std::vector<JobOrigin> origins;  // parallel to jobs
   std::vector<SkippedBoard> skipped;
   // NAMEs of ticked ads whose category value has no group line in the
   // variables map; they could match only by the primary rule.

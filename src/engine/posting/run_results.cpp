@@ -22,7 +22,8 @@ std::optional<int> ProgressPercent(int successes, int failures, int jobCount) {
 }
 
 std::string ProgressText(const RunCounters& counters, const std::string& previous) {
-  const auto percent = ProgressPercent(counters.successes, counters.failures, counters.jobCount);
+  const auto percent =
+      ProgressPercent(counters.successes + counters.unconfirmed, counters.failures, counters.jobCount);
   if (!percent) return previous;
   return std::to_string(*percent) + "%";
 }
@@ -100,11 +101,18 @@ std::string ResultPageTrailer(const JobResult& result) {
     return out;
   };
   std::string trailer;
-  if (!result.success && !result.failureReason.empty()) {
-    trailer += "\r\n<p>" + platform::W("Ошибка: ") + escaped(result.failureReason) + "</p>";
+  if (result.verdict != JobVerdict::Ok && !result.failureReason.empty()) {
+    trailer += "\r\n<p>" + JobVerdictCaption(result.verdict) + ": " + escaped(result.failureReason) + "</p>";
   }
   if (result.bodyCut) {
     trailer += "\r\n<p>" + platform::W("Ответ сервера обрезан: сохранено первых 8 МБ.") + "</p>";
+  }
+  // A reply the board's status or texts judged ends with the verdict: the
+  // page alone would not tell (a 403 page need not say "error"), and the
+  // report must agree with the run. A request that failed on the way leaves
+  // no mark; its page says "error retrieving page".
+  if (result.verdict == JobVerdict::Unconfirmed || (result.verdict == JobVerdict::Failed && result.statusCode != 0)) {
+    trailer += "\r\n" + VerdictMarkLine(result.verdict);
   }
   return trailer;
 }
@@ -271,16 +279,49 @@ std::string RecordJobResult(JobResult& result, const ResultSwitches& switches,
       WriteResultPage(*page, result.body, ResultPageTrailer(result));
     }
   }
-  if (result.success) {
-    ++counters.successes;
-  } else {
-    ++counters.failures;
+  switch (result.verdict) {
+    case JobVerdict::Ok: ++counters.successes; break;
+    case JobVerdict::Unconfirmed: ++counters.unconfirmed; break;
+    default: ++counters.failures; break;
   }
   if (switches.log) {
     WriteLogEntry(logPath, result.replyText, result.lastSocketError, true, CurrentLocalDateTime(),
-                  result.success ? std::string_view() : std::string_view(result.failureReason));
+                  LogEntryReason(result));
   }
   return statusText;
+}
+
+std::string LogEntryReason(const JobResult& result) {
+  // The details without their leading blank: LogEntryValue puts one there.
+  std::string reason = LogEntryDetails(result).substr(1);
+  // A failed job's log value ends with its reason as it stands; an
+  // unconfirmed one says so before its reason.
+  if (result.verdict == JobVerdict::Unconfirmed) {
+    reason += " " + JobVerdictCaption(result.verdict);
+    if (!result.failureReason.empty()) reason += ": " + result.failureReason;
+  } else if (result.verdict != JobVerdict::Ok && !result.failureReason.empty()) {
+    reason += " " + result.failureReason;
+  }
+  return reason;
+}
+
+std::string_view OutcomeStateName(const JobResult& result) {
+  return JobVerdictName(result.verdict);
+}
+
+std::string LogEntryDetails(const JobResult& result) {
+  const auto clean = [](std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+      if (c == '\r' || c == '\n' || c == '=') c = ' ';
+    }
+    return out;
+  };
+  std::string details = " state=";
+  details += OutcomeStateName(result);
+  details += " board=" + clean(SplitJobLabel(result.label).first);
+  details += " ad=" + clean(result.ad);
+  return details;
 }
 
 }  // namespace adw::engine

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "engine/base/short_date.h"
+#include "engine/posting/reply_verdict.h"
 
 namespace adw::engine {
 
@@ -17,13 +18,15 @@ struct RunCounters {
   int running = 0;    // lbProcessCnt
   int successes = 0;  // lbSuccessMsg
   int failures = 0;   // lbFailMsg
+  int unconfirmed = 0;  // lbUnconfirmedMsg "Не подтверждено"
 };
 
 // (successes + failures) * 100 / jobCount, rounded to the nearest whole
 // number with halves going to the even one; nullopt when jobCount is 0.
 std::optional<int> ProgressPercent(int successes, int failures, int jobCount);
-// lbProg's text for the counters ("38%"); previous when no percentage can
-// be formed, so the label keeps what it showed.
+// lbProg's text for the counters ("38%"), every finished job counted
+// whatever its state; previous when no percentage can be formed, so the
+// label keeps what it showed.
 std::string ProgressText(const RunCounters& counters, const std::string& previous);
 
 // A job label split at its first TAB: board name and report directory.
@@ -67,12 +70,17 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
 struct JobResult {
   std::string url;
   std::string label;
-  bool success = false;
+  JobVerdict verdict = JobVerdict::Failed;
   std::string body;       // the client's Body after the job
   std::string replyText;  // the client's ReplyText (always empty for this client)
   int lastSocketError = 0;
-  std::string failureReason;  // why a failed job failed ("TLS: host name mismatch"); may be empty
-  bool bodyCut = false;       // the reply body went past what the client keeps
+  // Why a job failed ("TLS: host name mismatch", "доска ответила статусом
+  // 403") or stays unconfirmed; may be empty.
+  std::string failureReason;
+  bool bodyCut = false;  // the reply body went past what the client keeps
+  int statusCode = 0;    // the final HTTP status, 0 when none was read
+  std::string ad = {};  // the ad's NAME, when the job list says it
+  int jobIndex = -1;    // the job's number in the run's job list
 };
 
 // A failure reason as one field of a TAB-separated line: TAB, CR, LF and
@@ -80,8 +88,22 @@ struct JobResult {
 std::string FailureField(std::string_view reason);
 
 // What the result page adds after the reply body: a line saying why the job
-// failed, and one saying that the reply was cut; empty when neither.
+// failed or stays unconfirmed, one saying that the reply was cut, and the
+// verdict mark (VerdictMarkLine) of a reply judged by its status or the
+// board's texts; empty when none applies.
 std::string ResultPageTrailer(const JobResult& result);
+
+// The job's final state as the log, adweld-run and the run journal name it:
+// "ok", "failed" or "unconfirmed".
+std::string_view OutcomeStateName(const JobResult& result);
+
+// What the log value says after "result=N": " state=ok board=NAME ad=NAME"
+// (line breaks and "=" of the names kept out, so the value stays one line
+// that reads back key by key).
+std::string LogEntryDetails(const JobResult& result);
+// The log value's part after "result=N ": the details, then a failed job's
+// reason.
+std::string LogEntryReason(const JobResult& result);
 
 struct ResultSwitches {
   bool reports = false;  // cbReports "создавать отчеты"
@@ -89,7 +111,7 @@ struct ResultSwitches {
 };
 
 // Records one finished job in the order JobFinished does: result page (when
-// reports are on), counter, log entry. Returns the status bar text: the
+// reports are on), counter of its state, log entry. Returns the status bar text: the
 // page's path when reports are on and the ad has a report directory, else
 // empty. Never throws for a page or log entry that cannot be written.
 std::string RecordJobResult(JobResult& result, const ResultSwitches& switches,

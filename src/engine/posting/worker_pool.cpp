@@ -5,7 +5,9 @@
 #include <exception>
 #include <utility>
 
+#include "engine/posting/fresh_form.h"
 #include "engine/posting/http/http_post_client.h"
+#include "engine/wizard/fetch/http_cli.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
@@ -18,7 +20,7 @@ namespace {
 
 class HttpJobPoster : public IJobPoster {
  public:
-  explicit HttpJobPoster(const PostingSettings& settings) {
+  explicit HttpJobPoster(const PostingSettings& settings) : m_settings(settings) {
     m_client.SetBody(kErrorRetrievingPage);
     m_client.SetTimeOut(settings.timeOutMs);
     // The worker's time-out timer: the whole job, not only lookup and
@@ -40,7 +42,29 @@ class HttpJobPoster : public IJobPoster {
       return false;
     }
   }
-  void Abort() override { m_client.Abort(); }
+  int StatusCode() const override { return m_client.StatusCode(); }
+  std::string RenewFormState(const std::string& pageUrl, const std::string& postUrl, std::string& body) override {
+    FreshFetchSettings fetch;
+    fetch.proxyHost = m_settings.proxyHost;
+    fetch.proxyPort = m_settings.proxyPort;
+    fetch.timeOutMs = m_settings.timeOutMs;
+    fetch.caFile = m_settings.caFile;
+    // Made only for boards that need it; plain postings stay as light as
+    // they were.
+    if (!m_page) {
+      m_page = std::make_unique<THttpCli>();
+      m_pageForAbort.store(m_page.get());
+    }
+    FreshForm fresh = FetchFreshForm(*m_page, fetch, pageUrl, postUrl, body);
+    if (!fresh.ok) return fresh.error;
+    body = std::move(fresh.body);
+    m_client.HeaderInfo().Cookie = std::move(fresh.cookie);
+    return {};
+  }
+  void Abort() override {
+    if (THttpCli* page = m_pageForAbort.load()) page->Abort();
+    m_client.Abort();
+  }
   // Moved, not copied: a reply body may be megabytes long.
   std::string TakeBody() override { return m_client.TakeBody(); }
   std::string ReplyText() const override { return m_client.ReplyText(); }
@@ -49,7 +73,10 @@ class HttpJobPoster : public IJobPoster {
   bool BodyCut() const override { return m_client.BodyCut(); }
 
  private:
+  PostingSettings m_settings;
   HttpPostClient m_client;
+  std::unique_ptr<THttpCli> m_page;  // FRESH boards' form page
+  std::atomic<THttpCli*> m_pageForAbort{nullptr};  // read by Abort from other threads
   std::string m_failure;
 };
 
@@ -66,6 +93,8 @@ struct PostingPool::Job {
   std::string body;
   std::string referer;
   std::string label;
+  std::shared_ptr<const BoardJobRules> rules;
+  std::string ad;
   PostingSettings settings;
 };
 
@@ -126,6 +155,29 @@ class TThreadHTTP {
     m_pool.WorkerExited();
   }
 
+  // The fresh form state first when the board asks for it, then the post,
+  // then the board's verdict on the reply.
+  static void PostWithVerdict(IJobPoster& poster, PostingPool::Job& job, JobResult& result) {
+    if (job.rules->fresh) {
+      std::string why = poster.RenewFormState(job.referer, job.url, job.body);
+      if (!why.empty()) {
+        result.verdict = JobVerdict::Failed;
+        result.failureReason = why;
+        // No reply to show: the result page says why, under the words that
+        // mark a failed request in reports.
+        poster.TakeBody();
+        result.body = std::string(kErrorRetrievingPage) + "\r\n" + why;
+        return;
+      }
+    }
+    const bool posted = poster.Post(job.url, job.body, job.referer);
+    result.body = poster.TakeBody();
+    result.statusCode = posted ? poster.StatusCode() : 0;
+    ReplyVerdict verdict = JudgeReply(posted, result.statusCode, result.body, job.rules->reply);
+    result.verdict = verdict.verdict;
+    result.failureReason = posted ? std::move(verdict.reason) : poster.FailureText();
+  }
+
   void RunJob(PostingPool::Job& job) {
     std::unique_ptr<IJobPoster> poster;
     try {
@@ -135,17 +187,17 @@ class TThreadHTTP {
     JobResult result;
     result.url = job.url;
     result.label = std::move(job.label);
+    result.jobIndex = job.index;
+    result.ad = std::move(job.ad);
     if (poster) {
       {
         std::lock_guard lock(m_mutex);
         m_poster = poster.get();
         if (m_quit && m_pool.m_shuttingDown.load()) poster->Abort();
       }
-      result.success = poster->Post(job.url, job.body, job.referer);
-      result.body = poster->TakeBody();
+      PostWithVerdict(*poster, job, result);
       result.replyText = poster->ReplyText();
       result.lastSocketError = poster->LastSocketError();
-      if (!result.success) result.failureReason = poster->FailureText();
       result.bodyCut = poster->BodyCut();
       std::lock_guard lock(m_mutex);
       m_poster = nullptr;
@@ -331,6 +383,9 @@ void PostingPool::StartJob(std::size_t slot, int index) {
   job.body = std::move(m_jobs.JobBodies[at]);
   job.referer = m_jobs.JobReferers[at];
   job.label = m_jobs.JobLabels[at];
+  job.rules = m_jobs.Rules(at);
+  if (at < m_jobs.JobAds.size()) job.ad = m_jobs.JobAds[at];
+  m_observer.JobStarting(index);
   try {
     job.settings = ReadPostingSettings(m_options.settingsFile);
     if (!m_slots[slot]) m_slots[slot] = std::make_unique<TThreadHTTP>(*this, slot);
@@ -380,7 +435,9 @@ void PostingPool::HandleResult(std::size_t slot, int index, JobResult& result) {
   // grows past the rule.
   const int limit = switches.threadLimit;
   const int size = m_runningJobs + m_owedJobs;
-  if (result.success && size < limit - 1) {
+  // A board that answered without confirming still answered: the pool
+  // grows as after a success.
+  if (result.verdict != JobVerdict::Failed && size < limit - 1) {
     m_owedJobs += 2;
   } else if (size <= 3) {
     m_owedJobs += 1;
@@ -406,6 +463,8 @@ void PostingPool::DrainFailedStarts() {
     failed.url = m_jobs.JobURLs[static_cast<std::size_t>(index)];
     failed.label = m_jobs.JobLabels[static_cast<std::size_t>(index)];
     failed.body = kErrorRetrievingPage;
+    failed.jobIndex = index;
+    if (static_cast<std::size_t>(index) < m_jobs.JobAds.size()) failed.ad = m_jobs.JobAds[static_cast<std::size_t>(index)];
     HandleResult(slot, index, failed);
   }
 }

@@ -47,6 +47,16 @@ class IJobPoster {
   // On the worker thread. True when the post returned (whatever the HTTP
   // status), false when it failed or was aborted.
   virtual bool Post(const std::string& url, const std::string& body, const std::string& referer) = 0;
+  // The final HTTP status of the reply Post read; 0 when none was read.
+  virtual int StatusCode() const { return 0; }
+  // On the worker thread, before Post, for boards with FRESH=1: fetch the
+  // form's page (pageUrl), put its current hidden values into body and
+  // keep its cookies for the Post. Returns empty when done, else why not
+  // (cp1251); the job then fails without being posted.
+  virtual std::string RenewFormState(const std::string& /*pageUrl*/, const std::string& /*postUrl*/,
+                                     std::string& /*body*/) {
+    return {};
+  }
   // From any thread: a running Post fails soon after.
   virtual void Abort() = 0;
   // After Post, read on the main thread while the worker waits.
@@ -99,6 +109,9 @@ class IPostingObserver {
   // One recorded job; statusText is the result page's path for the status
   // bar (empty when no page was written).
   virtual void JobReported(const JobResult& /*result*/, const std::string& /*statusText*/) {}
+  // Just before job jobIndex is handed to a worker (its request may reach
+  // the board from then on).
+  virtual void JobStarting(int /*jobIndex*/) {}
   virtual void RunEnded(RunEnd /*how*/) {}
   // cbState "запускать свернув": hide to the tray at the start; at every
   // finished run the window comes back when its tray icon is active.

@@ -115,16 +115,34 @@ std::string ReportFooterLine() {
   return "</table></center></div></body></html>";
 }
 
+JobVerdict JudgeResultPage(std::string_view joinedText, const ReplyRules& rules) {
+  if (const auto marked = ReadVerdictMark(joinedText)) return *marked;
+  if (rules.Empty()) return PageReportsFailure(joinedText) ? JobVerdict::Failed : JobVerdict::Ok;
+  const std::string decoded = DecodeReplyBody(joinedText, rules.code);
+  if (!FindReplyText(decoded, rules.failTexts).empty()) return JobVerdict::Failed;
+  if (!FindReplyText(decoded, rules.okTexts).empty()) return JobVerdict::Ok;
+  // A page that says nothing either way: the words still mark the pages a
+  // failed request leaves ("error retrieving page").
+  if (PageReportsFailure(joinedText)) return JobVerdict::Failed;
+  return rules.hasOkKey ? JobVerdict::Unconfirmed : JobVerdict::Ok;
+}
+
 std::string ReportRowLine(std::string_view boardName, bool failure, std::string_view linkTarget) {
+  return ReportRowLine(boardName, failure ? JobVerdict::Failed : JobVerdict::Ok, linkTarget);
+}
+
+std::string ReportRowLine(std::string_view boardName, JobVerdict state, std::string_view linkTarget) {
   static const std::string success =
       platform::W(R"x(<td width="105">&nbsp; <strong><font color="#008040">Размещено</font></strong></td>)x");
   static const std::string error =
       platform::W(R"x(<td width="105">&nbsp; <strong><font color="#FF0000">Ошибка</font></strong></td>)x");
+  static const std::string unconfirmed =
+      platform::W(R"x(<td width="105">&nbsp; <strong><font color="#C06000">Не подтверждено</font></strong></td>)x");
   const std::string name = HtmlEscape(boardName);
   std::string row = R"x(<tr><td width="248">&nbsp; <strong>)x";
   row += name;
   row += "</strong></td>";
-  row += failure ? error : success;
+  row += state == JobVerdict::Ok ? success : state == JobVerdict::Unconfirmed ? unconfirmed : error;
   row += R"x(<td width="237">&nbsp; <a href=")x";
   row += HtmlLinkTarget(linkTarget);
   row += "\">";
@@ -140,7 +158,33 @@ std::vector<std::string> ListResultPages(const std::string& reportDir) {
   return pages;
 }
 
-ReportOutcome BuildReport(const std::string& reportDir, const std::string& scriptDir) {
+std::string CurrentReportDirectory(const RecordSet& ads) {
+  return ads.IsEmpty() ? std::string() : CurrentReportDir(ads);
+}
+
+std::vector<std::string> ReportHistoryLines(const ReportHistory& history) {
+  std::vector<std::string> lines;
+  if (history.recent.empty()) return lines;
+  lines.push_back(platform::W(
+      R"x(<tr><td width="100%" colspan="3" bgcolor="#808080"><font color="#FFFFFF">&nbsp; Последние размещения</font></td></tr>)x"));
+  static const std::map<std::string, std::string, std::less<>> kStates = {
+      {"ok", platform::W("<font color=\"#008040\">Размещено</font>")},
+      {"failed", platform::W("<font color=\"#FF0000\">Ошибка</font>")},
+      {"unconfirmed", platform::W("<font color=\"#C08000\">Не подтверждено</font>")},
+      {"skipped", platform::W("<font color=\"#808080\">Пропущено</font>")},
+  };
+  for (const ReportHistory::Entry& entry : history.recent) {
+    const auto state = kStates.find(entry.state);
+    std::string line = R"x(<tr><td width="248">&nbsp; )x" + HtmlEscape(entry.board) + R"x(</td><td width="105">&nbsp; )x";
+    line += state == kStates.end() ? HtmlEscape(entry.state) : state->second;
+    line += R"x(</td><td width="237">&nbsp; )x" + HtmlEscape(entry.when) + ", " + HtmlEscape(entry.ad) + "</td></tr>";
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+ReportOutcome BuildReport(const std::string& reportDir, const std::string& scriptDir,
+                          const ReportHistory* history) {
   ReportOutcome outcome;
   if (!HasReportDir(reportDir)) {
     outcome.status = ReportOutcome::Status::NoReportDirectory;
@@ -170,19 +214,40 @@ ReportOutcome BuildReport(const std::string& reportDir, const std::string& scrip
     const std::string stem = Stem(page);
     // A board whose file is gone still gets its row, under the page's name.
     std::string name = stem;
+    ReplyRules rules;
     const auto board = boardFiles.find(platform::LowerAscii(stem + std::string(kBoardFileExtension)));
     if (board != boardFiles.end()) {
       try {
-        name = BoardFile::Read(scriptDir, board->second).Name();
+        const BoardFile boardFile = BoardFile::Read(scriptDir, board->second);
+        name = boardFile.Name();
+        rules = ReadReplyRules(boardFile);
       } catch (const std::exception&) {
       }
     }
-    report +=
-        ReportRowLine(name, PageReportsFailure(JoinPageLines(*text)), platform::JoinPath(absoluteDir, page));
+    std::string row =
+        ReportRowLine(name, JudgeResultPage(JoinPageLines(*text), rules), platform::JoinPath(absoluteDir, page));
+    if (history) {
+      const auto when = history->resultTimes.find(platform::LowerAscii(page));
+      if (when != history->resultTimes.end()) {
+        // The date and time go into the status cell, so the table keeps
+        // its three columns.
+        const std::size_t cellEnd = row.find("</strong></td>", row.find(R"x(<td width="105">)x"));
+        if (cellEnd != std::string::npos) {
+          row.insert(cellEnd + 9, "<br>&nbsp; <small>" + HtmlEscape(when->second) + "</small>");
+        }
+      }
+    }
+    report += row;
     report += kCrLf;
     report += ReportSeparatorLine();
     report += kCrLf;
     ++outcome.rows;
+  }
+  if (history) {
+    for (const std::string& line : ReportHistoryLines(*history)) {
+      report += line;
+      report += kCrLf;
+    }
   }
   report += ReportFooterLine();
   report += kCrLf;
@@ -198,9 +263,10 @@ ReportOutcome BuildReport(const std::string& reportDir, const std::string& scrip
   return outcome;
 }
 
-ReportOutcome ViewReport(const RecordSet& ads, const std::string& scriptDir, platform::IShell& shell) {
+ReportOutcome ViewReport(const RecordSet& ads, const std::string& scriptDir, platform::IShell& shell,
+                         const ReportHistory* history) {
   if (ads.IsEmpty()) return ReportOutcome{};
-  ReportOutcome outcome = BuildReport(CurrentReportDir(ads), scriptDir);
+  ReportOutcome outcome = BuildReport(CurrentReportDir(ads), scriptDir, history);
   if (outcome.status == ReportOutcome::Status::Written) shell.Open(outcome.openTarget);
   return outcome;
 }

@@ -70,13 +70,16 @@ std::string OneLine(std::string text) {
 
 std::vector<std::string> ComposePreviewLines(const TPreviewSource& source) {
   std::vector<std::string> lines;
-  lines.reserve(11 + source.bindingLines.size());
+  lines.reserve(14 + source.bindingLines.size());
   lines.push_back("[Project]");
   lines.push_back(OneLine("NAME=" + source.boardName));
   lines.push_back(OneLine("SUBMIT=" + source.capturedSubmitURL));
   lines.push_back(OneLine("SUBBODY=" + source.capturedBody));
   lines.push_back(OneLine("REQUEST=" + source.capturedPageURL));
   lines.push_back(OneLine("CODE=" + source.codePage));
+  lines.push_back(OneLine("OK=" + source.okSuggestion));
+  lines.push_back("FAIL=");
+  if (source.fresh) lines.push_back("FRESH=1");
   lines.push_back(" ");
   lines.push_back("[MAP]");
   for (const std::string& line : source.bindingLines) lines.push_back(OneLine(line));

@@ -31,6 +31,11 @@ struct TPreviewSource {
   std::string capturedBody;
   std::string capturedPageURL;
   std::string codePage;  // the code page box's text
+  // The texts that tell a taken ad from a refused one: offered for the
+  // user to fill, OK= with the wizard's guess when it has one.
+  std::string okSuggestion;
+  // FRESH=1: the captured form had hidden fields or the page set a cookie.
+  bool fresh = false;
   std::vector<std::string> bindingLines;
   std::string currentLinkURL;
   std::string documentBase;

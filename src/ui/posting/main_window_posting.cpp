@@ -23,6 +23,7 @@
 #include "engine/shell/settings_file.h"
 #include "platform/text1251.h"
 #include "ui/base/board_list_widget.h"
+#include "ui/posting/journal_controller.h"
 #include "ui/posting/posting_controller.h"
 #include "ui/shell/main_window.h"
 #include "ui/shell/settings_storage.h"
@@ -99,13 +100,16 @@ void TfrmMain::btnStartClick() {
   options.startMinimised = cbState->isChecked();
   options.application = QCoreApplication::instance();
   options.companionPath = run.CompanionPath();
-  switch (run.Pool().Start(std::move(build.jobs), options)) {
+  adw::engine::JobList jobs = run.Journal().PrepareRun(build);
+  switch (run.Pool().Start(std::move(jobs), options)) {
     case adw::engine::PostingPool::StartResult::Started:
       break;
     case adw::engine::PostingPool::StartResult::NoJobs:
-      if (skipHint.empty()) SetStatusText(NoJobsHint());
+      if (skipHint.empty() && run.Journal().LastSkipped() == 0) SetStatusText(NoJobsHint());
+      run.Journal().RunEnded(adw::engine::RunEnd::Finished);
       break;
     case adw::engine::PostingPool::StartResult::Refused:
+      run.Journal().RunEnded(adw::engine::RunEnd::Stopped);
       SetStatusText(ToQ(adw::engine::RunActiveHint()));
       break;
   }
@@ -134,6 +138,7 @@ void TfrmMain::TimerTimer() {
     case adw::engine::ScheduleDecision::Action::Wait:
       break;
     case adw::engine::ScheduleDecision::Action::Start:
+      run.Journal().SetScheduledStart(true);
       btnStartClick();
       run.Timer().stop();
       cbTime->setChecked(false);

@@ -1,6 +1,8 @@
 #include "ui/posting/posting_controller.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QListWidget>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
@@ -10,6 +12,8 @@
 #include <algorithm>
 
 #include "platform/text1251.h"
+#include "ui/base/board_stats_view.h"
+#include "ui/posting/journal_controller.h"
 #include "ui/posting/result_write_notice.h"
 #include "ui/reports/report_list.h"
 #include "ui/shell/main_window.h"
@@ -52,7 +56,8 @@ PostingController::PostingController(TfrmMain& window)
     : m_window(window),
       m_clock(&adw::engine::CurrentLocalDateTime),
       m_posterFactory(adw::engine::HttpJobPosterFactory()),
-      m_buildProgress(std::make_unique<Progress>(*this)) {
+      m_buildProgress(std::make_unique<Progress>(*this)),
+      m_journal(std::make_unique<JournalController>(window)) {
   m_timer.setObjectName(QStringLiteral("Timer"));
   m_timer.setInterval(kScheduleTickMs);
   connect(&m_timer, &QTimer::timeout, this, [this] { m_window.Guarded([this] { m_window.TimerTimer(); }); });
@@ -90,6 +95,7 @@ PostingController::~PostingController() {
   m_pool->Shutdown();
   m_pool.reset();
   m_reports.reset();
+  m_journal.reset();
 }
 
 adw::engine::IJobListProgress& PostingController::BuildProgress() {
@@ -107,6 +113,30 @@ bool PostingController::eventFilter(QObject* watched, QEvent* event) {
     // Before the window's own show handling loads the ads, so the list
     // follows the load.
     if (m_window.RxDBLProject) Reports();
+    if (!m_journalWired && m_window.btnRetry) {
+      // The controls exist only once the window is built; the first show
+      // wires them, and after the start-up load a run that never ended is
+      // offered for finishing.
+      m_journalWired = true;
+      const auto retry = [this] { m_window.Guarded([this] { m_journal->RetryFailed(); }); };
+      connect(m_window.btnRetry, &QPushButton::clicked, this, retry);
+      connect(m_window.mmRetryFailed, &QAction::triggered, this, retry);
+      connect(m_window.mmCheckBoards, &QAction::triggered, this,
+              [this] { m_window.Guarded([this] { m_journal->CheckBoards(); }); });
+      connect(m_window.mmViewBoardStats, &QAction::toggled, this,
+              [this](bool on) { SetBoardStatsColumnVisible(m_window.CLBMain, on); });
+      // Every (re)load of the board list gets the statistics once the
+      // load is over.
+      connect(m_window.CLBMain->model(), &QAbstractItemModel::rowsInserted, this, [this] {
+        if (m_statsPending) return;
+        m_statsPending = true;
+        QTimer::singleShot(0, this, [this] {
+          m_statsPending = false;
+          m_window.Guarded([this] { m_journal->RefreshBoardStats(); });
+        });
+      });
+      QTimer::singleShot(0, this, [this] { m_window.Guarded([this] { m_journal->OfferResume(); }); });
+    }
   }
   return QObject::eventFilter(watched, event);
 }
@@ -135,6 +165,7 @@ void PostingController::ShowDisplay(const adw::engine::RunDisplay& display) {
   w.lbProcessCnt->setText(QString::number(display.counters.running));
   w.lbSuccessMsg->setText(QString::number(display.counters.successes));
   w.lbFailMsg->setText(QString::number(display.counters.failures));
+  w.lbUnconfirmedMsg->setText(QString::number(display.counters.unconfirmed));
   w.lbCurrentMsg->setText(ToQ(display.currentUrl));
   w.lbProg->setText(ToQ(display.progressText));
   SetProgressRange(w.pbStat, display.progressMax);
@@ -143,8 +174,13 @@ void PostingController::ShowDisplay(const adw::engine::RunDisplay& display) {
   w.btnStop->setVisible(display.stopVisible);
 }
 
-void PostingController::JobReported(const adw::engine::JobResult&, const std::string& statusText) {
+void PostingController::JobStarting(int jobIndex) {
+  m_journal->JobStarting(jobIndex);
+}
+
+void PostingController::JobReported(const adw::engine::JobResult& result, const std::string& statusText) {
   if (m_destroying) return;
+  m_journal->JobReported(result);
   if (!statusText.empty()) {
     m_resultPageText = ToQ(statusText);
     m_window.SetStatusText(m_resultPageText);
@@ -153,6 +189,7 @@ void PostingController::JobReported(const adw::engine::JobResult&, const std::st
 }
 
 void PostingController::RunEnded(adw::engine::RunEnd how) {
+  m_journal->RunEnded(how);
   if (m_destroying) return;
   EndResultWriteNotice(m_window);
   m_window.SetRunInProgress(false);

@@ -22,6 +22,7 @@ namespace adw::ui {
 
 class TfrmMain;
 class ReportList;
+class JournalController;
 
 class PostingController : public QObject, public adw::engine::IPostingObserver {
   Q_OBJECT
@@ -57,6 +58,9 @@ class PostingController : public QObject, public adw::engine::IPostingObserver {
   // their own threads, so it is to be set while no run is going on.
   void SetPosterFactory(adw::engine::JobPosterFactory factory) { m_posterFactory = std::move(factory); }
 
+  // The run journal of the window's runs.
+  JournalController& Journal() { return *m_journal; }
+
   // RxDBLProject's binding to the ads, made at the first need.
   ReportList& Reports();
 
@@ -68,6 +72,7 @@ class PostingController : public QObject, public adw::engine::IPostingObserver {
   adw::engine::RunSwitches Switches() override;
   void DisplayChanged(const adw::engine::RunDisplay& display) override;
   void JobReported(const adw::engine::JobResult& result, const std::string& statusText) override;
+  void JobStarting(int jobIndex) override;
   void RunEnded(adw::engine::RunEnd how) override;
   void HideToTray() override;
   void RestoreFromTray() override;
@@ -97,6 +102,9 @@ class PostingController : public QObject, public adw::engine::IPostingObserver {
   bool m_destroying = false;
   std::unique_ptr<Progress> m_buildProgress;
   std::unique_ptr<ReportList> m_reports;
+  std::unique_ptr<JournalController> m_journal;
+  bool m_journalWired = false;
+  bool m_statsPending = false;
   std::unique_ptr<adw::engine::PostingPool> m_pool;
 };
 

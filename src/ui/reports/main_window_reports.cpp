@@ -5,8 +5,10 @@
 #include <QLineEdit>
 #include <stdexcept>
 
+#include "engine/journal/report_history.h"
 #include "engine/reports/report_page.h"
 #include "platform/shell.h"
+#include "ui/posting/journal_controller.h"
 #include "ui/posting/posting_controller.h"
 #include "ui/shell/main_window.h"
 #include "ui/text_convert.h"
@@ -30,8 +32,14 @@ QString CurrentAdName(const adw::engine::RecordSet& ads) { return ToQ(ads.Curren
 
 void TfrmMain::btnViewRepClick() {
   Posting().Reports();
+  // The journal adds when each result came and the last runs.
+  adw::engine::ReportHistory history;
+  if (adw::engine::RunJournal* journal = Posting().Journal().Journal()) {
+    history = adw::engine::ReportHistoryFor(*journal, adw::engine::CurrentReportDirectory(RxMD));
+  }
   OpeningShell shell;
-  const adw::engine::ReportOutcome outcome = adw::engine::ViewReport(RxMD, FromQ(deScript->text()), shell);
+  const adw::engine::ReportOutcome outcome =
+      adw::engine::ViewReport(RxMD, FromQ(deScript->text()), shell, &history);
   switch (outcome.status) {
     case adw::engine::ReportOutcome::Status::NoReportDirectory:
       SetStatusText(ToQ(outcome.hint));

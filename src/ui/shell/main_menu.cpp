@@ -77,6 +77,8 @@ void TfrmMain::BuildMenus() {
   mmFile->setObjectName(QStringLiteral("mmFile"));
   mmUpdateProgram = Item(mmFile, QStringLiteral("mmUpdateProgram"), QStringLiteral("Обновление программы"));
   mmUpdateBase = Item(mmFile, QStringLiteral("mmUpdateBase"), QStringLiteral("Обновление базы досок"));
+  mmRetryFailed = Item(mmFile, QStringLiteral("mmRetryFailed"), QStringLiteral("Повторить неудачные"));
+  mmCheckBoards = Item(mmFile, QStringLiteral("mmCheckBoards"), QStringLiteral("Проверить доски"));
   mmFile->addSeparator();
   mmExit = Item(mmFile, QStringLiteral("mmExit"), QStringLiteral("&Выход"), QKeySequence(Qt::ALT | Qt::Key_F4));
 
@@ -110,6 +112,8 @@ void TfrmMain::BuildMenus() {
       Item(mmView, QStringLiteral("mmViewStatus"), QStringLiteral("Статус работы"), QKeySequence(Qt::CTRL | Qt::Key_V));
   mmViewProjects =
       Item(mmView, QStringLiteral("mmViewProjects"), QStringLiteral("Проекты"), QKeySequence(Qt::CTRL | Qt::Key_P));
+  mmViewBoardStats = Item(mmView, QStringLiteral("mmViewBoardStats"), QStringLiteral("Статистика досок"));
+  mmViewBoardStats->setCheckable(true);
 
   mmOption = bar->addMenu(QStringLiteral("&Настройка"));
   mmOption->setObjectName(QStringLiteral("mmOption"));

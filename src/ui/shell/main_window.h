@@ -239,6 +239,8 @@ class TfrmMain : public QMainWindow {
   QAction* mmUpdateProgram = nullptr;
   QAction* mmUpdateBase = nullptr;
   QAction* mmExit = nullptr;
+  QAction* mmRetryFailed = nullptr;  // "Повторить неудачные"
+  QAction* mmCheckBoards = nullptr;  // "Проверить доски"
   QMenu* mmRedo = nullptr;
   QAction* mmRedoNew = nullptr;
   QAction* mmRedoOpen = nullptr;
@@ -253,6 +255,7 @@ class TfrmMain : public QMainWindow {
   QAction* mmViewReport = nullptr;
   QAction* mmViewStatus = nullptr;
   QAction* mmViewProjects = nullptr;
+  QAction* mmViewBoardStats = nullptr;  // the board list's statistics column
   QMenu* mmOption = nullptr;
   QMenu* mmLanguages = nullptr;
   QAction* mmLangRussian = nullptr;
@@ -298,11 +301,16 @@ class TfrmMain : public QMainWindow {
   QLabel* lbProcessCnt = nullptr;
   QLabel* lbSuccessMsg = nullptr;
   QLabel* lbFailMsg = nullptr;
+  QLabel* lbUnconfirmedMsg = nullptr;  // replies that did not confirm the posting
   QLabel* lbCurrentMsg = nullptr;
   QProgressBar* pbStat = nullptr;
   QLabel* lbProg = nullptr;
   QPushButton* btnStart = nullptr;
   QPushButton* btnStop = nullptr;
+  // The run journal's commands: post the last run's failures again, and
+  // post past the duplicate guard.
+  QPushButton* btnRetry = nullptr;
+  QCheckBox* cbForce = nullptr;
 
   // pNSTR: the configuration.
   QWidget* pNSTR = nullptr;
@@ -324,6 +332,8 @@ class TfrmMain : public QMainWindow {
   QSpinBox* RxSEdDays = nullptr;
   QSpinBox* RxSEdHostLimit = nullptr;  // requests at once to one server
   QCheckBox* cbReports = nullptr;
+  // "не повторять ранее, чем через N дней" (0: off).
+  QSpinBox* RxSEdRepeatDays = nullptr;
   QCheckBox* cbTemplate = nullptr;
   QTableView* DBGridTemplate = nullptr;
 

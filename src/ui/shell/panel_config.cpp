@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "engine/journal/journal_settings.h"
 #include "ui/shell/main_window.h"
 #include "ui/shell/panel_parts.h"
 #include "ui/shell/product_info.h"
@@ -168,6 +169,17 @@ QWidget* TfrmMain::BuildConfigPanel() {
   edCAFile->setToolTip(QStringLiteral("Файл сертификатов (PEM), которым доверять для https помимо системных"));
   special->addWidget(MakeLabel(QStringLiteral("Сертификаты CA"), gbSpecial, QStringLiteral("lbCAFile")), 8, 0);
   special->addWidget(edCAFile, 8, 1, 1, 3);
+  RxSEdRepeatDays = new QSpinBox(gbSpecial);
+  RxSEdRepeatDays->setObjectName(QStringLiteral("RxSEdRepeatDays"));
+  RxSEdRepeatDays->setRange(0, adw::engine::kMaxRepeatDays);
+  RxSEdRepeatDays->setValue(adw::engine::ReadRepeatDays(m_settingsPath));
+  RxSEdRepeatDays->setToolTip(QStringLiteral("0: размещать, не глядя в журнал"));
+  auto* repeatRow = new QHBoxLayout;
+  repeatRow->addWidget(MakeLabel(QStringLiteral("не повторять ранее, чем через"), gbSpecial, QStringLiteral("lbRepeatDays")));
+  repeatRow->addWidget(RxSEdRepeatDays);
+  repeatRow->addWidget(MakeLabel(QStringLiteral("дней"), gbSpecial, QStringLiteral("lbRepeatDaysUnit")));
+  repeatRow->addStretch(1);
+  special->addLayout(repeatRow, 9, 0, 1, 4);
   special->setColumnStretch(2, 1);
 
   // " Переменные "

@@ -1,6 +1,8 @@
 // pViewStat: the counters and the progress of a posting run, with Start
 // and Stop in the same place.
+#include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -38,6 +40,7 @@ QWidget* TfrmMain::BuildStatusPanel() {
   lbProcessCnt = ValueLabel(QStringLiteral("lbProcessCnt"), pViewStat);
   lbSuccessMsg = ValueLabel(QStringLiteral("lbSuccessMsg"), pViewStat);
   lbFailMsg = ValueLabel(QStringLiteral("lbFailMsg"), pViewStat);
+  lbUnconfirmedMsg = ValueLabel(QStringLiteral("lbUnconfirmedMsg"), pViewStat);
   lbCurrentMsg = MakeLabel(QString(), pViewStat, QStringLiteral("lbCurrentMsg"));
   // A long URL must not widen the window.
   lbCurrentMsg->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -58,8 +61,14 @@ QWidget* TfrmMain::BuildStatusPanel() {
   counters->addWidget(lbSuccessMsg, 2, 1);
   counters->addWidget(fail, 3, 0);
   counters->addWidget(lbFailMsg, 3, 1);
-  counters->addWidget(MakeLabel(QStringLiteral("Текущее размещение :"), pViewStat, QStringLiteral("lbCurrent")), 4, 0);
-  counters->addWidget(lbCurrentMsg, 4, 1);
+  QLabel* unconfirmed =
+      MakeLabel(QStringLiteral("Не подтверждено :"), pViewStat, QStringLiteral("lbUnconfirmed"));
+  unconfirmed->setStyleSheet(QStringLiteral("color: #C06000;"));
+  lbUnconfirmedMsg->setStyleSheet(QStringLiteral("color: #C06000;"));
+  counters->addWidget(unconfirmed, 4, 0);
+  counters->addWidget(lbUnconfirmedMsg, 4, 1);
+  counters->addWidget(MakeLabel(QStringLiteral("Текущее размещение :"), pViewStat, QStringLiteral("lbCurrent")), 5, 0);
+  counters->addWidget(lbCurrentMsg, 5, 1);
   counters->setColumnStretch(1, 1);
   outer->addLayout(counters);
   outer->addSpacing(12);
@@ -87,6 +96,17 @@ QWidget* TfrmMain::BuildStatusPanel() {
   buttons->addWidget(btnStop, 0, 0, Qt::AlignHCenter);
   btnStop->hide();
   outer->addLayout(buttons);
+  // The run journal's two controls under the buttons.
+  btnRetry = new QPushButton(QStringLiteral("Повторить неудачные"), pViewStat);
+  btnRetry->setObjectName(QStringLiteral("btnRetry"));
+  cbForce = new QCheckBox(QStringLiteral("размещать повторно, не глядя в журнал"), pViewStat);
+  cbForce->setObjectName(QStringLiteral("cbForce"));
+  auto* journalRow = new QHBoxLayout;
+  journalRow->addStretch(1);
+  journalRow->addWidget(btnRetry);
+  journalRow->addWidget(cbForce);
+  journalRow->addStretch(1);
+  outer->addLayout(journalRow);
   outer->addStretch(1);
   return pViewStat;
 }

@@ -9,6 +9,7 @@
 #include <QStackedWidget>
 
 #include "engine/posting/host_schedule.h"
+#include "engine/journal/journal_settings.h"
 #include "engine/shell/settings_file.h"
 #include "platform/text1251.h"
 #include "ui/shell/main_window.h"
@@ -150,6 +151,7 @@ void TfrmMain::SaveConfiguration() {
   if (edCAFile) values.caFile = FromQ(edCAFile->text());
   adw::engine::SaveConfiguration(m_settingsPath, values);
   adw::engine::SaveHostLimit(m_settingsPath, RxSEdHostLimit->value());
+  adw::engine::SaveRepeatDays(m_settingsPath, RxSEdRepeatDays->value());
   SaveVariables();
   const TickMemory ticks = RememberTicks();
   FormShow();

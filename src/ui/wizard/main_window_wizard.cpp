@@ -9,6 +9,7 @@
 #include <QStackedWidget>
 #include <QTreeWidget>
 
+#include "engine/posting/fresh_form.h"
 #include "engine/shell/settings_file.h"
 #include "engine/wizard/board_text.h"
 #include "engine/wizard/board_export.h"
@@ -67,6 +68,10 @@ void TfrmMain::btnNextClick() {
     source.capturedBody = wizard.CapturedBody;
     source.capturedPageURL = wizard.CapturedPageURL;
     source.codePage = adw::engine::CodePageText(cbCodePage->currentIndex());
+    source.okSuggestion = wizard.OkSuggestion;
+    source.fresh = wizard.PageSetCookie ||
+                   adw::engine::CapturedFormHasHiddenFields(wizard.FetchedPage(), wizard.CapturedPageURL,
+                                                            wizard.CapturedSubmitURL, wizard.CapturedBody);
     source.bindingLines = wizard.FieldTree.BindingLines();
     source.currentLinkURL = HTMLViewer->CurrentLinkURL();
     source.documentBase = HTMLViewer->DocumentBase();

@@ -15,6 +15,7 @@
 #include "engine/base/replaced_characters.h"
 #include "engine/shell/settings_file.h"
 #include "engine/wizard/board_text.h"
+#include "engine/wizard/ok_text_suggestion.h"
 #include "engine/wizard/fetch_failure.h"
 #include "engine/wizard/page_charset.h"
 #include "platform/files.h"
@@ -127,7 +128,9 @@ void WizardController::StartPageFetch() {
 void WizardController::FetchDone(std::uint64_t fetch, const adw::engine::HttpCliError* failure) {
   if (fetch != m_fetch) return;  // a later fetch took its place
   m_fetching = false;
+  PageSetCookie = !failure && !Http.SetCookie().empty();
   if (failure) {
+    OkSuggestion.clear();
     ShowFailure(*failure);
     return;
   }
@@ -164,6 +167,7 @@ void WizardController::ShowPage(const std::string& bytes) {
   const std::string text = adw::engine::PreparePageText(bytes, w.cbCodePage->currentIndex(), replaced);
   ShowPageText(text);
   FieldTree.Build(text, w.rseFormNumber->value());
+  OkSuggestion = adw::engine::SuggestOkText(text);
   ShowFieldTree();
   if (!replaced.empty())
     w.SetStatusText(QString::fromStdString(adw::engine::ReplacedCharactersNote(replaced)));

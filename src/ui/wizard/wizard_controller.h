@@ -52,6 +52,11 @@ class WizardController : public QObject {
   // The node of the tree that a tree item stands for.
   static std::size_t NodeOf(const QTreeWidgetItem* item);
 
+  // What the last shown page tells the Preview: a guess at the board's OK
+  // text (empty when none) and whether the page set a cookie.
+  std::string OkSuggestion;
+  bool PageSetCookie = false;
+
   // The captured submission.
   std::string CapturedSubmitURL;
   std::string CapturedBody;

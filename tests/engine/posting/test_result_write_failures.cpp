@@ -19,18 +19,18 @@ TEST(ResultWriteFailures, PagesAndLogEntriesThatCannotBeWrittenAreToldWithTheirR
   const LocalDateTime now{std::chrono::year(2024) / 3 / 10, TimeOfDay{9, 5, 7}};
 
   // All written: nothing to tell.
-  JobResult ok{"http://s/", "Board\t" + dir.Path(), true, "page", "", 10035, "", false};
+  JobResult ok{"http://s/", "Board\t" + dir.Path(), JobVerdict::Ok, "page", "", 10035, "", false, 0};
   RecordJobResult(ok, {true, true}, log, counters);
   EXPECT_TRUE(TakeResultWriteFailures().Empty());
 
   // A report directory that is not there.
-  JobResult lost{"http://s/", "Lost\t" + dir.File("no/such"), true, "page", "", 0, "", false};
+  JobResult lost{"http://s/", "Lost\t" + dir.File("no/such"), JobVerdict::Ok, "page", "", 0, "", false, 0};
   RecordJobResult(lost, {true, false}, log, counters);
 
   // A full disk: the page and the log entry both fail, the run still counts.
   {
     test::FileSizeCap cap(8);
-    JobResult big{"http://s/", "Big\t" + dir.Path(), false, std::string(4096, 'b'), "", 10061, "", false};
+    JobResult big{"http://s/", "Big\t" + dir.Path(), JobVerdict::Failed, std::string(4096, 'b'), "", 10061, "", false, 0};
     RecordJobResult(big, {true, false}, log, counters);
     WriteLogEntry(log, "", 10061, true, now);
   }

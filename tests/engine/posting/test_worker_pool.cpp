@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <tuple>
 
 #include "engine/posting/worker_pool.h"
 #include "platform/files.h"
@@ -399,7 +400,114 @@ TEST(WorkerPoolHttp, RealRunWritesPagesAndLogAndTimesOut) {
   for (std::size_t at = log.find(" result="); at != std::string::npos; at = log.find(" result=", at + 1))
     ++entries;
   EXPECT_EQ(entries, 5u);
-  EXPECT_NE(log.find(" result=0 Socket readln aborted\r\n"), std::string::npos);
+  // After "result=N" and the state, board and ad, the reason ends the value.
+  EXPECT_NE(log.find(" result=0 state=failed board="), std::string::npos) << log;
+  EXPECT_NE(log.find(" Socket readln aborted\r\n"), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace adw::engine
+
+namespace adw::engine {
+namespace {
+
+std::shared_ptr<const BoardJobRules> MakeRules(std::vector<std::string> ok, std::vector<std::string> fail,
+                                               bool fresh = false) {
+  auto rules = std::make_shared<BoardJobRules>();
+  rules->reply.hasOkKey = !ok.empty();
+  rules->reply.okTexts = std::move(ok);
+  rules->reply.failTexts = std::move(fail);
+  rules->fresh = fresh;
+  return rules;
+}
+
+class VerdictObserver : public RecordingObserver {
+ public:
+  std::map<std::string, JobVerdict> verdicts;
+  std::map<std::string, std::string> reasons;
+  void JobReported(const JobResult& result, const std::string& status) override {
+    RecordingObserver::JobReported(result, status);
+    const std::string board = SplitJobLabel(result.label).first;
+    verdicts[board] = result.verdict;
+    reasons[board] = result.failureReason;
+  }
+};
+
+TEST(WorkerPoolVerdict, StatusAndBoardTextsDecideEachJob) {
+  test::TempDir dir;
+  test::RawServer refused(test::RawServer::Mode::Reply, {"HTTP/1.0 403 Forbidden\r\n\r\nThank you"});
+  test::RawServer failText(test::RawServer::Mode::Reply, {"HTTP/1.0 200 OK\r\n\r\nBoard is closed"});
+  test::RawServer silentOk(test::RawServer::Mode::Reply, {"HTTP/1.0 200 OK\r\n\r\nPlease wait"});
+  test::RawServer confirmed(test::RawServer::Mode::Reply, {"HTTP/1.0 200 OK\r\n\r\nThank you!"});
+  const std::string settings = dir.Write("adwelder.ini", "[Save]\r\nedTimeOut_Text=10\r\n");
+  const auto rules = MakeRules({"Thank you"}, {"closed"});
+  JobList jobs;
+  jobs.Add(refused.Url("/add"), "a=1", "", "refused\t", rules);
+  jobs.Add(failText.Url("/add"), "a=1", "", "failText\t", rules);
+  jobs.Add(silentOk.Url("/add"), "a=1", "", "silentOk\t", rules);
+  jobs.Add(confirmed.Url("/add"), "a=1", "", "confirmed\t", rules);
+  jobs.Add(refused.Url("/add"), "a=1", "", "noRules\t");  // still 403: failed
+
+  platform::QueueMainThread main;
+  VerdictObserver observer;
+  PostingPool pool(main, observer);
+  ASSERT_EQ(pool.Start(std::move(jobs), Options(settings)), PostingPool::StartResult::Started);
+  RunToEnd(main, pool);
+
+  EXPECT_EQ(observer.verdicts["refused"], JobVerdict::Failed);
+  EXPECT_EQ(observer.verdicts["failText"], JobVerdict::Failed);
+  EXPECT_EQ(observer.verdicts["silentOk"], JobVerdict::Unconfirmed);
+  EXPECT_EQ(observer.verdicts["confirmed"], JobVerdict::Ok);
+  EXPECT_EQ(observer.verdicts["noRules"], JobVerdict::Failed);
+  EXPECT_EQ(observer.reasons["refused"], platform::W("доска ответила статусом 403"));
+  EXPECT_EQ(observer.last.counters.successes, 1);
+  EXPECT_EQ(observer.last.counters.failures, 3);
+  EXPECT_EQ(observer.last.counters.unconfirmed, 1);
+  EXPECT_EQ(observer.last.progressText, "100%");
+}
+
+// Two jobs of a board that wants fresh state, each from a server of its
+// own: each posting carries its own page's token and cookie, and only them.
+TEST(WorkerPoolFreshForm, EachJobPostsItsOwnPagesTokenAndCookie) {
+  test::TempDir dir;
+  const std::string settings = dir.Write("adwelder.ini", "[Save]\r\nedTimeOut_Text=10\r\n");
+  auto page = [](const std::string& token, const std::string& cookie) {
+    return "HTTP/1.0 200 OK\r\nSet-Cookie: sid=" + cookie +
+           "; Path=/\r\n\r\n<form method=post action=add><input type=hidden name=tok value=" + token +
+           "><input name=subject></form>";
+  };
+  test::RawServer first(test::RawServer::Mode::Reply, {page("T1", "C1"), "HTTP/1.0 200 OK\r\n\r\nok"});
+  test::RawServer second(test::RawServer::Mode::Reply, {page("T2", "C2"), "HTTP/1.0 200 OK\r\n\r\nok"});
+  test::RawServer gone(test::RawServer::Mode::Reply, {"HTTP/1.0 200 OK\r\n\r\n<p>no form here</p>"});
+  const auto rules = MakeRules({}, {}, true);
+  JobList jobs;
+  jobs.Add(first.Url("/b/add"), "subject=x&tok=stale", first.Url("/b/"), "first\t", rules);
+  jobs.Add(second.Url("/b/add"), "subject=y&tok=stale", second.Url("/b/"), "second\t", rules);
+  jobs.Add(gone.Url("/b/add"), "subject=z&tok=stale", gone.Url("/b/"), "gone\t", rules);
+
+  platform::QueueMainThread main;
+  VerdictObserver observer;
+  PostingPool pool(main, observer);
+  pool.Start(std::move(jobs), Options(settings));
+  RunToEnd(main, pool);
+
+  for (auto [server, token, cookie, other] :
+       {std::tuple{&first, "T1", "C1", "C2"}, std::tuple{&second, "T2", "C2", "C1"}}) {
+    const auto requests = server->Requests();
+    ASSERT_EQ(requests.size(), 2u) << "one page GET and one POST per job";
+    EXPECT_EQ(requests[0].rfind("GET /b/ ", 0), 0u) << requests[0];
+    const std::string& post = requests[1];
+    EXPECT_EQ(post.rfind("POST /b/add ", 0), 0u) << post;
+    EXPECT_NE(post.find(std::string("\r\nCookie: sid=") + cookie + "\r\n"), std::string::npos) << post;
+    EXPECT_EQ(post.find(other), std::string::npos) << post;
+    EXPECT_TRUE(post.ends_with(std::string("\r\n\r\nsubject=") + (token[1] == '1' ? "x" : "y") + "&tok=" + token))
+        << post;
+  }
+  EXPECT_EQ(observer.verdicts["first"], JobVerdict::Ok);
+  EXPECT_EQ(observer.verdicts["second"], JobVerdict::Ok);
+  EXPECT_EQ(observer.verdicts["gone"], JobVerdict::Failed);
+  EXPECT_EQ(observer.reasons["gone"], platform::W("форма не найдена на странице REQUEST"));
+  EXPECT_EQ(gone.Requests().size(), 1u) << "nothing is posted without the form";
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ class RecordingShell : public platform::IShell {
 // A script directory with board files and a report directory of one ad.
 class ReportFixture : public testing::Test {
  protected:
-  void Board(std::string_view fileUtf8, std::string_view nameUtf8) {
-    std::string bytes = Tlzrw1::CompressBytes("[Project]\r\nNAME=" + W(nameUtf8) + "\r\n");
+  void Board(std::string_view fileUtf8, std::string_view nameUtf8, std::string_view moreUtf8 = "") {
+    std::string bytes = Tlzrw1::CompressBytes("[Project]\r\nNAME=" + W(nameUtf8) + "\r\n" + W(moreUtf8));
     bytes.replace(0, 4, "ADWP");
     m_script.Write(W(fileUtf8), bytes);
   }
@@ -80,6 +80,41 @@ TEST(ReportClassification, WordsInTheJoinedTextInAnyLatinCase) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(PageReportsFailure(JoinPageLines(W(c.page))), c.failure) << c.page;
+  }
+}
+
+// Boards with OK= or FAIL= are judged by their own texts; their pages can
+// end up "Не подтверждено", the others keep the words test.
+TEST_F(ReportFixture, BoardTextsGiveTheThirdState) {
+  Board("Strict.prj", "Strict", "OK=Спасибо\r\nFAIL=закрыта\r\nCODE=KOI8-R\r\n");
+  Board("Plain.prj", "Plain");
+  struct Case {
+    const char* board;
+    std::string page;
+    const char* state;
+  };
+  const Case cases[] = {
+      // KOI8-R bytes of "Спасибо": found after decoding, and beats the words.
+      {"Strict", "\xF3\xD0\xC1\xD3\xC9\xC2\xCF (no errors)", "Размещено"},
+      {"Strict", "\xDA\xC1\xCB\xD2\xD9\xD4\xC1", "Ошибка"},  // "закрыта"
+      {"Strict", "Please wait", "Не подтверждено"},
+      {"Strict", "error retrieving page", "Ошибка"},
+      {"Plain", "Please wait", "Размещено"},
+      {"Plain", "Error", "Ошибка"},
+      // The run's mark at the end decides; the same text inside the reply
+      // does not.
+      {"Plain", "<p>ok</p>\r\n<!-- adwelder-verdict: failed -->\r\n", "Ошибка"},
+      {"Strict", "\xF3\xD0\xC1\xD3\xC9\xC2\xCF\r\n<!-- adwelder-verdict: unconfirmed -->\r\n", "Не подтверждено"},
+      {"Plain", "<!-- adwelder-verdict: failed --> and more", "Размещено"},
+  };
+  for (const Case& c : cases) {
+    Page(std::string(c.board) + ".htm", c.page);
+    ASSERT_EQ(Build().status, ReportOutcome::Status::Written);
+    const std::string report = Report();
+    const std::size_t at = report.find(W("<strong>") + c.board + "</strong>");
+    ASSERT_NE(at, std::string::npos) << c.board;
+    const std::string row = report.substr(at, report.find("</tr>", at) - at);
+    EXPECT_NE(row.find(">" + W(c.state) + "</font>"), std::string::npos) << c.board << ": " << c.page;
   }
 }
 

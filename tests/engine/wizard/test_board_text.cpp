@@ -27,6 +27,8 @@ TEST(BoardText, TheExampleBoardByteForByte) {
               "SUBBODY=subject=$TEMA&text=$TEXT&rubr=3&send=Отправить\r\n"
               "REQUEST=U\r\n"
               "CODE=KOI8-R\r\n"
+              "OK=\r\n"
+              "FAIL=\r\n"
               " \r\n"
               "[MAP]\r\n"
               "3$rubr=Ноутбуки$comp\r\n"
@@ -44,10 +46,12 @@ TEST(BoardText, LinesKeepTheBoxesAsTypedAndNeverBreakInsideAValue) {
   source.currentLinkURL = "http://b/x.html?a=1";
   source.documentBase = "http://b/\n";
   source.documentBaseTarget = "_top";
+  source.okSuggestion = "Thanks,\r\nposted";
+  source.fresh = true;
   EXPECT_EQ(ComposePreviewLines(source),
             (std::vector<std::string>{"[Project]", "NAME=  Board ", "SUBMIT=", "SUBBODY=id=1  2&x= ", "REQUEST=",
-                                      "CODE=", " ", "[MAP]", "1$a=B$b", "http://b/x.html?a=1", "http://b/ ",
-                                      "_top"}));
+                                      "CODE=", "OK=Thanks,  posted", "FAIL=", "FRESH=1", " ", "[MAP]", "1$a=B$b",
+                                      "http://b/x.html?a=1", "http://b/ ", "_top"}));
 }
 
 TEST(BoardText, CodePageNames) {

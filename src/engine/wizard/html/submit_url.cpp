@@ -1,4 +1,4 @@
-#include "engine/wizard/submit_url.h"
+#include "engine/wizard/html/submit_url.h"
 
 #include <algorithm>
 #include <vector>
