@@ -21,7 +21,8 @@ std::string Control(int i) {
     case 0:
       return "<input type=\"text\" name=\"t" + n + "\" value=\"$TEXT\" size=40 maxlength=200>";
     case 1:
-      return "<select name=\"s" + n + "\"><option value=\"1\">One</option><option value=\"2\" selected>Two</option>"
+      return "<select name=\"s" + n +
+             "\"><option value=\"1\">One</option><option value=\"2\" selected>Two</option>"
              "<option value=\"3\">Three</option><option value=\"4\">Four</option></select>";
     case 2:
       return "<input type=\"radio\" name=\"r" + std::to_string(i / 14) + "\" value=\"" + n + "\">choice " + n;

@@ -20,12 +20,34 @@ using adw::platform::W;
 // Mixed Russian and Latin text in Windows-1251 with CR LF lines, like ads
 // and board descriptions: repetitive words with numbers and URLs between.
 std::string MixedText(std::size_t size) {
-  const std::vector<std::string> words = {
-      W("Продаю"),   W("ноутбук"),   W("в"),        W("хорошем"), W("состоянии"), W("недорого"),
-      W("Москва"),   W("телефон"),   W("звоните"),  W("после"),   W("Автомобили"), W("Ноутбуки"),
-      "Pentium",     "Celeron",      "RAM",         "HDD",        "http://board.example/add.cgi?rubr=",
-      "$TEXT",       "$TEMA",        "subject=",    "&text=",     "NAME=",        "SUBBODY=",
-      W("Барахолка"), W("Отправить"), W("щётка"),    "e-mail:",    "info@example.com"};
+  const std::vector<std::string> words = {W("Продаю"),
+                                          W("ноутбук"),
+                                          W("в"),
+                                          W("хорошем"),
+                                          W("состоянии"),
+                                          W("недорого"),
+                                          W("Москва"),
+                                          W("телефон"),
+                                          W("звоните"),
+                                          W("после"),
+                                          W("Автомобили"),
+                                          W("Ноутбуки"),
+                                          "Pentium",
+                                          "Celeron",
+                                          "RAM",
+                                          "HDD",
+                                          "http://board.example/add.cgi?rubr=",
+                                          "$TEXT",
+                                          "$TEMA",
+                                          "subject=",
+                                          "&text=",
+                                          "NAME=",
+                                          "SUBBODY=",
+                                          W("Барахолка"),
+                                          W("Отправить"),
+                                          W("щётка"),
+                                          "e-mail:",
+                                          "info@example.com"};
   std::uint64_t state = 0x2545F4914F6CDD1Dull;
   auto next = [&state] {
     state ^= state << 13;
@@ -63,7 +85,8 @@ void BM_Compress(benchmark::State& state) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(Tlzrw1::CompressBytes(plain));
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(plain.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(plain.size()));
 }
 BENCHMARK(BM_Compress)->Unit(benchmark::kMillisecond);
 
@@ -75,16 +98,18 @@ void BM_Decompress(benchmark::State& state) {
     benchmark::DoNotOptimize(Tlzrw1::DecompressBytes(container, "bench.prj"));
   }
   // Measured in plain bytes produced, the figure a reader cares about.
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(plain.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(plain.size()));
 }
 BENCHMARK(BM_Decompress)->Unit(benchmark::kMillisecond);
 
 // One board file of about 2 KB read from disk and unpacked in memory.
 void BM_ReadBoardText(benchmark::State& state) {
-  std::string text = W(
-      "[Project]\r\nNAME=Барахолка\r\nSUBMIT=http://board.example/cgi-bin/add.cgi\r\n"
-      "SUBBODY=subject=$TEMA&text=$TEXT&name=$NAME&phone=$PHONE&rubr=3&send=Отправить\r\n"
-      "REQUEST=http://board.example/add.html\r\nCODE=KOI8-R\r\nLASTSEND=22.01.2000\r\nPeriod=3\r\n \r\n[MAP]\r\n");
+  std::string text =
+      W("[Project]\r\nNAME=Барахолка\r\nSUBMIT=http://board.example/cgi-bin/add.cgi\r\n"
+        "SUBBODY=subject=$TEMA&text=$TEXT&name=$NAME&phone=$PHONE&rubr=3&send=Отправить\r\n"
+        "REQUEST=http://board.example/add.html\r\nCODE=KOI8-R\r\nLASTSEND=22.01.2000\r\nPeriod=3\r\n "
+        "\r\n[MAP]\r\n");
   for (int i = 1; text.size() < 2048; ++i) {
     text += std::to_string(i) + W("$rubr=Раздел номер ") + std::to_string(i) + "$comp\r\n";
   }

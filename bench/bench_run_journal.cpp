@@ -60,8 +60,8 @@ void BM_JournalWritePerJob(benchmark::State& state) {
     jobs += batch;
   }
   state.SetItemsProcessed(jobs);
-  state.counters["us_per_job"] =
-      benchmark::Counter(static_cast<double>(jobs), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["us_per_job"] = benchmark::Counter(
+      static_cast<double>(jobs), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   std::error_code ignored;
   std::filesystem::remove_all(dir, ignored);
 }
@@ -82,8 +82,8 @@ void BM_PeerSqliteCommitPerJob(benchmark::State& state) {
     }
     jobs += 1000;
   }
-  state.counters["us_per_job"] =
-      benchmark::Counter(static_cast<double>(jobs), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["us_per_job"] = benchmark::Counter(
+      static_cast<double>(jobs), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   std::error_code ignored;
   std::filesystem::remove_all(dir, ignored);
 }
@@ -114,7 +114,11 @@ std::string LargeJournal() {
         const std::string board = "Board" + std::to_string((r * 1000 + j) % 10000);
         const char* state = states[random() % 10];
         const std::int64_t latency = 50 + static_cast<std::int64_t>(random() % 2000);
-        job.Bind(1, r + 1).Bind(2, j).Bind(3, board).Bind(4, board + ".prj").Bind(5, "Ad" + std::to_string(j));
+        job.Bind(1, r + 1)
+            .Bind(2, j)
+            .Bind(3, board)
+            .Bind(4, board + ".prj")
+            .Bind(5, "Ad" + std::to_string(j));
         job.Bind(6, board + "\t/reports").Bind(7, state).Bind(8, state[0] == 'o' ? "" : "socket error 111");
         job.Bind(9, start + j).Bind(10, start + j + latency).Bind(11, latency);
         job.Run();
@@ -143,7 +147,8 @@ BENCHMARK(BM_BoardStats1M)->Unit(benchmark::kMillisecond)->Iterations(5);
 void BM_PeerGroupBy1M(benchmark::State& state) {
   RunJournal journal(LargeJournal());
   auto query = journal.Db().Prepare(
-      "SELECT board, count(*), sum(state='ok'), max(ended) FROM jobs INDEXED BY jobs_by_board GROUP BY board");
+      "SELECT board, count(*), sum(state='ok'), max(ended) FROM jobs INDEXED BY jobs_by_board GROUP BY "
+      "board");
   std::size_t boards = 0;
   for (auto _ : state) {
     boards = 0;

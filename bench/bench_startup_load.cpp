@@ -120,7 +120,8 @@ BENCHMARK(BM_StartupLoad)->Unit(benchmark::kMillisecond);
 // taken by their value, against a plain byte-wise sort of the same names.
 std::vector<std::string> BoardNames() {
   std::vector<std::string> names;
-  for (int n = 0; n < 10000; ++n) names.push_back(W("Доска объявлений ") + std::to_string((n * 7919) % 10000));
+  for (int n = 0; n < 10000; ++n)
+    names.push_back(W("Доска объявлений ") + std::to_string((n * 7919) % 10000));
   return names;
 }
 

@@ -25,22 +25,24 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
 
-const char* const kCities[] = {"Москва", "Санкт-Петербург", "Новосибирск", "Екатеринбург", "Казань",
-                               "Нижний Новгород", "Челябинск", "Самара", "Омск", "Ростов-на-Дону"};
+const char* const kCities[] = {"Москва", "Санкт-Петербург", "Новосибирск", "Екатеринбург",
+                               "Казань", "Нижний Новгород", "Челябинск",   "Самара",
+                               "Омск",   "Ростов-на-Дону"};
 
 std::vector<adw::engine::BoardRow> Rows(int count) {
   std::vector<adw::engine::BoardRow> rows;
   rows.reserve(static_cast<std::size_t>(count));
   for (int n = 0; n < count; ++n) {
-    const std::string name = adw::platform::W("Доска объявлений г. ") + adw::platform::W(kCities[n % 10]) + " " +
-                             std::to_string(n);
+    const std::string name = adw::platform::W("Доска объявлений г. ") + adw::platform::W(kCities[n % 10]) +
+                             " " + std::to_string(n);
     rows.push_back({name, n % 5 == 0, "board" + std::to_string(n) + ".prj"});
   }
-  std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
-    return adw::engine::BoardNameLess(a.name, b.name);
-  });
+  std::sort(rows.begin(), rows.end(),
+            [](const auto& a, const auto& b) { return adw::engine::BoardNameLess(a.name, b.name); });
   return rows;
 }
 
@@ -53,8 +55,9 @@ struct Figures {
 };
 
 void Report(const char* who, const Figures& f, int keys) {
-  std::printf("%-28s fill %8.1f ms   per key: mean %6.2f ms (filter alone %5.2f), worst %6.2f ms   rows left %d\n",
-              who, f.fill, f.total / keys, f.filterOnly / keys, f.worst, f.shownAtEnd);
+  std::printf(
+      "%-28s fill %8.1f ms   per key: mean %6.2f ms (filter alone %5.2f), worst %6.2f ms   rows left %d\n",
+      who, f.fill, f.total / keys, f.filterOnly / keys, f.worst, f.shownAtEnd);
 }
 
 }  // namespace

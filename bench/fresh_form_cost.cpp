@@ -71,9 +71,10 @@ class BoardServer {
     static const std::string form =
         "<html><form method=post action=add><input type=hidden name=token value=T7>"
         "<input name=subject><input type=submit name=send value=Go></form></html>";
-    static const std::string page = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nSet-Cookie: sid=S7; Path=/\r\n"
-                                    "Connection: close\r\nContent-Length: " +
-                                    std::to_string(form.size()) + "\r\n\r\n" + form;
+    static const std::string page =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nSet-Cookie: sid=S7; Path=/\r\n"
+        "Connection: close\r\nContent-Length: " +
+        std::to_string(form.size()) + "\r\n\r\n" + form;
     static const std::string thanks =
         "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n<html>thanks</html>";
     while (!m_stop) {
@@ -93,14 +94,16 @@ class BoardServer {
         if (need == std::string::npos && head != std::string::npos) {
           std::size_t length = 0;
           const std::size_t at = request.find("Content-Length:");
-          if (at != std::string::npos && at < head) length = std::strtoul(request.c_str() + at + 15, nullptr, 10);
+          if (at != std::string::npos && at < head)
+            length = std::strtoul(request.c_str() + at + 15, nullptr, 10);
           need = head + 4 + length;
         }
       }
       const bool isPost = request.rfind("POST ", 0) == 0;
       if (isPost) {
         ++m_posts;
-        if (request.find("\r\nCookie: sid=S7\r\n") != std::string::npos && request.find("token=T7") != std::string::npos)
+        if (request.find("\r\nCookie: sid=S7\r\n") != std::string::npos &&
+            request.find("token=T7") != std::string::npos)
           ++m_freshPosts;
       } else {
         ++m_gets;
@@ -135,7 +138,8 @@ double Run(int port, bool fresh, int& failed) {
   const std::string base = "http://127.0.0.1:" + std::to_string(port) + "/board/";
   adw::engine::JobList jobs;
   for (int k = 0; k < kJobs; ++k)
-    jobs.Add(base + "add", "subject=job" + std::to_string(k) + "&token=stale&send=Go", base, "Bench\t", rules);
+    jobs.Add(base + "add", "subject=job" + std::to_string(k) + "&token=stale&send=Go", base, "Bench\t",
+             rules);
   adw::platform::QueueMainThread mainThread;
   Quiet observer;
   adw::engine::PostingPool pool(mainThread, observer);
@@ -160,7 +164,8 @@ double H2loadSeconds(int port, long& succeeded) {
   while (out && std::fgets(line, sizeof line, out)) {
     const std::string text(line);
     const std::size_t at = text.find(" done, ");
-    if (text.rfind("requests:", 0) == 0 && at != std::string::npos) succeeded = std::atol(text.c_str() + at + 7);
+    if (text.rfind("requests:", 0) == 0 && at != std::string::npos)
+      succeeded = std::atol(text.c_str() + at + 7);
   }
   const int status = out ? ::pclose(out) : -1;
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -207,14 +212,15 @@ int main() {
     h2load.push_back(H2loadSeconds(server.Port(), peerSucceeded) / kJobs * 1e6);
     added.push_back((fresh - plain) / kJobs * 1e6);
     std::printf(
-        "round %d: plain %.0f jobs/s (%ld GETs, %d failed), fresh %.0f jobs/s (%.2f GETs and %.2f POSTs per job, "
+        "round %d: plain %.0f jobs/s (%ld GETs, %d failed), fresh %.0f jobs/s (%.2f GETs and %.2f POSTs per "
+        "job, "
         "%ld posts with the page's token and cookie, %d failed); h2load GET %.1f us (%ld succeeded)\n",
-        round, kJobs / plain, plainGets, failedPlain, kJobs / fresh, getsPerJob, postsPerJob, carried, failedFresh,
-        h2load.back(), peerSucceeded);
+        round, kJobs / plain, plainGets, failedPlain, kJobs / fresh, getsPerJob, postsPerJob, carried,
+        failedFresh, h2load.back(), peerSucceeded);
   }
   const double a = Median(added);
   const double h = Median(h2load);
-  std::printf("gets_per_job=%.2f posts_per_job=%.2f fresh_added_us=%.1f h2load_get_us=%.1f ratio=%.2f\n", getsPerJob,
-              postsPerJob, a, h, a / h);
+  std::printf("gets_per_job=%.2f posts_per_job=%.2f fresh_added_us=%.1f h2load_get_us=%.1f ratio=%.2f\n",
+              getsPerJob, postsPerJob, a, h, a / h);
   return 0;
 }

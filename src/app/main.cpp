@@ -1,15 +1,14 @@
 // Adwelder: posts classified ads to many web bulletin boards at once.
 #include <QApplication>
-
 #include <cstdio>
 #include <cstring>
 
 #include "platform/shell.h"
+#include "product_version.h"
 #include "ui/platform_qt.h"
 #include "ui/shell/main_window.h"
 #include "ui/shell/product_info.h"
 #include "ui/shell/qt_translation.h"
-#include "product_version.h"
 
 int main(int argc, char* argv[]) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
@@ -32,7 +31,8 @@ int main(int argc, char* argv[]) {
   int result = 0;
   {
     adw::ui::TfrmMain frmMain;
-    QObject::connect(&frmMain, &adw::ui::TfrmMain::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&frmMain, &adw::ui::TfrmMain::Closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     frmMain.show();
     result = QApplication::exec();
   }

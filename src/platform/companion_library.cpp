@@ -6,7 +6,9 @@
 
 namespace adw::platform {
 
-CompanionLibrary::~CompanionLibrary() { Release(); }
+CompanionLibrary::~CompanionLibrary() {
+  Release();
+}
 
 #ifndef ADWELD_COMPANION_DIR
 #define ADWELD_COMPANION_DIR ""

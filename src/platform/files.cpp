@@ -146,7 +146,8 @@ std::optional<std::string> ReadFileRange(const std::string& path, std::int64_t o
   std::string data(length, '\0');
   std::size_t got = 0;
   while (got < length) {
-    ssize_t n = ::pread(fd, data.data() + got, length - got, static_cast<off_t>(offset) + static_cast<off_t>(got));
+    ssize_t n =
+        ::pread(fd, data.data() + got, length - got, static_cast<off_t>(offset) + static_cast<off_t>(got));
     if (n < 0) {
       if (errno == EINTR) continue;
       ::close(fd);

@@ -26,7 +26,9 @@ struct QueueMainThread::State {
 
 QueueMainThread::QueueMainThread() : m_state(new State) {}
 
-QueueMainThread::~QueueMainThread() { delete m_state; }
+QueueMainThread::~QueueMainThread() {
+  delete m_state;
+}
 
 void QueueMainThread::CallBlocking(const std::function<void()>& fn) {
   if (std::this_thread::get_id() == m_state->owner) {

@@ -104,8 +104,8 @@ LookupResult LookupHostIpv4(const std::string& host, int timeoutMs, const Cancel
     return ResolveNow(host);
   }
 
-  const auto deadline = timeoutMs > 0 ? Clock::now() + std::chrono::milliseconds(timeoutMs)
-                                      : Clock::time_point::max();
+  const auto deadline =
+      timeoutMs > 0 ? Clock::now() + std::chrono::milliseconds(timeoutMs) : Clock::time_point::max();
   std::unique_lock<std::mutex> lock(pending->mutex);
   for (;;) {
     if (pending->finished) return pending->result;

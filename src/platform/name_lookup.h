@@ -15,7 +15,7 @@ namespace adw::platform {
 
 enum class LookupStatus {
   Found,
-  NotFound,   // the resolver answered: no such host, or it failed
+  NotFound,  // the resolver answered: no such host, or it failed
   TimedOut,
   Cancelled,
 };

@@ -21,7 +21,9 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsBlank(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
 
 // Bounds of s without the blanks around it.
 std::pair<std::size_t, std::size_t> TrimBounds(std::string_view s, std::size_t b, std::size_t e) {
@@ -32,9 +34,13 @@ std::pair<std::size_t, std::size_t> TrimBounds(std::string_view s, std::size_t b
 
 // The form a name is looked up by: without blanks around it, Latin letters
 // folded.
-std::string Fold(std::string_view name) { return LowerAscii(Trim(name)); }
+std::string Fold(std::string_view name) {
+  return LowerAscii(Trim(name));
+}
 
-bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool HasLineBreak(std::string_view s) {
+  return s.find_first_of("\r\n") != std::string_view::npos;
+}
 
 void CheckSection(std::string_view section) {
   if (HasLineBreak(section)) throw ProfileValueError("Section name holds a line break");
@@ -44,17 +50,20 @@ void CheckKey(std::string_view key) {
   std::string trimmed = Trim(key);
   if (trimmed.empty()) throw ProfileValueError("Key name is empty");
   if (HasLineBreak(key)) throw ProfileValueError("Key name holds a line break: " + trimmed.substr(0, 64));
-  if (key.find('=') != std::string_view::npos) throw ProfileValueError("Key name holds \"=\": " + trimmed.substr(0, 64));
+  if (key.find('=') != std::string_view::npos)
+    throw ProfileValueError("Key name holds \"=\": " + trimmed.substr(0, 64));
   if (trimmed.front() == '[') throw ProfileValueError("Key name starts with \"[\": " + trimmed.substr(0, 64));
 }
 
 void CheckValue(std::string_view key, std::string_view value) {
-  if (HasLineBreak(value)) throw ProfileValueError("Value of " + Trim(key).substr(0, 64) + " holds a line break");
+  if (HasLineBreak(value))
+    throw ProfileValueError("Value of " + Trim(key).substr(0, 64) + " holds a line break");
 }
 
 }  // namespace
 
-ProfileWriteError::ProfileWriteError(const std::string& path) : std::runtime_error("Unable to write to " + path) {}
+ProfileWriteError::ProfileWriteError(const std::string& path)
+    : std::runtime_error("Unable to write to " + path) {}
 
 // ---------------------------------------------------------------------------
 // IniDocument
@@ -160,10 +169,14 @@ IniDocument IniDocument::Parse(std::string_view text) {
 std::string IniDocument::Serialize() const {
   auto eolText = [](Eol e) -> std::string_view {
     switch (e) {
-      case Eol::Lf: return "\n";
-      case Eol::CrLf: return "\r\n";
-      case Eol::Cr: return "\r";
-      case Eol::None: break;
+      case Eol::Lf:
+        return "\n";
+      case Eol::CrLf:
+        return "\r\n";
+      case Eol::Cr:
+        return "\r";
+      case Eol::None:
+        break;
     }
     return {};
   };
@@ -203,14 +216,17 @@ IniDocument::Line* IniDocument::LastLine() {
   return const_cast<Line*>(static_cast<const IniDocument*>(this)->LastLine());
 }
 
-bool IniDocument::HasSection(std::string_view section) const { return FindSection(section) != nullptr; }
+bool IniDocument::HasSection(std::string_view section) const {
+  return FindSection(section) != nullptr;
+}
 
 bool IniDocument::HasKey(std::string_view section, std::string_view key) const {
   const Section* s = FindSection(section);
   return s && s->firstKey.count(Fold(key)) > 0;
 }
 
-std::string IniDocument::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
+std::string IniDocument::ReadString(std::string_view section, std::string_view key,
+                                    std::string_view def) const {
   const Section* s = FindSection(section);
   if (!s) return std::string(def);
   auto it = s->firstKey.find(Fold(key));
@@ -235,7 +251,8 @@ std::vector<std::string> IniDocument::ReadSectionKeys(std::string_view section) 
   return keys;
 }
 
-std::vector<std::pair<std::string, std::string>> IniDocument::ReadSectionValues(std::string_view section) const {
+std::vector<std::pair<std::string, std::string>> IniDocument::ReadSectionValues(
+    std::string_view section) const {
   std::vector<std::pair<std::string, std::string>> entries;
   for (std::string& key : ReadSectionKeys(section)) {
     std::string value = ReadString(section, key, {});
@@ -318,7 +335,8 @@ bool IniDocument::CanAppendAtEnd(std::string_view section, std::string_view key)
   return s.body.empty() || s.body.back().kind != Kind::Blank;
 }
 
-std::string IniDocument::AppendBytes(std::string_view section, std::string_view key, std::string_view value) const {
+std::string IniDocument::AppendBytes(std::string_view section, std::string_view key,
+                                     std::string_view value) const {
   std::string out;
   if (const Line* last = LastLine(); last && last->eol == Eol::None) out.append(kCrLf);
   if (!HasSection(section)) out.append("[").append(section).append("]").append(kCrLf);
@@ -428,7 +446,8 @@ class ParseCache {
                                             const FileStamp& newStamp, Edit edit) {
     std::lock_guard lock(m_mutex);
     std::shared_ptr<const IniDocument> result;
-    auto it = std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.path == path; });
+    auto it =
+        std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.path == path; });
     if (it != m_entries.end() && it->doc == held && SoleHolders(held)) {
       edit(*const_cast<IniDocument*>(held.get()));
       result = held;
@@ -533,11 +552,17 @@ std::vector<std::pair<std::string, std::string>> IniFile::ReadSectionValues(std:
   return Current().ReadSectionValues(section);
 }
 
-std::vector<std::string> IniFile::SectionNames() const { return Current().SectionNames(); }
+std::vector<std::string> IniFile::SectionNames() const {
+  return Current().SectionNames();
+}
 
-bool IniFile::HasSection(std::string_view section) const { return Current().HasSection(section); }
+bool IniFile::HasSection(std::string_view section) const {
+  return Current().HasSection(section);
+}
 
-IniDocument IniFile::Snapshot() const { return Current(); }
+IniDocument IniFile::Snapshot() const {
+  return Current();
+}
 
 namespace {
 
@@ -570,7 +595,8 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
   Rewrite(m_path, m_doc, [&](IniDocument& d) { d.WriteString(section, key, value); });
 }
 
-void IniFile::WriteStrings(std::string_view section, const std::vector<std::pair<std::string, std::string>>& entries) {
+void IniFile::WriteStrings(std::string_view section,
+                           const std::vector<std::pair<std::string, std::string>>& entries) {
   Rewrite(m_path, m_doc, [&](IniDocument& d) {
     for (const auto& [key, value] : entries) d.WriteString(section, key, value);
   });

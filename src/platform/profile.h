@@ -83,7 +83,7 @@ class IniDocument {
   enum class Kind : std::uint8_t { Blank, Section, Key, Bare };
   enum class Eol : std::uint8_t { None, Lf, CrLf, Cr };
   struct Line {
-    std::string raw;  // the line as it stands, without its line break
+    std::string raw;      // the line as it stands, without its line break
     Eol eol = Eol::CrLf;  // its line break as found
     Kind kind = Kind::Blank;
     // Name (section or key) and value as offsets into raw; the value is
@@ -130,7 +130,8 @@ class IniFile {
 
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
   // Several keys of one section in one rewrite.
-  void WriteStrings(std::string_view section, const std::vector<std::pair<std::string, std::string>>& entries);
+  void WriteStrings(std::string_view section,
+                    const std::vector<std::pair<std::string, std::string>>& entries);
   void EraseSection(std::string_view section);
   void EraseKey(std::string_view section, std::string_view key);
   // Replaces the whole file with the document (one atomic rewrite).

@@ -19,8 +19,12 @@ std::atomic<IShell*> g_shell{&g_nullShell};
 
 }  // namespace
 
-IShell& Shell() { return *g_shell.load(std::memory_order_acquire); }
+IShell& Shell() {
+  return *g_shell.load(std::memory_order_acquire);
+}
 
-void SetShell(IShell* shell) { g_shell.store(shell ? shell : &g_nullShell, std::memory_order_release); }
+void SetShell(IShell* shell) {
+  g_shell.store(shell ? shell : &g_nullShell, std::memory_order_release);
+}
 
 }  // namespace adw::platform

@@ -54,7 +54,8 @@ SqliteStatement& SqliteStatement::Bind(int index, std::string_view text) {
 
 SqliteStatement& SqliteStatement::BindBlob(int index, std::string_view bytes) {
   // A zero-length blob is still a blob, not NULL.
-  Check(sqlite3_bind_blob64(m_stmt, index, bytes.empty() ? "" : bytes.data(), bytes.size(), SQLITE_TRANSIENT));
+  Check(
+      sqlite3_bind_blob64(m_stmt, index, bytes.empty() ? "" : bytes.data(), bytes.size(), SQLITE_TRANSIENT));
   return *this;
 }
 

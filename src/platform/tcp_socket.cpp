@@ -25,7 +25,9 @@ Clock::time_point DeadlineAfter(int timeoutMs) {
 
 }  // namespace
 
-TcpSocket::~TcpSocket() { Close(); }
+TcpSocket::~TcpSocket() {
+  Close();
+}
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_connected(std::exchange(other.m_connected, false)) {}

@@ -39,8 +39,8 @@ enum class SocketStatus {
 
 struct SocketResult {
   SocketStatus status = SocketStatus::Ok;
-  int error = 0;           // errno of the failed call, 0 otherwise
-  std::size_t bytes = 0;   // bytes moved by Send/Receive
+  int error = 0;          // errno of the failed call, 0 otherwise
+  std::size_t bytes = 0;  // bytes moved by Send/Receive
 };
 
 // An IPv4 address in host byte order and a port.

@@ -9,7 +9,9 @@ namespace adw::platform {
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsBlank(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
 
 constexpr char32_t kNoUtf8 = 0xFFFD;
 
@@ -53,7 +55,8 @@ char EncodeCodePoint(std::uint32_t cp) {
   if (cp < 0x80) return static_cast<char>(cp);
   if (cp > 0xFFFF) return '?';
   const auto& t = Reverse();
-  auto it = std::lower_bound(t.begin(), t.end(), std::pair<std::uint16_t, std::uint8_t>{static_cast<std::uint16_t>(cp), 0});
+  auto it = std::lower_bound(t.begin(), t.end(),
+                             std::pair<std::uint16_t, std::uint8_t>{static_cast<std::uint16_t>(cp), 0});
   if (it != t.end() && it->first == cp) return static_cast<char>(it->second);
   return '?';
 }
@@ -92,8 +95,12 @@ std::string TrimRight(std::string_view s) {
   return std::string(s.substr(0, e));
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c; }
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
+}
 
 std::string LowerAscii(std::string_view s) {
   std::string r(s);

@@ -35,6 +35,8 @@ std::string Utf8ToCp1251(std::string_view utf8, std::vector<char32_t>& replaced)
 
 // A Russian literal the engine needs as cp1251: source files are UTF-8, so
 // write W("Размещено") instead of hand-written escape bytes.
-inline std::string W(std::string_view utf8) { return Utf8ToCp1251(utf8); }
+inline std::string W(std::string_view utf8) {
+  return Utf8ToCp1251(utf8);
+}
 
 }  // namespace adw::platform

@@ -20,8 +20,7 @@ QUrl TargetToUrl(std::string_view target) {
     // The report page is opened as "file:" followed by two separators and
     // its path; what follows them is an ordinary local path.
     QString path = text.mid(5);
-    if (path.startsWith(QLatin1String("//")) || path.startsWith(QLatin1String("\\\\")))
-      path = path.mid(2);
+    if (path.startsWith(QLatin1String("//")) || path.startsWith(QLatin1String("\\\\"))) path = path.mid(2);
     return QUrl::fromLocalFile(path);
   }
   if (text.contains(QLatin1String("://")) || text.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive)) {
@@ -34,9 +33,13 @@ QUrl TargetToUrl(std::string_view target) {
 
 }  // namespace
 
-QString QtShell::TargetToUrlText(std::string_view target) { return TargetToUrl(target).toString(QUrl::FullyEncoded); }
+QString QtShell::TargetToUrlText(std::string_view target) {
+  return TargetToUrl(target).toString(QUrl::FullyEncoded);
+}
 
-void QtShell::Open(std::string_view target) { TryOpen(target); }
+void QtShell::Open(std::string_view target) {
+  TryOpen(target);
+}
 
 bool QtShell::TryOpen(std::string_view target) {
   const QUrl url = TargetToUrl(target);

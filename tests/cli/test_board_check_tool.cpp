@@ -24,8 +24,8 @@ class BoardCheckTool : public ::testing::Test {
     const std::string port = std::to_string(m_server.Port());
     for (const char* name : {"Барахолка", "Городская доска", "Закрытая доска"}) {
       // Paths are cp1251 text inside the program; the files are UTF-8.
-      std::string text = adw::platform::ReadWholeFile(std::string(ADWELD_SOURCE_DIR) + "/examples/demo/boards/" +
-                                                      W(name) + ".txt")
+      std::string text = adw::platform::ReadWholeFile(std::string(ADWELD_SOURCE_DIR) +
+                                                      "/examples/demo/boards/" + W(name) + ".txt")
                              .value_or("");
       EXPECT_FALSE(text.empty()) << name;
       for (std::size_t at = text.find("8765"); at != std::string::npos; at = text.find("8765", at)) {
@@ -65,8 +65,8 @@ TEST_F(BoardCheckTool, ReportsEachBoardAndKeepsTheResultsForTheStatistics) {
   EXPECT_NE(run.out.find("changed\tЗакрытая доска\tvalues gone: cat=tablet\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("unreachable\tDown\tConnection refused"), std::string::npos) << run.out;
 
-  const auto one = adw::test::RunTool("adweld-board", {"check", m_script.Path(), W("Барахолка,Нет такой"),
-                                                        "--settings", m_settings}, m_io);
+  const auto one = adw::test::RunTool(
+      "adweld-board", {"check", m_script.Path(), W("Барахолка,Нет такой"), "--settings", m_settings}, m_io);
   EXPECT_EQ(one.status, 0) << one.err;
   EXPECT_EQ(one.out, "ok\tБарахолка\t\n");
 
@@ -97,7 +97,8 @@ TEST_F(BoardCheckTool, ReportsEachBoardAndKeepsTheResultsForTheStatistics) {
   const std::size_t down = stats.out.find("\nDown\t33%\t3\t");
   ASSERT_NE(down, std::string::npos) << stats.out;
   const std::string downLine = stats.out.substr(down + 1, stats.out.find('\n', down + 1) - down - 1);
-  EXPECT_NE(downLine.find("\tfailed: socket error 111\tunreachable (Connection refused"), std::string::npos) << downLine;
+  EXPECT_NE(downLine.find("\tfailed: socket error 111\tunreachable (Connection refused"), std::string::npos)
+      << downLine;
   EXPECT_NE(stats.out.find("\nГородская доска\t-\t0\t-\t-\t-\t-\t-\tchanged (fields gone: kontakt)\n"),
             std::string::npos)
       << stats.out;

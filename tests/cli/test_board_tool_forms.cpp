@@ -98,8 +98,9 @@ TEST_F(BoardToolForms, PrintsTheFormsAndTheFieldTreeOfAPage) {
 
 TEST_F(BoardToolForms, DecodesByTheCodePage) {
   const std::string page = W("<form action=\"доска.cgi\"><input name=\"q\" value=\"Привет\"></form>");
-  const std::string koi = m_dir.Write("koi.html", adw::engine::TranslateChars(page, adw::engine::LettersWin1251(),
-                                                                             adw::engine::LettersKOI8R()));
+  const std::string koi = m_dir.Write(
+      "koi.html",
+      adw::engine::TranslateChars(page, adw::engine::LettersWin1251(), adw::engine::LettersKOI8R()));
   const ToolRun run = Run({koi, "--code", "KOI8-R", "--form", "3"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,

@@ -1,7 +1,6 @@
 // adweld-board pack / unpack, run as the built program.
 #include <gtest/gtest.h>
 
-
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -15,7 +14,6 @@
 
 namespace {
 
-
 using ToolResult = adw::test::ToolRun;
 
 class BoardToolPack : public ::testing::Test {
@@ -24,7 +22,9 @@ class BoardToolPack : public ::testing::Test {
     ASSERT_TRUE(adw::platform::FileExists(kTool)) << "build the adweld-board target first";
   }
 
-  ToolResult Run(const std::vector<std::string>& args) const { return adw::test::RunTool("adweld-board", args, m_dir); }
+  ToolResult Run(const std::vector<std::string>& args) const {
+    return adw::test::RunTool("adweld-board", args, m_dir);
+  }
 
   const std::string kTool = std::string(ADWELD_BIN_DIR) + "/adweld-board";
   adw::test::TempDir m_dir;
@@ -64,7 +64,9 @@ TEST_F(BoardToolPack, FailuresExitNonZeroWithTheReason) {
   const std::vector<Case> cases = {
       {{"unpack", missing}, 1, "Cannot open file " + missing},
       {{"unpack", foreign}, 1, foreign + " : Lzrw1 decompression : this file has no valid header !"},
-      {{"pack", missing, m_dir.File("out.prj")}, 1, "Lzrw1 compression : Failed to obtain the size of : " + missing},
+      {{"pack", missing, m_dir.File("out.prj")},
+       1,
+       "Lzrw1 compression : Failed to obtain the size of : " + missing},
       {{"pack", text, m_dir.File("no/dir/out.prj")},
        1,
        "Lzrw1 (de)compression : Failed to open output file : " + m_dir.File("no/dir/out.prj")},

@@ -1,13 +1,12 @@
 // adweld-run with its run journal: the duplicate guard, changed ads, retry,
 // a refused journal, and runs killed at random moments and then resumed.
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
@@ -55,7 +54,9 @@ class CountingServer {
     ::close(m_fd);
     m_thread.join();
   }
-  std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+  }
   // Kill victim once request number n (from 1) has arrived.
   void KillAt(pid_t victim, int n, bool beforeReply) {
     std::lock_guard lock(m_mutex);
@@ -144,7 +145,8 @@ class RunJournalTool : public ::testing::Test {
                                    W("\r\n[A3]\r\nТекст$TEXT=") + c + "\r\n");
   }
   std::vector<std::string> PostArgs(std::vector<std::string> more = {}) {
-    std::vector<std::string> args = {"--script", m_script.Path(), "--settings", m_settings, "--boards", "all"};
+    std::vector<std::string> args = {"--script", m_script.Path(), "--settings",
+                                     m_settings, "--boards",      "all"};
     args.insert(args.end(), more.begin(), more.end());
     return args;
   }
@@ -175,11 +177,13 @@ TEST_F(RunJournalTool, GuardSkipsRepeatsUntilForcedAndChangedAdsPostOnlyNewTexts
   EXPECT_NE(run.out.find("skipped\tB1\t" + m_server.Url("/add") + "\tad A1: posted on "), std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("not again within 7 days"), std::string::npos);
-  EXPECT_NE(run.out.find("jobs=0 succeeded=0 failed=0 unconfirmed=0 skipped=12\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("jobs=0 succeeded=0 failed=0 unconfirmed=0 skipped=12\n"), std::string::npos)
+      << run.out;
 
   // 0 days turns the guard off.
   m_io.Write("off.ini", "[Save]\r\nRxSEdRepeatDays_Value=0\r\n");
-  run = Run({"--script", m_script.Path(), "--settings", m_io.File("off.ini"), "--boards", "B1", "--ads", "A1"});
+  run =
+      Run({"--script", m_script.Path(), "--settings", m_io.File("off.ini"), "--boards", "B1", "--ads", "A1"});
   EXPECT_EQ(m_server.Bodies().size(), 1u) << run.out;
 
   m_server.Clear();

@@ -93,7 +93,8 @@ TEST_F(RunTool, AnyFailureExitsOne) {
   const std::string failedLine = "failed\tПлохая\t" + m_bad.Url("/add") + "\t";
   const std::size_t at = run.out.find(failedLine);
   ASSERT_NE(at, std::string::npos) << run.out;
-  const std::string reason = run.out.substr(at + failedLine.size(), run.out.find('\n', at) - at - failedLine.size());
+  const std::string reason =
+      run.out.substr(at + failedLine.size(), run.out.find('\n', at) - at - failedLine.size());
   EXPECT_TRUE(reason == "Connection Failed" || reason == "10054:Connection reset by peer") << reason;
   EXPECT_NE(run.out.find("jobs=2 succeeded=1 failed=1 unconfirmed=0\n"), std::string::npos);
   EXPECT_EQ(m_reports.Read(W("Плохая.htm")),
@@ -125,17 +126,21 @@ TEST_F(RunTool, HttpsBoardUsesTheExtraCaFileOfTheSettings) {
 // unconfirmed: exit 3 while nothing failed, exit 1 once something did.
 TEST_F(RunTool, UnconfirmedJobsExitThreeUnlessOneFailed) {
   adw::test::RawServer refusing(adw::test::RawServer::Mode::Reply, {"HTTP/1.0 403 Forbidden\r\n\r\nno"});
-  Board("Strict.prj", "NAME=Strict\r\nSUBMIT=" + m_good.Url("/add") + "\r\nSUBBODY=t=$TEXT\r\nOK=Thank you\r\n");
+  Board("Strict.prj",
+        "NAME=Strict\r\nSUBMIT=" + m_good.Url("/add") + "\r\nSUBBODY=t=$TEXT\r\nOK=Thank you\r\n");
   Board("Refusing.prj", "NAME=Refusing\r\nSUBMIT=" + refusing.Url("/add") + "\r\nSUBBODY=t=$TEXT\r\n");
-  ToolRun run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Good,Strict", "--ads", "Ad1"});
+  ToolRun run =
+      Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Good,Strict", "--ads", "Ad1"});
   EXPECT_EQ(run.status, 3) << run.out << run.err;
   EXPECT_NE(run.out.find("ok\tGood\t" + m_good.Url("/add") + "\n"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("unconfirmed\tStrict\t" + m_good.Url("/add") + "\t" + "в ответе доски нет текста OK\n"),
-            std::string::npos)
+  EXPECT_NE(
+      run.out.find("unconfirmed\tStrict\t" + m_good.Url("/add") + "\t" + "в ответе доски нет текста OK\n"),
+      std::string::npos)
       << run.out;
   EXPECT_TRUE(run.out.ends_with("jobs=2 succeeded=1 failed=0 unconfirmed=1\n")) << run.out;
 
-  run = Run({"--script", m_script.Path(), "--settings", m_settings, "--boards", "Strict,Refusing", "--ads", "Ad1"});
+  run = Run(
+      {"--script", m_script.Path(), "--settings", m_settings, "--boards", "Strict,Refusing", "--ads", "Ad1"});
   EXPECT_EQ(run.status, 1) << run.out << run.err;
   EXPECT_NE(run.out.find("failed\tRefusing\t" + refusing.Url("/add") + "\tдоска ответила статусом 403\n"),
             std::string::npos)

@@ -1,10 +1,9 @@
-#include "platform/files.h"
-
 #include <gtest/gtest.h>
-
-#include <filesystem>
 #include <sys/stat.h>
 
+#include <filesystem>
+
+#include "platform/files.h"
 #include "support/temp_dir.h"
 
 namespace adw::platform {

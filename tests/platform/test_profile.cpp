@@ -1,18 +1,16 @@
-#include "platform/profile.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
-
 #include <atomic>
+#include <csignal>
 #include <random>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/profile.h"
 #include "platform/text1251.h"
 #include "support/file_size_cap.h"
 #include "support/temp_dir.h"
@@ -41,7 +39,8 @@ TEST_P(ProfileRead, ReadsValueByTheRules) {
 INSTANTIATE_TEST_SUITE_P(
     Rules, ProfileRead,
     ::testing::Values(
-        ReadCase{"SectionAndKeyIgnoreCase", "[SaVe]\r\nCbUseProxy_Checked=True\r\n", "save", "cbuseproxy_checked", "True"},
+        ReadCase{"SectionAndKeyIgnoreCase", "[SaVe]\r\nCbUseProxy_Checked=True\r\n", "save",
+                 "cbuseproxy_checked", "True"},
         ReadCase{"BlanksAroundKeyAndValue", "[s]\r\n  key \t=   some value  \r\n", "s", "key", "some value"},
         ReadCase{"BlanksAroundSectionName", "  [ Save ]  \r\nk=v\r\n", "Save", "k", "v"},
         ReadCase{"DoubleQuotesStripped", "[s]\r\nk=\"  quoted \"\r\n", "s", "k", "  quoted "},
@@ -50,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"LoneQuoteKept", "[s]\r\nk=\"\r\n", "s", "k", "\""},
         ReadCase{"FirstLineWins", "[s]\r\nk=first\r\nK=second\r\n", "s", "k", "first"},
         ReadCase{"FirstSectionWins", "[s]\r\nk=1\r\n[S]\r\nk=2\r\nj=3\r\n", "s", "j", "<default>"},
-        ReadCase{"ValueCutAt2047", "[s]\r\nk=" + std::string(3000, 'x') + "\r\n", "s", "k", std::string(2047, 'x')},
+        ReadCase{"ValueCutAt2047", "[s]\r\nk=" + std::string(3000, 'x') + "\r\n", "s", "k",
+                 std::string(2047, 'x')},
         ReadCase{"ValueOf2047Whole", "[s]\r\nk=" + std::string(2047, 'y'), "s", "k", std::string(2047, 'y')},
         ReadCase{"ValueHoldsEquals", "[s]\r\nurl=http://a/?b=c&d=e\r\n", "s", "url", "http://a/?b=c&d=e"},
         ReadCase{"KeyBeforeAnySectionIgnored", "k=v\r\n[s]\r\n", "s", "k", "<default>"},
@@ -83,8 +83,8 @@ TEST(ProfileSection, KeysAndValuesFollowTheListingRules) {
       "[other]\r\nz=1\r\n");
   EXPECT_EQ(doc.ReadSectionKeys("map"),
             (std::vector<std::string>{"1$cat", "bare line", "2$cat", "http://x/?a"}));
-  EXPECT_EQ(doc.ReadSectionValues("Map"),
-            (std::vector<std::pair<std::string, std::string>>{{"1$cat", "A$comp"}, {"http://x/?a", "1=B$comp"}}));
+  EXPECT_EQ(doc.ReadSectionValues("Map"), (std::vector<std::pair<std::string, std::string>>{
+                                              {"1$cat", "A$comp"}, {"http://x/?a", "1=B$comp"}}));
   EXPECT_TRUE(doc.ReadSectionKeys("absent").empty());
   EXPECT_EQ(doc.SectionNames(), (std::vector<std::string>{"MAP", "other"}));
 }
@@ -127,7 +127,8 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, ProfileWrite,
     ::testing::Values(
         WriteCase{"IntoEmptyFile", "", "Save", "k", "v", "[Save]\r\nk=v\r\n"},
-        WriteCase{"ReplacedInPlace", "[s]\r\na=1\r\nK=old\r\nb=2\r\n", "S", "k", "new", "[s]\r\na=1\r\nk=new\r\nb=2\r\n"},
+        WriteCase{"ReplacedInPlace", "[s]\r\na=1\r\nK=old\r\nb=2\r\n", "S", "k", "new",
+                  "[s]\r\na=1\r\nk=new\r\nb=2\r\n"},
         WriteCase{"OnlyFirstLineReplaced", "[s]\r\nk=1\r\nk=2\r\n", "s", "k", "3", "[s]\r\nk=3\r\nk=2\r\n"},
         WriteCase{"NewKeyAtEndOfSection", "[a]\r\nx=1\r\n\r\n[b]\r\ny=2\r\n", "a", "z", "3",
                   "[a]\r\nx=1\r\nz=3\r\n\r\n[b]\r\ny=2\r\n"},
@@ -166,7 +167,9 @@ TEST(ProfileRobustness, GarbageAndHugeInputParseWithoutCrash) {
   for (int round = 0; round < 200; ++round) {
     std::string text(rng() % 4000, '\0');
     for (char& c : text) {
-      const char pool[] = "[]=\"' \r\n\t\x01\xff\xe0" "abcK";
+      const char pool[] =
+          "[]=\"' \r\n\t\x01\xff\xe0"
+          "abcK";
       c = rng() % 3 == 0 ? static_cast<char>(rng()) : pool[rng() % (sizeof pool - 1)];
     }
     IniDocument doc = IniDocument::Parse(text);
@@ -179,7 +182,8 @@ TEST(ProfileRobustness, GarbageAndHugeInputParseWithoutCrash) {
   std::string oneLine = "[s]\r\nk=" + std::string(8 << 20, 'z');
   EXPECT_EQ(IniDocument::Parse(oneLine).ReadString("s", "k", "").size(), kProfileValueMax);
   std::string many;
-  for (int i = 0; i < 200000; ++i) many += (i % 50 == 0 ? "[sec" : "key") + std::to_string(i) + (i % 50 == 0 ? "]\r\n" : "=v\r\n");
+  for (int i = 0; i < 200000; ++i)
+    many += (i % 50 == 0 ? "[sec" : "key") + std::to_string(i) + (i % 50 == 0 ? "]\r\n" : "=v\r\n");
   EXPECT_EQ(IniDocument::Parse(many).ReadString("sec199950", "key199999", ""), "v");
 }
 

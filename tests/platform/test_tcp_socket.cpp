@@ -1,5 +1,3 @@
-#include "platform/tcp_socket.h"
-
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -10,6 +8,7 @@
 #include <thread>
 
 #include "platform/name_lookup.h"
+#include "platform/tcp_socket.h"
 
 namespace adw::platform {
 namespace {
@@ -124,7 +123,8 @@ TEST(TcpSocketTest, SendsAndReceivesLargeDataWhole) {
   std::string reply;
   char buffer[16];
   SocketResult r;
-  while ((r = socket.Receive(buffer, sizeof buffer, {})).status == SocketStatus::Ok) reply.append(buffer, r.bytes);
+  while ((r = socket.Receive(buffer, sizeof buffer, {})).status == SocketStatus::Ok)
+    reply.append(buffer, r.bytes);
   reader.join();
   EXPECT_EQ(r.status, SocketStatus::Closed);
   EXPECT_EQ(r.error, 0);

@@ -1,6 +1,6 @@
-#include "platform/text1251.h"
-
 #include <gtest/gtest.h>
+
+#include "platform/text1251.h"
 
 namespace adw::platform {
 namespace {
@@ -40,12 +40,16 @@ TEST(Text1251, ConvertsKnownLetters) {
 }
 
 TEST(Text1251, UnknownAndBrokenInputBecomesQuestionMarks) {
-  EXPECT_EQ(Utf8ToCp1251("a中b😀c"), "a?b?c");       // not in the code page
-  EXPECT_EQ(Utf8ToCp1251("a\x80" "b"), "a?b");           // stray continuation
-  EXPECT_EQ(Utf8ToCp1251("a\xD0"), "a?");                // cut at the end
-  EXPECT_EQ(Utf8ToCp1251("\xD0" "a"), "?a");             // cut before a letter
-  EXPECT_EQ(Utf8ToCp1251("\xC0\xAF"), "?");              // overlong "/"
-  EXPECT_EQ(Utf8ToCp1251("\xED\xA0\x80"), "?");          // surrogate
+  EXPECT_EQ(Utf8ToCp1251("a中b😀c"), "a?b?c");  // not in the code page
+  EXPECT_EQ(Utf8ToCp1251("a\x80"
+                         "b"),
+            "a?b");                        // stray continuation
+  EXPECT_EQ(Utf8ToCp1251("a\xD0"), "a?");  // cut at the end
+  EXPECT_EQ(Utf8ToCp1251("\xD0"
+                         "a"),
+            "?a");                               // cut before a letter
+  EXPECT_EQ(Utf8ToCp1251("\xC0\xAF"), "?");      // overlong "/"
+  EXPECT_EQ(Utf8ToCp1251("\xED\xA0\x80"), "?");  // surrogate
   EXPECT_EQ(Utf8ToCp1251("\xFF\xFE"), "??");
 }
 

@@ -56,8 +56,8 @@ void WaitUntilAccepting(const char* what, int port, ChildProcess& process, const
   auto deadline = Clock::now() + std::chrono::seconds(30);
   while (!Accepts(port)) {
     if (process.HasExited()) {
-      throw PeerError(std::string(what) + " exited before accepting on port " + std::to_string(port) +
-                      ":\n" + ReadText(logPath));
+      throw PeerError(std::string(what) + " exited before accepting on port " + std::to_string(port) + ":\n" +
+                      ReadText(logPath));
     }
     if (Clock::now() > deadline) {
       throw PeerError(std::string(what) + " did not accept on port " + std::to_string(port) + ":\n" +
@@ -66,7 +66,6 @@ void WaitUntilAccepting(const char* what, int port, ChildProcess& process, const
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
-
 
 int FreeLoopbackPort() {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -115,7 +114,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::stri
   m_pid = pid;
 }
 
-ChildProcess::~ChildProcess() { Stop(); }
+ChildProcess::~ChildProcess() {
+  Stop();
+}
 
 bool ChildProcess::HasExited() {
   if (m_pid < 0) return true;
@@ -142,7 +143,8 @@ HttpbinServer::HttpbinServer() {
   const std::string runner = std::string(ADWELD_SOURCE_DIR) + "/tests/support/run_httpbin.py";
   const std::string log = m_dir.File("httpbin.log");
   m_port = FreeLoopbackPort();
-  m_process = std::make_unique<ChildProcess>(std::vector<std::string>{python, runner, std::to_string(m_port)}, log);
+  m_process =
+      std::make_unique<ChildProcess>(std::vector<std::string>{python, runner, std::to_string(m_port)}, log);
   WaitUntilAccepting("httpbin (python3-httpbin)", m_port, *m_process, log);
 }
 
@@ -156,8 +158,8 @@ DemoBoardServer::DemoBoardServer() {
   const std::string log = m_dir.File("demo-board.log");
   m_port = FreeLoopbackPort();
   m_process = std::make_unique<ChildProcess>(
-      std::vector<std::string>{"/usr/bin/python3", std::string(ADWELD_SOURCE_DIR) + "/tools/demo-board", "--port",
-                               std::to_string(m_port), "--quiet"},
+      std::vector<std::string>{"/usr/bin/python3", std::string(ADWELD_SOURCE_DIR) + "/tools/demo-board",
+                               "--port", std::to_string(m_port), "--quiet"},
       log);
   WaitUntilAccepting("the demo boards (tools/demo-board)", m_port, *m_process, log);
 }
@@ -174,7 +176,8 @@ TinyproxyServer::TinyproxyServer(const std::vector<int>& connectPorts) {
                        "Timeout 30\n"
                        "MaxClients 50\n"
                        "LogLevel Info\n"
-                       "LogFile \"" + m_dir.File("access.log") + "\"\n";
+                       "LogFile \"" +
+                       m_dir.File("access.log") + "\"\n";
   // Without any ConnectPort line tinyproxy would tunnel to every port.
   config += connectPorts.empty() ? std::string("ConnectPort 1\n") : std::string();
   for (int port : connectPorts) config += "ConnectPort " + std::to_string(port) + "\n";
@@ -186,7 +189,9 @@ TinyproxyServer::TinyproxyServer(const std::vector<int>& connectPorts) {
 
 TinyproxyServer::~TinyproxyServer() = default;
 
-std::string TinyproxyServer::Log() const { return ReadText(m_dir.File("access.log")); }
+std::string TinyproxyServer::Log() const {
+  return ReadText(m_dir.File("access.log"));
+}
 
 namespace {
 
@@ -214,8 +219,12 @@ Peer& SharedPeer() {
 
 }  // namespace
 
-HttpbinServer& SharedHttpbin() { return SharedPeer<HttpbinServer>(); }
-TinyproxyServer& SharedTinyproxy() { return SharedPeer<TinyproxyServer>(); }
+HttpbinServer& SharedHttpbin() {
+  return SharedPeer<HttpbinServer>();
+}
+TinyproxyServer& SharedTinyproxy() {
+  return SharedPeer<TinyproxyServer>();
+}
 
 // ---------------------------------------------------------------------------
 
@@ -253,7 +262,8 @@ class JsonReader {
  private:
   char Peek() const { return m_i < m_s.size() ? m_s[m_i] : '\0'; }
   void SkipBlanks() {
-    while (m_i < m_s.size() && (m_s[m_i] == ' ' || m_s[m_i] == '\n' || m_s[m_i] == '\r' || m_s[m_i] == '\t')) ++m_i;
+    while (m_i < m_s.size() && (m_s[m_i] == ' ' || m_s[m_i] == '\n' || m_s[m_i] == '\r' || m_s[m_i] == '\t'))
+      ++m_i;
   }
 
   static void AppendUtf8(std::string& out, unsigned cp) {
@@ -280,10 +290,14 @@ class JsonReader {
     for (int k = 0; k < 4; ++k) {
       char c = m_s[m_i++];
       v <<= 4;
-      if (c >= '0' && c <= '9') v |= static_cast<unsigned>(c - '0');
-      else if (c >= 'a' && c <= 'f') v |= static_cast<unsigned>(c - 'a' + 10);
-      else if (c >= 'A' && c <= 'F') v |= static_cast<unsigned>(c - 'A' + 10);
-      else return std::nullopt;
+      if (c >= '0' && c <= '9')
+        v |= static_cast<unsigned>(c - '0');
+      else if (c >= 'a' && c <= 'f')
+        v |= static_cast<unsigned>(c - 'a' + 10);
+      else if (c >= 'A' && c <= 'F')
+        v |= static_cast<unsigned>(c - 'A' + 10);
+      else
+        return std::nullopt;
     }
     return v;
   }
@@ -301,16 +315,27 @@ class JsonReader {
       if (m_i >= m_s.size()) return std::nullopt;
       char e = m_s[m_i++];
       switch (e) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
         case 'u': {
           auto cp = Hex4();
           if (!cp) return std::nullopt;
           unsigned code = *cp;
-          if (code >= 0xD800 && code < 0xDC00 && m_i + 6 <= m_s.size() && m_s[m_i] == '\\' && m_s[m_i + 1] == 'u') {
+          if (code >= 0xD800 && code < 0xDC00 && m_i + 6 <= m_s.size() && m_s[m_i] == '\\' &&
+              m_s[m_i + 1] == 'u') {
             m_i += 2;
             auto low = Hex4();
             if (!low) return std::nullopt;
@@ -319,7 +344,8 @@ class JsonReader {
           AppendUtf8(out, code);
           break;
         }
-        default: out += e;
+        default:
+          out += e;
       }
     }
     return std::nullopt;
@@ -377,13 +403,16 @@ std::optional<std::string> JsonString(std::string_view json, std::initializer_li
 
 // ---------------------------------------------------------------------------
 
-RawServer::RawServer(Mode mode, std::vector<std::string> replies) : m_mode(mode), m_replies(std::move(replies)) {
+RawServer::RawServer(Mode mode, std::vector<std::string> replies)
+    : m_mode(mode), m_replies(std::move(replies)) {
   m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (m_listenFd < 0) throw PeerError("socket: " + std::string(std::strerror(errno)));
   sockaddr_in addr = Loopback(0);
   socklen_t len = sizeof addr;
-  if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(m_listenFd, 64) != 0 ||
-      ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 || ::pipe2(m_wakePipe, O_CLOEXEC) != 0) {
+  if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(m_listenFd, 64) != 0 ||
+      ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
+      ::pipe2(m_wakePipe, O_CLOEXEC) != 0) {
     throw PeerError("raw server: " + std::string(std::strerror(errno)));
   }
   m_port = ntohs(addr.sin_port);

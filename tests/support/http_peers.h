@@ -109,10 +109,10 @@ std::optional<std::string> JsonString(std::string_view json, std::initializer_li
 class RawServer {
  public:
   enum class Mode {
-    Reply,         // read the request, send the next canned reply, close
-    ReplyAndHold,  // the same, but keep the connection open afterwards
-    NeverAnswer,  // accept and hold the connection, sending nothing
-    CloseAtOnce,  // accept and reset the connection at once
+    Reply,                // read the request, send the next canned reply, close
+    ReplyAndHold,         // the same, but keep the connection open afterwards
+    NeverAnswer,          // accept and hold the connection, sending nothing
+    CloseAtOnce,          // accept and reset the connection at once
     ResetWhileReceiving,  // reset the connection once request bytes arrive
   };
 

@@ -29,11 +29,14 @@ TempDir::~TempDir() {
                                    std::filesystem::perm_options::add, ignored);
     }
   }
-  std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                               ec);
   std::filesystem::remove_all(m_path, ec);
 }
 
-std::string TempDir::File(std::string_view name) const { return adw::platform::JoinPath(m_path, name); }
+std::string TempDir::File(std::string_view name) const {
+  return adw::platform::JoinPath(m_path, name);
+}
 
 std::string TempDir::Write(std::string_view name, std::string_view bytes) const {
   std::string path = File(name);

@@ -14,8 +14,8 @@
 #include <filesystem>
 
 #include "engine/base/ad_editor.h"
-#include "engine/base/unsaved_ad.h"
 #include "engine/base/record_set.h"
+#include "engine/base/unsaved_ad.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/text1251.h"
@@ -606,11 +606,16 @@ class TestAdEditorWindow : public QObject {
     QTest::addColumn<bool>("answer");
     QTest::addColumn<bool>("asked");
     QTest::addColumn<bool>("left");
-    QTest::newRow("Отмена, nothing typed") << "button" << "" << false << false << true;
-    QTest::newRow("Esc, nothing typed") << "escape" << "" << false << false << true;
-    QTest::newRow("Отмена, subject typed, drop it") << "button" << "subject" << true << true << true;
-    QTest::newRow("Esc, field typed, go back to it") << "escape" << "field" << false << true << false;
-    QTest::newRow("Esc, category chosen, go back") << "escape" << "category" << false << true << false;
+    QTest::newRow("Отмена, nothing typed") << "button"
+                                           << "" << false << false << true;
+    QTest::newRow("Esc, nothing typed") << "escape"
+                                        << "" << false << false << true;
+    QTest::newRow("Отмена, subject typed, drop it") << "button"
+                                                    << "subject" << true << true << true;
+    QTest::newRow("Esc, field typed, go back to it") << "escape"
+                                                     << "field" << false << true << false;
+    QTest::newRow("Esc, category chosen, go back") << "escape"
+                                                   << "category" << false << true << false;
   }
 
   void cancelAndEscapeLeaveTheEditorAskingWhenSomethingWouldBeLost() {

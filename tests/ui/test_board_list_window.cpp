@@ -4,9 +4,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QSplitter>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSplitter>
 #include <QtTest>
 #include <chrono>
 
@@ -191,9 +191,11 @@ class TestBoardListWindow : public QObject {
     boards.Board("b1.prj", "доска 1");
     boards.Board("long.prj", longName);
     TfrmMain& window = boards.Open();
-    QCOMPARE(RowTexts(window.CLBMain), (QStringList{QStringLiteral("доска 1"), QStringLiteral("Доска 2"),
-                                                    QStringLiteral("Доска 11"), QString::fromStdString(longName)}));
-    QCOMPARE(window.CLBMain->item(3)->toolTip(), QString::fromStdString(longName) + QStringLiteral("\nlong.prj"));
+    QCOMPARE(RowTexts(window.CLBMain),
+             (QStringList{QStringLiteral("доска 1"), QStringLiteral("Доска 2"), QStringLiteral("Доска 11"),
+                          QString::fromStdString(longName)}));
+    QCOMPARE(window.CLBMain->item(3)->toolTip(),
+             QString::fromStdString(longName) + QStringLiteral("\nlong.prj"));
     // The column is as wide as the user drags it.
     const int before = window.CLBMain->width();
     window.spTree->setSizes({before + 200, window.spTree->width() - before - 200});

@@ -5,17 +5,16 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QFile>
-#include <QHeaderView>
-#include <QLineEdit>
 #include <QScrollArea>
-#include <QSpinBox>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
@@ -32,11 +31,11 @@
 #include <thread>
 #include <vector>
 
-#include "support/recording_shell.h"
 #include "platform/shell.h"
 #include "platform/text1251.h"
-#include "ui/platform_qt.h"
+#include "support/recording_shell.h"
 #include "ui/base/category_chooser.h"
+#include "ui/platform_qt.h"
 #include "ui/shell/download_window.h"
 #include "ui/shell/main_window.h"
 #include "ui/shell/product_info.h"
@@ -104,17 +103,28 @@ class TestMainWindow : public QObject {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("panel");
     QTest::addColumn<int>("mode");
-    QTest::newRow("menu Отчет размещения") << "mmViewReport" << "pViewResult" << int(adw::ui::vmReport);
-    QTest::newRow("toolbar Отчеты") << "sbtnReports" << "pViewResult" << int(adw::ui::vmReport);
-    QTest::newRow("menu Статус работы") << "mmViewStatus" << "pViewStat" << int(adw::ui::vmStatus);
-    QTest::newRow("toolbar Статус работы") << "sbtnStatus" << "pViewStat" << int(adw::ui::vmStatus);
-    QTest::newRow("menu Проекты") << "mmViewProjects" << "pTree" << int(adw::ui::vmProjects);
-    QTest::newRow("toolbar Проекты") << "sbtnProjects" << "pTree" << int(adw::ui::vmProjects);
-    QTest::newRow("menu Конфигурация") << "mmOptionConfig" << "pNSTR" << int(adw::ui::vmConfig);
-    QTest::newRow("toolbar Конфигурация") << "sbtnConfig" << "pNSTR" << int(adw::ui::vmConfig);
-    QTest::newRow("menu Добавить доску") << "mmOptionAddDO" << "pAddDO" << int(adw::ui::vmWizard);
-    QTest::newRow("toolbar Добавить ссылку") << "sbtnURL" << "pAddDO" << int(adw::ui::vmWizard);
-    QTest::newRow("menu О Программе") << "mmHelpAbout" << "pHelpAbout" << int(adw::ui::vmAbout);
+    QTest::newRow("menu Отчет размещения") << "mmViewReport"
+                                           << "pViewResult" << int(adw::ui::vmReport);
+    QTest::newRow("toolbar Отчеты") << "sbtnReports"
+                                    << "pViewResult" << int(adw::ui::vmReport);
+    QTest::newRow("menu Статус работы") << "mmViewStatus"
+                                        << "pViewStat" << int(adw::ui::vmStatus);
+    QTest::newRow("toolbar Статус работы") << "sbtnStatus"
+                                           << "pViewStat" << int(adw::ui::vmStatus);
+    QTest::newRow("menu Проекты") << "mmViewProjects"
+                                  << "pTree" << int(adw::ui::vmProjects);
+    QTest::newRow("toolbar Проекты") << "sbtnProjects"
+                                     << "pTree" << int(adw::ui::vmProjects);
+    QTest::newRow("menu Конфигурация") << "mmOptionConfig"
+                                       << "pNSTR" << int(adw::ui::vmConfig);
+    QTest::newRow("toolbar Конфигурация") << "sbtnConfig"
+                                          << "pNSTR" << int(adw::ui::vmConfig);
+    QTest::newRow("menu Добавить доску") << "mmOptionAddDO"
+                                         << "pAddDO" << int(adw::ui::vmWizard);
+    QTest::newRow("toolbar Добавить ссылку") << "sbtnURL"
+                                             << "pAddDO" << int(adw::ui::vmWizard);
+    QTest::newRow("menu О Программе") << "mmHelpAbout"
+                                      << "pHelpAbout" << int(adw::ui::vmAbout);
   }
 
   void panelCommandsBringTheirPanelToTheFront() {
@@ -123,7 +133,8 @@ class TestMainWindow : public QObject {
     QFETCH(int, mode);
     TfrmMain& w = Shown();
     // Start from a panel that is not the expected one.
-    Fire(panel == QLatin1String("pHelpAbout") ? QStringLiteral("mmViewReport") : QStringLiteral("mmHelpAbout"));
+    Fire(panel == QLatin1String("pHelpAbout") ? QStringLiteral("mmViewReport")
+                                              : QStringLiteral("mmHelpAbout"));
     QVERIFY(w.PanelInFront()->objectName() != panel);
     w.HasCapture = true;
     Fire(command);
@@ -261,7 +272,8 @@ class TestMainWindow : public QObject {
 
   void smallDialogsHaveOnlyACloseBoxAndThePortBoxTakesDigitsWhereverClicked() {
     TfrmMain& w = Shown();
-    for (QWidget* dialog : std::initializer_list<QWidget*>{w.frmDownLoad(), w.findChild<adw::ui::TfrmVariab*>()}) {
+    for (QWidget* dialog :
+         std::initializer_list<QWidget*>{w.frmDownLoad(), w.findChild<adw::ui::TfrmVariab*>()}) {
       if (!dialog) continue;
       const Qt::WindowFlags flags = dialog->windowFlags();
       QVERIFY2(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)),
@@ -332,7 +344,8 @@ class TestMainWindow : public QObject {
     w.RestoreFromTray();
     check();
     QStringList captions;
-    for (QAction* item : w.pmTray->actions()) captions << (item->isSeparator() ? QStringLiteral("-") : item->text());
+    for (QAction* item : w.pmTray->actions())
+      captions << (item->isSeparator() ? QStringLiteral("-") : item->text());
     QCOMPARE(captions, (QStringList{QStringLiteral("Восстановить"), QStringLiteral("Показать отчет"),
                                     QStringLiteral("-"), QStringLiteral("Выход")}));
     QCOMPARE(w.RxTray->toolTip(), QStringLiteral("Adwelder v1.05"));
@@ -478,21 +491,24 @@ class TestMainWindow : public QObject {
     QTest::mouseClick(w.lbURL, Qt::LeftButton);
     QTest::mouseClick(w.lbEMail, Qt::LeftButton);
     w.mmHelpOnline->trigger();
-    const std::vector<std::string> expected = {adw::ui::FromQ(adw::ui::kMakerSiteUrl),
-                                               adw::ui::FromQ(QStringLiteral("mailto:") + adw::ui::kMakerEMail),
-                                               adw::ui::FromQ(adw::ui::kHelpPageUrl)};
+    const std::vector<std::string> expected = {
+        adw::ui::FromQ(adw::ui::kMakerSiteUrl),
+        adw::ui::FromQ(QStringLiteral("mailto:") + adw::ui::kMakerEMail),
+        adw::ui::FromQ(adw::ui::kHelpPageUrl)};
     QCOMPARE(m_shell.opened, expected);
   }
 
   void toolbarLayout() {
     TfrmMain& w = Shown();
     QCOMPARE(w.pButtons->height(), 41);
-    const QStringList hints = {QStringLiteral("Добавить"), QStringLiteral("Редактировать"), QStringLiteral("Удалить"),
-                               QStringLiteral("Сохранить"), QStringLiteral("Проекты"), QStringLiteral("Статус работы"),
-                               QStringLiteral("Отчеты"), QStringLiteral("Конфигурация"), QStringLiteral("Добавить ссылку"),
-                               QStringLiteral("Помощь")};
-    const QList<QToolButton*> buttons = {w.sbtnNew, w.sbtnOpen, w.sbtnDel, w.sbtnSave, w.sbtnProjects,
-                                         w.sbtnStatus, w.sbtnReports, w.sbtnConfig, w.sbtnURL, w.sbtnHelp};
+    const QStringList hints = {QStringLiteral("Добавить"),        QStringLiteral("Редактировать"),
+                               QStringLiteral("Удалить"),         QStringLiteral("Сохранить"),
+                               QStringLiteral("Проекты"),         QStringLiteral("Статус работы"),
+                               QStringLiteral("Отчеты"),          QStringLiteral("Конфигурация"),
+                               QStringLiteral("Добавить ссылку"), QStringLiteral("Помощь")};
+    const QList<QToolButton*> buttons = {w.sbtnNew,      w.sbtnOpen,   w.sbtnDel,     w.sbtnSave,
+                                         w.sbtnProjects, w.sbtnStatus, w.sbtnReports, w.sbtnConfig,
+                                         w.sbtnURL,      w.sbtnHelp};
     for (int i = 0; i < buttons.size(); ++i) {
       QCOMPARE(buttons[i]->toolTip(), hints[i]);
       QCOMPARE(buttons[i]->size(), QSize(45, 41));
@@ -515,10 +531,12 @@ class TestMainWindow : public QObject {
                               << "http://www.example.com/help%20page.html";
     QTest::newRow("mail link with Cyrillic body")
         << "mailto:boards@example.com?subject=New message board&body=Нажмите Shift+Ins"
-        << "mailto:boards@example.com?subject=New%20message%20board&body=%D0%9D%D0%B0%D0%B6%D0%BC%D0%B8%D1%82%D0%B5%20Shift+Ins";
+        << "mailto:boards@example.com?subject=New%20message%20board&body=%D0%9D%D0%B0%D0%B6%D0%BC%D0%B8%D1%"
+           "82%D0%B5%20Shift+Ins";
     QTest::newRow("report page") << "file:///tmp/Отчеты/report.htm"
                                  << "file:///tmp/%D0%9E%D1%82%D1%87%D0%B5%D1%82%D1%8B/report.htm";
-    QTest::newRow("bare path") << "/tmp/a b.htm" << "file:///tmp/a%20b.htm";
+    QTest::newRow("bare path") << "/tmp/a b.htm"
+                               << "file:///tmp/a%20b.htm";
   }
 
   void shellTargetsBecomeDesktopUrls() {
@@ -533,8 +551,9 @@ class TestMainWindow : public QObject {
     QTest::newRow("engine text in Windows-1251")
         << QByteArray::fromStdString("Cannot open file /tmp/" + adw::platform::W("Доска") + ".prj")
         << QStringLiteral("Cannot open file /tmp/Доска.prj");
-    QTest::newRow("system path in UTF-8") << QStringLiteral("Unable to write to /home/Иван/adwelder.ini").toUtf8()
-                                          << QStringLiteral("Unable to write to /home/Иван/adwelder.ini");
+    QTest::newRow("system path in UTF-8")
+        << QStringLiteral("Unable to write to /home/Иван/adwelder.ini").toUtf8()
+        << QStringLiteral("Unable to write to /home/Иван/adwelder.ini");
     QTest::newRow("plain ASCII") << QByteArray("Unable to write to /tmp/a.ini")
                                  << QStringLiteral("Unable to write to /tmp/a.ini");
   }
@@ -585,7 +604,8 @@ class TestMainWindow : public QObject {
     for (QWidget* panel : {w.pTree, w.pRedo, w.pViewResult, w.pViewStat, w.pNSTR, w.pAddDO, w.pHelpAbout}) {
       w.BringToFront(panel);
       QCoreApplication::processEvents();
-      QVERIFY(w.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + panel->objectName() + QStringLiteral(".png")));
+      QVERIFY(w.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + panel->objectName() +
+                            QStringLiteral(".png")));
     }
     for (int page = 0; page < w.nbAddDO->count(); ++page) {
       w.BringToFront(w.pAddDO);

@@ -114,7 +114,8 @@ class CountingPoster : public adw::engine::IJobPoster {
     return m_inner->Post(url, body, referer);
   }
   int StatusCode() const override { return m_inner->StatusCode(); }
-  std::string RenewFormState(const std::string& pageUrl, const std::string& postUrl, std::string& body) override {
+  std::string RenewFormState(const std::string& pageUrl, const std::string& postUrl,
+                             std::string& body) override {
     return m_inner->RenewFormState(pageUrl, postUrl, body);
   }
   void Abort() override { m_inner->Abort(); }
@@ -253,7 +254,9 @@ class TestPostingWindow : public QObject {
     QCOMPARE(logText.has_value(), log);
     if (log) QVERIFY2(logText->find(" result=") != std::string::npos, logText->c_str());
     // "result=N", the state, board and ad, then the reason.
-    if (log) QVERIFY2(logText->find(" result=10061 state=failed board=Gamma") != std::string::npos, logText->c_str());
+    if (log)
+      QVERIFY2(logText->find(" result=10061 state=failed board=Gamma") != std::string::npos,
+               logText->c_str());
     if (log) QVERIFY2(logText->find(" Connection Failed\r\n") != std::string::npos, logText->c_str());
   }
 
@@ -276,8 +279,11 @@ class TestPostingWindow : public QObject {
     QCOMPARE(w.lbUnconfirmedMsg->text(), QStringLiteral("1"));
     QCOMPARE(w.lbProg->text(), QStringLiteral("100%"));
     const std::string log = adw::platform::ReadWholeFile(m_fx->LogPath()).value_or("");
-    QVERIFY2(log.find(W(" result=0 state=unconfirmed board=Unconfirmed ad=Ad1 Не подтверждено: в ответе доски нет текста OK\r\n")) != std::string::npos, log.c_str());
-    QVERIFY(log.find(W(" result=0 state=failed board=Refused ad=Ad1 в ответе доски найден текст FAIL: postings are closed\r\n")) != std::string::npos);
+    QVERIFY2(log.find(W(" result=0 state=unconfirmed board=Unconfirmed ad=Ad1 Не подтверждено: в ответе "
+                        "доски нет текста OK\r\n")) != std::string::npos,
+             log.c_str());
+    QVERIFY(log.find(W(" result=0 state=failed board=Refused ad=Ad1 в ответе доски найден текст FAIL: "
+                       "postings are closed\r\n")) != std::string::npos);
   }
 
   void pagesAndLogEntriesThatCannotBeWrittenAreToldInTheStatusBar() {
@@ -419,7 +425,8 @@ class TestPostingWindow : public QObject {
     // Asked first: going on leaves the run and the window as they were.
     m_answer = false;
     QVERIFY(!w.close());
-    QCOMPARE(m_questions, QStringList{QStringLiteral("Идет размещение объявлений. Остановить его и закрыть программу?")});
+    QCOMPARE(m_questions,
+             QStringList{QStringLiteral("Идет размещение объявлений. Остановить его и закрыть программу?")});
     QVERIFY(w.isVisible());
     QVERIFY(w.Posting().Pool().IsActive());
     VerifyCounters("2", "2", "0", "0");

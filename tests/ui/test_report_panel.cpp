@@ -160,7 +160,8 @@ class TestReportPanel : public QObject {
 
     m_answer = false;
     w.btnEmpty->click();
-    QCOMPARE(m_questions, QStringList{QStringLiteral("Удалить страницы результатов объявления «Продам ноутбук»?")});
+    QCOMPARE(m_questions,
+             QStringList{QStringLiteral("Удалить страницы результатов объявления «Продам ноутбук»?")});
     QCOMPARE(adw::platform::ListFiles(Reports(), "*.htm").size(), std::size_t{3});
 
     m_answer = true;
@@ -175,7 +176,8 @@ class TestReportPanel : public QObject {
     w.btnViewRep->click();
     QVERIFY(!adw::platform::FileExists(ReportPage()));
     QVERIFY(m_shell.opened.empty());
-    QCOMPARE(w.StatusText(), QStringLiteral("Отчета нет: у объявления «Продам ноутбук» нет страниц результатов"));
+    QCOMPARE(w.StatusText(),
+             QStringLiteral("Отчета нет: у объявления «Продам ноутбук» нет страниц результатов"));
     QVERIFY(m_errors.isEmpty());
   }
 

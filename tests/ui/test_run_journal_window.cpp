@@ -227,8 +227,8 @@ class TestRunJournalWindow : public QObject {
     RawServer bad(RawServer::Mode::CloseAtOnce);
     Board("Good", good.Url("/add"));
     Board("Bad", bad.Url("/add"));
-    m_dir->Write("adwelder.ini",
-                 "[Save]\r\ndeScript_Text=" + Script() + "\r\nedTimeOut_Text=10\r\nRxSEdRepeatDays_Value=0\r\n");
+    m_dir->Write("adwelder.ini", "[Save]\r\ndeScript_Text=" + Script() +
+                                     "\r\nedTimeOut_Text=10\r\nRxSEdRepeatDays_Value=0\r\n");
     TfrmMain& w = Window();
     for (int run = 0; run < 3; ++run) {
       w.btnStart->click();
@@ -237,12 +237,14 @@ class TestRunJournalWindow : public QObject {
     QListWidgetItem* badItem = w.CLBMain->findItems(QStringLiteral("Bad"), Qt::MatchExactly).value(0);
     QListWidgetItem* goodItem = w.CLBMain->findItems(QStringLiteral("Good"), Qt::MatchExactly).value(0);
     QVERIFY(badItem && goodItem);
-    QVERIFY2(badItem->toolTip().contains(QStringLiteral("Успешно за 30 дней: 0% (0 из 6)")), qPrintable(badItem->toolTip()));
+    QVERIFY2(badItem->toolTip().contains(QStringLiteral("Успешно за 30 дней: 0% (0 из 6)")),
+             qPrintable(badItem->toolTip()));
     QVERIFY(badItem->toolTip().contains(QStringLiteral("Три последних размещения неудачны")));
     QCOMPARE(badItem->foreground().color(), QColor(Qt::red));
     QVERIFY2(goodItem->toolTip().contains(QStringLiteral("100% (6 из 6)")), qPrintable(goodItem->toolTip()));
     // The row's own tip (its name and file) stays ahead of the figures.
-    QVERIFY2(goodItem->toolTip().startsWith(QStringLiteral("Good\nGood.prj\n\n")), qPrintable(goodItem->toolTip()));
+    QVERIFY2(goodItem->toolTip().startsWith(QStringLiteral("Good\nGood.prj\n\n")),
+             qPrintable(goodItem->toolTip()));
     QVERIFY(goodItem->data(Qt::ForegroundRole).isNull());
     QVERIFY(badItem->data(adw::ui::kBoardStatsRole).toString().startsWith(QStringLiteral("0%")));
 
@@ -254,17 +256,20 @@ class TestRunJournalWindow : public QObject {
 
     // A reload of the list (the configuration save) keeps the statistics.
     w.SaveConfiguration();
-    QTRY_VERIFY_WITH_TIMEOUT(!w.CLBMain->findItems(QStringLiteral("Bad"), Qt::MatchExactly).value(0)->toolTip().isEmpty(),
-                             kRunTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !w.CLBMain->findItems(QStringLiteral("Bad"), Qt::MatchExactly).value(0)->toolTip().isEmpty(),
+        kRunTimeoutMs);
   }
 
   void checkBoardsFromTheMenuKeepsTheResults() {
     const std::string page = "<html><form method=post action=add><input name=text></form></html>";
-    RawServer pages(RawServer::Mode::Reply,
-                    {"HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n" + page});
+    RawServer pages(
+        RawServer::Mode::Reply,
+        {"HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n" + page});
     const int closed = adw::test::FreeLoopbackPort();
     Board("Alpha", pages.Url("/board/add"), pages.Url("/board/"));
-    Board("Gone", "http://127.0.0.1:" + std::to_string(closed) + "/add", "http://127.0.0.1:" + std::to_string(closed) + "/");
+    Board("Gone", "http://127.0.0.1:" + std::to_string(closed) + "/add",
+          "http://127.0.0.1:" + std::to_string(closed) + "/");
     TfrmMain& w = Window();
     QString shown;
     w.Posting().Journal().SetShowChecksHook([&shown](const QString& text) { shown = text; });

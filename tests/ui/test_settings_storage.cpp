@@ -1,7 +1,6 @@
 // The main window and its settings file: design values on a first start,
 // the file written at close, the values restored at the next start, the
 // configuration save, and settings files that cannot be read or written.
-#include <algorithm>
 #include <QCheckBox>
 #include <QDate>
 #include <QDateEdit>
@@ -15,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -67,7 +67,8 @@ void VerifyDesignValues(TfrmMain& w) {
   QCOMPARE(w.EdProxyPort->displayText(), QStringLiteral("     "));
   QCOMPARE(w.edTimeOut->displayText(), QStringLiteral("20 "));
   QCOMPARE(w.RxSEdDays->value(), 1);
-  for (QCheckBox* box : {w.cbState, w.cbTime, w.cbUseProxy, w.cbUpDate, w.cbLogFile, w.cbReports, w.cbTemplate})
+  for (QCheckBox* box :
+       {w.cbState, w.cbTime, w.cbUseProxy, w.cbUpDate, w.cbLogFile, w.cbReports, w.cbTemplate})
     QVERIFY2(!box->isChecked(), qPrintable(box->objectName()));
   QCOMPARE(w.cbCateg->text(), QString());
   QCOMPARE(w.deRepCat->text(), QString());
@@ -108,10 +109,10 @@ class TestSettingsStorage : public QObject {
     const adw::platform::IniFile ini(m_path.toStdString());
     QCOMPARE(ini.SectionNames(), std::vector<std::string>{"Save"});
     const std::vector<std::string> expected = {
-        "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos", "NormPos", "Visible", "cbCateg_Text", "cbLogFile_Checked",
-        "cbReports_Checked", "cbState_Checked", "cbTemplate_Checked", "cbTime_Checked", "cbUpDate_Checked",
-        "cbUseProxy_Checked", "deRepCat_Text", "deScript_Text", "EdProxy_Text", "EdProxyPort_Text", "edSiteURL_Text",
-        "edTimeOut_Text", "medTime_Text",
+        "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos", "NormPos", "Visible", "cbCateg_Text",
+        "cbLogFile_Checked", "cbReports_Checked", "cbState_Checked", "cbTemplate_Checked", "cbTime_Checked",
+        "cbUpDate_Checked", "cbUseProxy_Checked", "deRepCat_Text", "deScript_Text", "EdProxy_Text",
+        "EdProxyPort_Text", "edSiteURL_Text", "edTimeOut_Text", "medTime_Text",
         // The layout kept for the next start follows the stored values.
         "spTree_Sizes", "spHTMLView_Sizes", "DBGridFields_Widths", "DBGridTemplate_Widths"};
     QCOMPARE(ini.ReadSectionKeys("Save"), expected);
@@ -141,7 +142,8 @@ class TestSettingsStorage : public QObject {
       w->edTimeOut->setText(QStringLiteral("45"));
       w->medTime->setText(QStringLiteral("12:30:00"));
       w->edSiteURL->setText(QStringLiteral("http://boards.example.org/"));
-      for (QCheckBox* box : {w->cbLogFile, w->cbReports, w->cbState, w->cbTemplate, w->cbTime, w->cbUpDate, w->cbUseProxy})
+      for (QCheckBox* box :
+           {w->cbLogFile, w->cbReports, w->cbState, w->cbTemplate, w->cbTime, w->cbUpDate, w->cbUseProxy})
         box->setChecked(true);
       w->RxSEdPost->setValue(7);
       w->close();
@@ -162,7 +164,8 @@ class TestSettingsStorage : public QObject {
     QCOMPARE(w->edTimeOut->displayText(), QStringLiteral("45 "));
     QCOMPARE(w->medTime->displayText(), QStringLiteral("12:30:00"));
     QCOMPARE(w->edSiteURL->text(), QStringLiteral("http://boards.example.org/"));
-    for (QCheckBox* box : {w->cbLogFile, w->cbReports, w->cbState, w->cbTemplate, w->cbTime, w->cbUpDate, w->cbUseProxy})
+    for (QCheckBox* box :
+         {w->cbLogFile, w->cbReports, w->cbState, w->cbTemplate, w->cbTime, w->cbUpDate, w->cbUseProxy})
       QVERIFY2(box->isChecked(), qPrintable(box->objectName()));
     // Restoring the tick of cbTime runs its handler as a click would.
     QCOMPARE(timeClicks.count(), 1);
@@ -211,11 +214,16 @@ class TestSettingsStorage : public QObject {
   void keysAreFormedFromTheControlsOwnNames_data() {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("key");
-    QTest::newRow("check box") << "cbUseProxy.Checked" << "cbUseProxy_Checked";
-    QTest::newRow("masked box") << "EdProxyPort.Text" << "EdProxyPort_Text";
-    QTest::newRow("other letter case, blanks") << " EDTIMEOUT . text " << "edTimeOut_Text";
-    QTest::newRow("property the control lacks") << "cbState.Text" << "";
-    QTest::newRow("no such control") << "cbNothing.Text" << "";
+    QTest::newRow("check box") << "cbUseProxy.Checked"
+                               << "cbUseProxy_Checked";
+    QTest::newRow("masked box") << "EdProxyPort.Text"
+                                << "EdProxyPort_Text";
+    QTest::newRow("other letter case, blanks") << " EDTIMEOUT . text "
+                                               << "edTimeOut_Text";
+    QTest::newRow("property the control lacks") << "cbState.Text"
+                                                << "";
+    QTest::newRow("no such control") << "cbNothing.Text"
+                                     << "";
   }
 
   void keysAreFormedFromTheControlsOwnNames() {
@@ -231,8 +239,10 @@ class TestSettingsStorage : public QObject {
   void unusableSettingsFilesStartWithDesignValues_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("empty") << QByteArray();
-    QTest::newRow("garbage bytes") << QByteArray("\x00\xff\xfe[\x01]=\x80\x81\r\n\x1a==[[]]\n", 19).repeated(50);
-    QTest::newRow("keys outside the section") << QByteArray("edTimeOut_Text=99\r\n[Saved]\r\nEdProxy_Text=x\r\n");
+    QTest::newRow("garbage bytes")
+        << QByteArray("\x00\xff\xfe[\x01]=\x80\x81\r\n\x1a==[[]]\n", 19).repeated(50);
+    QTest::newRow("keys outside the section")
+        << QByteArray("edTimeOut_Text=99\r\n[Saved]\r\nEdProxy_Text=x\r\n");
     QTest::newRow("other section only") << QByteArray("[Other]\r\nEdProxy_Text=x\r\n");
     QTest::newRow("huge file") << QByteArray("[Junk]\r\n") + QByteArray("k=v\r\n").repeated(400000);
   }

@@ -13,10 +13,10 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QProcess>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -33,8 +33,8 @@
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/text1251.h"
-#include "support/recording_shell.h"
 #include "support/http_peers.h"
+#include "support/recording_shell.h"
 #include "support/temp_dir.h"
 #include "support/tool_run.h"
 #include "ui/posting/posting_controller.h"
@@ -54,7 +54,9 @@ QByteArray ReadSource(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-std::string Get(int port, const std::string& path) { return adw::test::LoopbackGet(port, path); }
+std::string Get(int port, const std::string& path) {
+  return adw::test::LoopbackGet(port, path);
+}
 
 // What the demo server has taken and refused, per board.
 using BoardCounts = std::map<std::string, std::pair<int, int>>;
@@ -86,11 +88,12 @@ QString Since(const BoardCounts& before, const BoardCounts& after) {
 // Every ad to every board: the boards without lists take all three ads,
 // Барахолка and the closed board one job per ad through their MAP lines.
 // Only the closed board refuses; each other board takes its three.
-const QString kExpected = QStringLiteral("baraholka 3/0, closed 0/3, fresh 3/0, gorod 3/0, secure 3/0, utf8 3/0");
+const QString kExpected =
+    QStringLiteral("baraholka 3/0, closed 0/3, fresh 3/0, gorod 3/0, secure 3/0, utf8 3/0");
 
-const QStringList kBoards = {QStringLiteral("Барахолка"),       QStringLiteral("Городская доска"),
-                             QStringLiteral("Закрытая доска"),  QStringLiteral("Защищённая доска"),
-                             QStringLiteral("Доска UTF-8"),     QStringLiteral("Доска с токеном")};
+const QStringList kBoards = {QStringLiteral("Барахолка"),      QStringLiteral("Городская доска"),
+                             QStringLiteral("Закрытая доска"), QStringLiteral("Защищённая доска"),
+                             QStringLiteral("Доска UTF-8"),    QStringLiteral("Доска с токеном")};
 
 }  // namespace
 
@@ -183,7 +186,8 @@ class TestWholeRoad : public QObject {
     m_server = std::make_unique<adw::test::ChildProcess>(
         std::vector<std::string>{"/usr/bin/python3", ADWELD_SOURCE_DIR "/tools/demo-board", "--port",
                                  std::to_string(m_port), "--tls-port", std::to_string(m_tlsPort), "--cert",
-                                 m_dir.File("tls/server.pem"), "--key", m_dir.File("tls/server.key"), "--quiet"},
+                                 m_dir.File("tls/server.pem"), "--key", m_dir.File("tls/server.key"),
+                                 "--quiet"},
         m_dir.File("demo-board.log"));
     QTRY_VERIFY2_WITH_TIMEOUT(!Get(m_port, "/").empty() || m_server->HasExited(),
                               "the demo board server does not answer", 30000);
@@ -282,7 +286,8 @@ class TestWholeRoad : public QObject {
     m_dir.Write("runner.ini", Settings());
     const BoardCounts before = Stats(m_port);
     const adw::test::ToolRun run = adw::test::RunTool(
-        "adweld-run", {"--script", ScriptDir(), "--settings", m_dir.File("runner.ini"), "--boards", "all", "--ads", "all"},
+        "adweld-run",
+        {"--script", ScriptDir(), "--settings", m_dir.File("runner.ini"), "--boards", "all", "--ads", "all"},
         m_dir);
     QCOMPARE(Since(before, Stats(m_port)), kExpected);
     // Some jobs failed (the closed board): exit 1.
@@ -293,7 +298,8 @@ class TestWholeRoad : public QObject {
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) {
       if (line.starts_with("ok\t")) ++okLines;
-      if (line.starts_with("failed\tЗакрытая доска\t") && line.ends_with("\tдоска ответила статусом 403")) ++refusedLines;
+      if (line.starts_with("failed\tЗакрытая доска\t") && line.ends_with("\tдоска ответила статусом 403"))
+        ++refusedLines;
     }
     QCOMPARE(okLines, 15);
     QCOMPARE(refusedLines, 3);

@@ -32,8 +32,8 @@
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/text1251.h"
-#include "support/recording_shell.h"
 #include "support/http_peers.h"
+#include "support/recording_shell.h"
 #include "support/temp_dir.h"
 #include "support/tls_peers.h"
 #include "ui/base/category_chooser.h"
@@ -62,7 +62,9 @@ const char* const kMap =
 
 using adw::test::RecordingShell;
 
-std::string Get(int port, const std::string& path) { return adw::test::LoopbackGet(port, path); }
+std::string Get(int port, const std::string& path) {
+  return adw::test::LoopbackGet(port, path);
+}
 
 std::string Page(const std::string& html) {
   return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + html;
@@ -396,20 +398,22 @@ class TestWizard : public QObject {
     QTest::addColumn<int>("timeOutMs");
     const QString lead = QStringLiteral("Страница не загружена: ");
     const QString timedOut = lead + QStringLiteral("HTTP request timed out after 500 ms");
-    QTest::newRow("nobody listening") << QStringLiteral("refused") << QString()
-                                       << lead + QStringLiteral("Connection refused") << 0;
-    QTest::newRow("not found") << QStringLiteral("404") << QString() << lead + QStringLiteral("сервер ответил 404 Not Found")
-                               << 0;
+    QTest::newRow("nobody listening")
+        << QStringLiteral("refused") << QString() << lead + QStringLiteral("Connection refused") << 0;
+    QTest::newRow("not found") << QStringLiteral("404") << QString()
+                               << lead + QStringLiteral("сервер ответил 404 Not Found") << 0;
     QTest::newRow("server never answers") << QStringLiteral("silent") << QString() << timedOut << 500;
     QTest::newRow("body never ends") << QStringLiteral("held") << QStringLiteral("Bytes received : 14")
                                      << timedOut << 500;
-    QTest::newRow("endless relocations")
-        << QStringLiteral("loop") << QString() << lead + QStringLiteral("Too many relocations (more than 20)") << 0;
+    QTest::newRow("endless relocations") << QStringLiteral("loop") << QString()
+                                         << lead + QStringLiteral("Too many relocations (more than 20)") << 0;
     QTest::newRow("untrusted certificate")
         << QStringLiteral("tls") << QString()
-        << lead + QStringLiteral("TLS: certificate verify failed: unable to get local issuer certificate") << 0;
+        << lead + QStringLiteral("TLS: certificate verify failed: unable to get local issuer certificate")
+        << 0;
     QTest::newRow("endless page") << QStringLiteral("flood") << QString()
-                                  << lead + QStringLiteral("Page larger than 32 MiB: the fetch was stopped") << 0;
+                                  << lead + QStringLiteral("Page larger than 32 MiB: the fetch was stopped")
+                                  << 0;
   }
   void failedFetchesSayWhyInThePageAndTheStatusBar() {
     QFETCH(QString, peer);

@@ -14,6 +14,7 @@
 #include "engine/check/board_check.h"
 #include "engine/journal/run_journal.h"
 #include "engine/shell/settings_file.h"
+#include "platform/config_location.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
 
@@ -68,7 +69,7 @@ int RunCheck(int argc, char** argv) {
     std::fprintf(stderr, "adweld-board check: %s: no such directory\n", Field(dir).c_str());
     return kExitFailed;
   }
-  if (settings.empty()) settings = engine::SettingsFileName();
+  if (settings.empty()) settings = platform::ConfigFilePath("adwelder.ini");
 
   engine::CheckOptions options;
   options.settingsFile = settings;

@@ -77,8 +77,12 @@ std::string Escaped(std::string_view text, bool quoted) {
   return Cp1251ToUtf8(out);
 }
 
-std::string Q(std::string_view text) { return adw::platform::Concat({"\"", Escaped(text, true), "\""}); }
-std::string Raw(std::string_view text) { return Escaped(text, false); }
+std::string Q(std::string_view text) {
+  return adw::platform::Concat({"\"", Escaped(text, true), "\""});
+}
+std::string Raw(std::string_view text) {
+  return Escaped(text, false);
+}
 
 std::string OptionsText(const TOptionListFormControlObj& list) {
   std::string out = " options:";
@@ -123,13 +127,13 @@ std::string ControlLine(const TFormControlObj& control) {
       return "combo" + name + OptionsText(static_cast<const TOptionListFormControlObj&>(control));
     case FormControlKind::ListBox: {
       const auto& list = static_cast<const TListBoxFormControlObj&>(control);
-      return "listbox" + name + " rows=" + std::to_string(list.Rows()) + (list.Multiple() ? " multiple" : "") +
-             OptionsText(list);
+      return "listbox" + name + " rows=" + std::to_string(list.Rows()) +
+             (list.Multiple() ? " multiple" : "") + OptionsText(list);
     }
     case FormControlKind::TextArea: {
       const auto& area = static_cast<const TTextAreaFormControlObj&>(control);
-      return "textarea" + name + " rows=" + std::to_string(area.Rows()) + " cols=" + std::to_string(area.Cols()) +
-             " text=" + Q(area.Text());
+      return "textarea" + name + " rows=" + std::to_string(area.Rows()) +
+             " cols=" + std::to_string(area.Cols()) + " text=" + Q(area.Text());
     }
   }
   return "?";
@@ -172,8 +176,9 @@ int RunForms(int argc, char** argv) {
       continue;
     }
     if (arg == "--code" || arg == "--form") {
-      const std::optional<int> value =
-          i + 1 >= argc ? std::nullopt : arg == "--code" ? CodeIndex(argv[i + 1]) : FormNumber(argv[i + 1]);
+      const std::optional<int> value = i + 1 >= argc     ? std::nullopt
+                                       : arg == "--code" ? CodeIndex(argv[i + 1])
+                                                         : FormNumber(argv[i + 1]);
       if (!value) {
         std::fprintf(stderr, "adweld-board forms: %s needs %s\n", argv[i],
                      arg == "--code" ? "WIN1251, KOI8-R, ISO or UTF-8" : "a form number from 1");
@@ -234,7 +239,8 @@ int RunForms(int argc, char** argv) {
   std::string out;
   for (std::size_t k = 0; k < doc->Forms().size(); ++k) {
     const ThtmlForm& form = *doc->Forms()[k];
-    out += "form " + std::to_string(k + 1) + " action=" + Raw(form.Action()) + " method=" + Raw(form.Method()) + "\n";
+    out += "form " + std::to_string(k + 1) + " action=" + Raw(form.Action()) +
+           " method=" + Raw(form.Method()) + "\n";
     for (const auto& control : form.Controls()) out += "  " + ControlLine(*control) + "\n";
     const TSubmitTrigger trigger{form.FirstSubmitter(), 0, 0};
     for (const std::string& pair : form.BuildSubmission(trigger)) out += "submit " + Raw(pair) + "\n";

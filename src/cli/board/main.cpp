@@ -2,7 +2,6 @@
 // the program.
 #include <cstdio>
 #include <cstring>
-
 #include <string>
 #include <vector>
 
@@ -51,7 +50,8 @@ int main(int argc, char** rawArgv) {
     std::printf("adweld-board %s\n", adw::kVersionText);
     return kExitOk;
   }
-  if (std::strcmp(command, "-h") == 0 || std::strcmp(command, "--help") == 0 || std::strcmp(command, "help") == 0) {
+  if (std::strcmp(command, "-h") == 0 || std::strcmp(command, "--help") == 0 ||
+      std::strcmp(command, "help") == 0) {
     PrintUsage(stdout);
     return kExitOk;
   }

@@ -14,6 +14,7 @@
 #include "engine/journal/board_stats.h"
 #include "engine/journal/run_journal.h"
 #include "engine/shell/settings_file.h"
+#include "platform/config_location.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
 
@@ -48,7 +49,7 @@ int RunStats(int argc, char** argv) {
     std::fprintf(stderr, "adweld-board stats: %s: no such directory\n", platform::Cp1251ToUtf8(dir).c_str());
     return kExitFailed;
   }
-  if (db.empty()) db = engine::JournalFileName(engine::SettingsFileName());
+  if (db.empty()) db = engine::JournalFileName(platform::ConfigFilePath("adwelder.ini"));
   // Statistics never create a journal: a wrong path is an error.
   if (!platform::FileExists(db)) {
     std::fprintf(stderr, "adweld-board stats: no run journal at %s\n", platform::Cp1251ToUtf8(db).c_str());

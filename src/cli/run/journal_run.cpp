@@ -49,7 +49,8 @@ JournalRun PrepareJournalRun(const RunArguments& args, const std::string& settin
     if (rows.empty()) return run;
   }
   engine::ApplyDuplicateGuard(journal, rows, guard);
-  run.recorder = std::make_unique<engine::RunRecorder>(journal, engine::RunOrigin::Runner, kind, std::move(rows));
+  run.recorder =
+      std::make_unique<engine::RunRecorder>(journal, engine::RunOrigin::Runner, kind, std::move(rows));
   return run;
 }
 

@@ -109,7 +109,8 @@ int StoredThreadCount(const std::string& settingsFile) {
 
 // Builds the job list from the script directory and the chosen boards and
 // ads; an exit status when the inputs cannot be used.
-std::optional<int> BuildFromScript(const cli::RunArguments& args, engine::JobListBuild& build, bool& unreadable) {
+std::optional<int> BuildFromScript(const cli::RunArguments& args, engine::JobListBuild& build,
+                                   bool& unreadable) {
   const std::string storePath = engine::AdStorePath(args.scriptDir);
   if (!platform::ReadWholeFile(storePath)) return Fail("cannot read " + storePath);
 
@@ -216,8 +217,8 @@ int Run(const cli::RunArguments& args) {
     if (job.state == engine::JobState::Skipped) ++skipped;
     if (job.state == engine::JobState::Unconfirmed) ++unconfirmed;
   }
-  std::printf("jobs=%d succeeded=%d failed=%d unconfirmed=%d", jobCount, counters.successes, counters.failures,
-              unconfirmed);
+  std::printf("jobs=%d succeeded=%d failed=%d unconfirmed=%d", jobCount, counters.successes,
+              counters.failures, unconfirmed);
   if (skipped > 0) std::printf(" skipped=%d", skipped);
   std::printf("\n");
   if (!recorder.Error().empty()) std::fprintf(stderr, "adweld-run: %s\n", recorder.Error().c_str());

@@ -177,7 +177,9 @@ void ToggleCurrentTick(RecordSet& ads) {
   ads.SetCurrentValue("STAT", stat.empty() || stat == "0" ? "1" : "0");
 }
 
-std::string DuplicateSubjectHint() { return W("Объявление с такой темой уже есть: измените тему"); }
+std::string DuplicateSubjectHint() {
+  return W("Объявление с такой темой уже есть: измените тему");
+}
 
 std::string BadSubjectHint() {
   return W("Тема объявления должна быть не длиннее 50 знаков и без символа \"]\"");

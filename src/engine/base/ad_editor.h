@@ -75,7 +75,9 @@ bool DeleteAd(RecordSet& ads, const std::string& storePath);
 void ToggleCurrentTick(RecordSet& ads);
 
 // Only the value column of the fields and variables grids can be edited.
-inline bool IsEditableColumn(const std::string& fieldName) { return fieldName == "DATA"; }
+inline bool IsEditableColumn(const std::string& fieldName) {
+  return fieldName == "DATA";
+}
 
 // Status bar hints of a refused save.
 std::string DuplicateSubjectHint();

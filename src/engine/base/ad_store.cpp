@@ -7,7 +7,9 @@
 
 namespace adw::engine {
 
-std::string AdStorePath(std::string_view scriptDir) { return platform::JoinPath(scriptDir, kAdStoreFileName); }
+std::string AdStorePath(std::string_view scriptDir) {
+  return platform::JoinPath(scriptDir, kAdStoreFileName);
+}
 
 AdCategory DeriveAdCategory(std::string_view categoryValue) {
   const std::size_t dollar = categoryValue.find('$');
@@ -15,7 +17,9 @@ AdCategory DeriveAdCategory(std::string_view categoryValue) {
   return {std::string(categoryValue.substr(dollar)), std::string(categoryValue.substr(0, dollar))};
 }
 
-std::string ComposeCategoryValue(const AdCategory& category) { return category.item + category.variab; }
+std::string ComposeCategoryValue(const AdCategory& category) {
+  return category.item + category.variab;
+}
 
 void LoadAds(const std::string& storePath, RecordSet& ads) {
   // Parsed straight from the file: a snapshot of the profile cache would

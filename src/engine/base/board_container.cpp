@@ -17,7 +17,9 @@ constexpr std::string_view kStoredMagic = "ADWP";
 constexpr std::size_t kHeaderSize = 8;
 const char* const kNoBuffers = "Lzrw1 (de)compression : Failed to get memory for I/O buffers !";
 
-std::string CannotOpen(const std::string& path) { return "Cannot open file " + path; }
+std::string CannotOpen(const std::string& path) {
+  return "Cannot open file " + path;
+}
 
 bool CanOpenForReading(const std::string& path) {
   std::FILE* f = std::fopen(platform::NativePath(path).c_str(), "rb");
@@ -79,7 +81,8 @@ std::string DecodeContainer(std::string_view data, const std::string& path, bool
     throw ELzrw1Exception(path + " : Lzrw1 decompression : this file has no valid header !");
   }
   std::uint32_t raw = 0;
-  for (int i = 0; i < 4; ++i) raw |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[4 + i])) << (8 * i);
+  for (int i = 0; i < 4; ++i)
+    raw |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[4 + i])) << (8 * i);
   const auto declared = static_cast<std::int32_t>(raw);
   if (declared < 0 || declared > kMaxPlainSize) {
     throw ELzrw1Exception(path + " : Lzrw1 decompression : the declared size of " + std::to_string(declared) +
@@ -107,7 +110,8 @@ void WriteOutput(const std::string& path, std::string_view bytes) {
 }
 
 bool IsBareFileName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.find(platform::kPathSeparator) == std::string::npos;
+  return !name.empty() && name != "." && name != ".." &&
+         name.find(platform::kPathSeparator) == std::string::npos;
 }
 
 std::string BoardPath(const std::string& scriptDir, const std::string& fileName) {
@@ -118,7 +122,9 @@ std::string BoardPath(const std::string& scriptDir, const std::string& fileName)
   return path;
 }
 
-std::string PlainCopyPath(const std::string& fileName) { return platform::TempDirectory() + fileName; }
+std::string PlainCopyPath(const std::string& fileName) {
+  return platform::TempDirectory() + fileName;
+}
 
 }  // namespace
 
@@ -143,7 +149,9 @@ std::int64_t Tlzrw1::Decompress() {
   return static_cast<std::int64_t>(plain.size());
 }
 
-std::string Tlzrw1::CompressBytes(std::string_view plain) { return EncodeContainer(plain, kMagic, std::string()); }
+std::string Tlzrw1::CompressBytes(std::string_view plain) {
+  return EncodeContainer(plain, kMagic, std::string());
+}
 
 std::string Tlzrw1::DecompressBytes(std::string_view container, const std::string& sourcePath) {
   return DecodeContainer(container, sourcePath, true);

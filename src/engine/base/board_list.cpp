@@ -128,7 +128,8 @@ bool FoldedNameMatches(std::string_view foldedName, std::string_view foldedFilte
     while (at < foldedFilter.size() && static_cast<unsigned char>(foldedFilter[at]) <= ' ') ++at;
     std::size_t end = at;
     while (end < foldedFilter.size() && static_cast<unsigned char>(foldedFilter[end]) > ' ') ++end;
-    if (end > at && foldedName.find(foldedFilter.substr(at, end - at)) == std::string_view::npos) return false;
+    if (end > at && foldedName.find(foldedFilter.substr(at, end - at)) == std::string_view::npos)
+      return false;
     at = end;
   }
   return true;

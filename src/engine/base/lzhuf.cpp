@@ -13,7 +13,7 @@ using namespace lzh;
 
 namespace {
 
-constexpr int kNil = N;               // "no node" in the match tree
+constexpr int kNil = N;  // "no node" in the match tree
 constexpr int kRingMask = N - 1;
 constexpr int kRingBytes = N + F - 1;  // 0..58 mirrored at 4096..4154
 constexpr int kStart = N - F;          // 4036: first coded position

@@ -25,12 +25,12 @@ class LzhStreamCutShort : public std::runtime_error {
 };
 
 namespace lzh {
-inline constexpr int N = 4096;             // ring buffer size
-inline constexpr int F = 60;               // look-ahead size, longest match
-inline constexpr int THRESHOLD = 2;        // matches up to this length are sent as literals
+inline constexpr int N = 4096;                      // ring buffer size
+inline constexpr int F = 60;                        // look-ahead size, longest match
+inline constexpr int THRESHOLD = 2;                 // matches up to this length are sent as literals
 inline constexpr int N_CHAR = 256 - THRESHOLD + F;  // 314 symbols
-inline constexpr int T = N_CHAR * 2 - 1;   // 627 tree nodes
-inline constexpr int R = T - 1;            // root
+inline constexpr int T = N_CHAR * 2 - 1;            // 627 tree nodes
+inline constexpr int R = T - 1;                     // root
 inline constexpr unsigned MAX_FREQ = 0x8000;
 // Zero bits the decoder makes up past the end of a stream before it calls
 // the stream cut short: eight bytes' worth.

@@ -168,7 +168,8 @@ FieldDef Integer(std::string name) {
   return f;
 }
 
-FieldDef Text(std::string name, std::size_t size, std::string label = {}, bool visible = true, int width = 0) {
+FieldDef Text(std::string name, std::size_t size, std::string label = {}, bool visible = true,
+              int width = 0) {
   FieldDef f;
   f.name = std::move(name);
   f.type = FieldDef::Type::Text;

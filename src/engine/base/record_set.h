@@ -13,19 +13,19 @@ namespace adw::engine {
 
 // Field sizes the windows use to limit their input boxes, so nothing typed
 // is ever cut silently on assignment.
-inline constexpr std::size_t kNameSize = 50;          // NAME of every set, VARIAB, ITEM, DESC
-inline constexpr std::size_t kCatalogSize = 100;      // CATALOG of RxMD
-inline constexpr std::size_t kVariableDataSize = 100; // DATA of RxMDTemp
-inline constexpr std::size_t kFieldDataSize = 500;    // DATA of RxMDFields
+inline constexpr std::size_t kNameSize = 50;           // NAME of every set, VARIAB, ITEM, DESC
+inline constexpr std::size_t kCatalogSize = 100;       // CATALOG of RxMD
+inline constexpr std::size_t kVariableDataSize = 100;  // DATA of RxMDTemp
+inline constexpr std::size_t kFieldDataSize = 500;     // DATA of RxMDFields
 
 struct FieldDef {
   enum class Type { Integer, Text };
-  std::string name;          // "ID", "NAME", ...
+  std::string name;  // "ID", "NAME", ...
   Type type = Type::Text;
   std::size_t size = 0;      // maximum length of a text value in characters
   std::string displayLabel;  // column title (cp1251), empty: the name
   bool visible = true;
-  int displayWidth = 0;      // in characters, 0: not set
+  int displayWidth = 0;  // in characters, 0: not set
 };
 
 class RecordSet {
@@ -34,11 +34,11 @@ class RecordSet {
   class Listener {
    public:
     virtual ~Listener() = default;
-    virtual void RecordSetReset() = 0;                  // cleared or rebuilt
-    virtual void RecordInserted(std::size_t row) = 0;   // a record now at row
-    virtual void RecordRemoved(std::size_t row) = 0;    // the record at row is gone
-    virtual void RecordChanged(std::size_t row) = 0;    // values of row changed
-    virtual void CurrentChanged(std::size_t row) = 0;   // current record moved
+    virtual void RecordSetReset() = 0;                 // cleared or rebuilt
+    virtual void RecordInserted(std::size_t row) = 0;  // a record now at row
+    virtual void RecordRemoved(std::size_t row) = 0;   // the record at row is gone
+    virtual void RecordChanged(std::size_t row) = 0;   // values of row changed
+    virtual void CurrentChanged(std::size_t row) = 0;  // current record moved
   };
 
   explicit RecordSet(std::vector<FieldDef> fields);

@@ -10,7 +10,8 @@ AdEditSnapshot TakeAdEditSnapshot(const AdForm& form, const RecordSet& fields) {
   AdEditSnapshot snapshot;
   snapshot.form = form;
   snapshot.values.reserve(fields.RecordCount());
-  for (std::size_t row = 0; row < fields.RecordCount(); ++row) snapshot.values.push_back(fields.Value(row, "DATA"));
+  for (std::size_t row = 0; row < fields.RecordCount(); ++row)
+    snapshot.values.push_back(fields.Value(row, "DATA"));
   return snapshot;
 }
 
@@ -25,7 +26,9 @@ bool HasUnsavedChanges(const AdEditSnapshot& before, const AdForm& now, const Re
   return false;
 }
 
-std::string MissingSubjectHint() { return platform::W("Объявление не сохранено: введите его тему"); }
+std::string MissingSubjectHint() {
+  return platform::W("Объявление не сохранено: введите его тему");
+}
 
 std::string MissingCategoryHint() {
   return platform::W("Объявление не сохранено: выберите категорию кнопкой «…»");

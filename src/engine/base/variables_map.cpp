@@ -28,7 +28,9 @@ std::size_t EntryNumber(const std::string& id) {
   return n;
 }
 
-std::string_view Cut(std::string_view s, std::size_t size) { return s.substr(0, std::min(s.size(), size)); }
+std::string_view Cut(std::string_view s, std::size_t size) {
+  return s.substr(0, std::min(s.size(), size));
+}
 
 // True when the stored entry is longer than the record's fields can hold and
 // the record still holds exactly what was loaded from it: writing it back
@@ -36,7 +38,8 @@ std::string_view Cut(std::string_view s, std::size_t size) { return s.substr(0, 
 bool WouldCutUnchangedEntry(const std::string& stored, const RecordSet& variables, std::size_t row) {
   if (stored.empty()) return false;
   const MapEntry e = SplitMapEntry(stored);
-  if (e.description.size() <= kNameSize && e.name.size() <= kNameSize && e.value.size() <= kVariableDataSize) {
+  if (e.description.size() <= kNameSize && e.name.size() <= kNameSize &&
+      e.value.size() <= kVariableDataSize) {
     return false;
   }
   return variables.Value(row, "DESC") == Cut(e.description, kNameSize) &&
@@ -77,7 +80,9 @@ std::string SingleLine(std::string_view value) {
   return out;
 }
 
-std::string NumberedKey(std::size_t n) { return "item" + std::to_string(n); }
+std::string NumberedKey(std::size_t n) {
+  return "item" + std::to_string(n);
+}
 
 std::vector<std::string> ReadNumberedList(const platform::IniDocument& doc, std::string_view section) {
   return ReadList(doc, section);

@@ -99,7 +99,8 @@ std::vector<std::string> SubBodyFieldNames(std::string_view subBody) {
   return names;
 }
 
-BoardCheckResult CompareBoardWithPage(const BoardFile& board, std::string_view page, const std::string& pageUrl) {
+BoardCheckResult CompareBoardWithPage(const BoardFile& board, std::string_view page,
+                                      const std::string& pageUrl) {
   BoardCheckResult result;
   result.board = board.Name();
   std::string text(page);

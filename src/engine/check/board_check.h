@@ -28,7 +28,8 @@ std::vector<std::string> SubBodyFieldNames(std::string_view subBody);
 
 // Compares a fetched page with the board. page: the reply body as received
 // (in the board's code page); pageUrl: the URL it came from (REQUEST).
-BoardCheckResult CompareBoardWithPage(const BoardFile& board, std::string_view page, const std::string& pageUrl);
+BoardCheckResult CompareBoardWithPage(const BoardFile& board, std::string_view page,
+                                      const std::string& pageUrl);
 
 struct CheckOptions {
   std::string settingsFile;  // the proxy and the time-out, as the wizard reads them

@@ -118,7 +118,8 @@ std::vector<BoardStats> ComputeBoardStats(RunJournal& journal, std::int64_t nowM
 
   // The last health check of each board; a board known only from checks
   // gets an entry of its own.
-  auto checks = journal.Db().Prepare("SELECT board, state, detail, checked FROM checks ORDER BY board, checked");
+  auto checks =
+      journal.Db().Prepare("SELECT board, state, detail, checked FROM checks ORDER BY board, checked");
   while (checks.Step()) {
     const std::string board = checks.Text(0);
     auto found = byName.find(board);
@@ -138,17 +139,19 @@ std::vector<BoardStats> ComputeBoardStats(RunJournal& journal, std::int64_t nowM
 }
 
 std::string FormatStatsTable(const std::vector<BoardStats>& stats) {
-  std::string table = "board\tsuccess_30d\tjobs_30d\tlast_success\tmedian_ms\tlast3\tlast_error_at\tlast_error\tcheck\n";
+  std::string table =
+      "board\tsuccess_30d\tjobs_30d\tlast_success\tmedian_ms\tlast3\tlast_error_at\tlast_error\tcheck\n";
   for (const BoardStats& b : stats) {
     const auto percent = b.SuccessPercent();
-    table += b.board + "\t" + (percent ? std::to_string(*percent) + "%" : std::string("-")) + "\t" +
-             std::to_string(b.jobs) + "\t" + Stamp(b.lastSuccess) + "\t" +
-             (b.medianLatencyMs ? std::to_string(*b.medianLatencyMs) : std::string("-")) + "\t" +
-             (b.failedLastThree ? "failed" : "-") + "\t" + Stamp(b.lastErrorAt) + "\t" +
-             (b.lastError.empty() ? std::string("-") : b.lastError) + "\t" +
-             (b.checkState.empty() ? std::string("-")
-                                   : b.checkState + (b.checkDetail.empty() ? "" : " (" + b.checkDetail + ")")) +
-             "\n";
+    table +=
+        b.board + "\t" + (percent ? std::to_string(*percent) + "%" : std::string("-")) + "\t" +
+        std::to_string(b.jobs) + "\t" + Stamp(b.lastSuccess) + "\t" +
+        (b.medianLatencyMs ? std::to_string(*b.medianLatencyMs) : std::string("-")) + "\t" +
+        (b.failedLastThree ? "failed" : "-") + "\t" + Stamp(b.lastErrorAt) + "\t" +
+        (b.lastError.empty() ? std::string("-") : b.lastError) + "\t" +
+        (b.checkState.empty() ? std::string("-")
+                              : b.checkState + (b.checkDetail.empty() ? "" : " (" + b.checkDetail + ")")) +
+        "\n";
   }
   return table;
 }
@@ -157,9 +160,9 @@ std::string StatsTooltip(const BoardStats& b) {
   using platform::W;
   std::string text;
   const auto percent = b.SuccessPercent();
-  text += W("Успешно за 30 дней: ") +
-          (percent ? std::to_string(*percent) + "% (" + std::to_string(b.ok) + W(" из ") + std::to_string(b.jobs) + ")"
-                   : W("нет размещений"));
+  text += W("Успешно за 30 дней: ") + (percent ? std::to_string(*percent) + "% (" + std::to_string(b.ok) +
+                                                     W(" из ") + std::to_string(b.jobs) + ")"
+                                               : W("нет размещений"));
   text += W("\nПоследний успех: ") + (b.lastSuccess ? FormatStamp(*b.lastSuccess) : W("нет"));
   if (b.lastErrorAt) text += W("\nПоследняя ошибка: ") + FormatStamp(*b.lastErrorAt) + ", " + b.lastError;
   if (b.medianLatencyMs) text += W("\nМедиана ответа: ") + std::to_string(*b.medianLatencyMs) + W(" мс");

@@ -21,7 +21,7 @@ struct BoardStats {
   int ok = 0;
   std::optional<std::int64_t> lastSuccess;  // ms since the epoch, any time
   std::optional<std::int64_t> lastErrorAt;
-  std::string lastError;  // state and error text of the last job that did not succeed
+  std::string lastError;                        // state and error text of the last job that did not succeed
   std::optional<std::int64_t> medianLatencyMs;  // over the period
   // The board's last three runs each ended with failures and no success.
   bool failedLastThree = false;

@@ -61,7 +61,8 @@ CREATE INDEX checks_by_board ON checks(board, checked);
 constexpr std::string_view kJobColumns =
     "id, run, seq, board, board_file, ad, url, referer, label, body, body_hash, state, reason, "
     "http_status, error, started, ended, latency_ms, reply_size";
-constexpr std::string_view kRunColumns = "id, started, ended, origin, kind, jobs, ok, failed, unconfirmed, skipped";
+constexpr std::string_view kRunColumns =
+    "id, started, ended, origin, kind, jobs, ok, failed, unconfirmed, skipped";
 
 std::string Sql(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
   std::string sql(a);
@@ -77,7 +78,8 @@ std::string JournalFileName(const std::string& settingsFile) {
   const std::size_t slash = settingsFile.find_last_of('/');
   const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   if (settingsFile.size() >= nameStart + kIni.size() &&
-      platform::EqualsNoCase(std::string_view(settingsFile).substr(settingsFile.size() - kIni.size()), kIni)) {
+      platform::EqualsNoCase(std::string_view(settingsFile).substr(settingsFile.size() - kIni.size()),
+                             kIni)) {
     return settingsFile.substr(0, settingsFile.size() - kIni.size()) + ".db";
   }
   return settingsFile + ".db";
@@ -102,8 +104,8 @@ std::string_view JobStateName(JobState state) {
 }
 
 std::optional<JobState> ParseJobState(std::string_view name) {
-  for (JobState state : {JobState::Pending, JobState::Sent, JobState::Ok, JobState::Failed, JobState::Unconfirmed,
-                         JobState::Skipped}) {
+  for (JobState state : {JobState::Pending, JobState::Sent, JobState::Ok, JobState::Failed,
+                         JobState::Unconfirmed, JobState::Skipped}) {
     if (JobStateName(state) == name) return state;
   }
   return std::nullopt;
@@ -150,13 +152,14 @@ std::string FormatStamp(std::int64_t ms) {
   return text;
 }
 
-RunJournal::RunJournal(const std::string& path) : m_path(path), m_db([&] {
-  try {
-    return platform::SqliteDb(path);
-  } catch (const platform::SqliteError& error) {
-    throw JournalError("cannot open the run journal " + path + ": " + error.what());
-  }
-}()) {
+RunJournal::RunJournal(const std::string& path)
+    : m_path(path), m_db([&] {
+        try {
+          return platform::SqliteDb(path);
+        } catch (const platform::SqliteError& error) {
+          throw JournalError("cannot open the run journal " + path + ": " + error.what());
+        }
+      }()) {
   try {
     CreateOrCheckSchema();
     // A sent job keeps the state "pending" with its start time set: the
@@ -213,10 +216,11 @@ std::int64_t RunJournal::BeginRun(RunOrigin origin, RunKind kind, std::int64_t n
 void RunJournal::AddJobs(std::int64_t run, std::vector<JournalJob>& jobs) {
   platform::SqliteDb::Transaction transaction(m_db);
   auto insert = m_db.Prepare(
-      "INSERT INTO jobs(run, seq, board, board_file, ad, url, referer, label, body, body_hash, state, reason, "
+      "INSERT INTO jobs(run, seq, board, board_file, ad, url, referer, label, body, body_hash, state, "
+      "reason, "
       "ended) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)");
-  int seq = static_cast<int>(m_db.QueryInt("SELECT coalesce(max(seq)+1, 0) FROM jobs WHERE run=" +
-                                           std::to_string(run)));
+  int seq = static_cast<int>(
+      m_db.QueryInt("SELECT coalesce(max(seq)+1, 0) FROM jobs WHERE run=" + std::to_string(run)));
   for (JournalJob& job : jobs) {
     job.run = run;
     job.seq = seq++;
@@ -330,7 +334,8 @@ std::optional<RunInfo> RunJournal::LastRun() {
 
 std::optional<RunInfo> RunJournal::InterruptedRun() {
   // The latest run that never ended, also when later runs came after it.
-  auto s = m_db.Prepare(Sql("SELECT ", kRunColumns, " FROM runs WHERE ended IS NULL ORDER BY id DESC LIMIT 1"));
+  auto s =
+      m_db.Prepare(Sql("SELECT ", kRunColumns, " FROM runs WHERE ended IS NULL ORDER BY id DESC LIMIT 1"));
   if (!s.Step()) return std::nullopt;
   return ReadRun(s);
 }
@@ -352,8 +357,8 @@ std::vector<JournalJob> RunJournal::Jobs(std::int64_t run) {
 }
 
 std::optional<JournalJob> RunJournal::LastSuccess(std::string_view board, std::string_view ad) {
-  auto s = m_db.Prepare(
-      Sql("SELECT ", kJobColumns, " FROM jobs WHERE board=? AND ad=? AND state='ok' ORDER BY ended DESC LIMIT 1"));
+  auto s = m_db.Prepare(Sql("SELECT ", kJobColumns,
+                            " FROM jobs WHERE board=? AND ad=? AND state='ok' ORDER BY ended DESC LIMIT 1"));
   s.Bind(1, board).Bind(2, ad);
   if (!s.Step()) return std::nullopt;
   return ReadJob(s);

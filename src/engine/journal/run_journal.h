@@ -52,19 +52,19 @@ struct BoardJobRules;
 struct JournalJob {
   std::int64_t id = 0;
   std::int64_t run = 0;
-  int seq = 0;             // position in the run
-  std::string board;       // the board's NAME (cp1251)
-  std::string boardFile;   // its file name in the script directory
-  std::string ad;          // the ad's NAME, its subject (cp1251)
+  int seq = 0;            // position in the run
+  std::string board;      // the board's NAME (cp1251)
+  std::string boardFile;  // its file name in the script directory
+  std::string ad;         // the ad's NAME, its subject (cp1251)
   std::string url;
   std::string referer;
-  std::string label;       // board NAME, TAB, report directory
-  std::string body;        // the request body as sent
-  std::string bodyHash;    // BodyHash(body)
+  std::string label;     // board NAME, TAB, report directory
+  std::string body;      // the request body as sent
+  std::string bodyHash;  // BodyHash(body)
   JobState state = JobState::Pending;
-  std::string reason;      // why skipped, unconfirmed or failed
-  int httpStatus = 0;      // 0: no status line read
-  std::string error;       // the client's error text
+  std::string reason;                   // why skipped, unconfirmed or failed
+  int httpStatus = 0;                   // 0: no status line read
+  std::string error;                    // the client's error text
   std::optional<std::int64_t> started;  // ms since the epoch
   std::optional<std::int64_t> ended;
   std::optional<std::int64_t> latencyMs;

@@ -59,8 +59,10 @@ std::optional<ResumePlan> PlanResume(RunJournal& journal) {
   ResumePlan plan;
   plan.run = *run;
   for (JournalJob& job : journal.Jobs(run->id)) {
-    if (job.state == JobState::Pending) plan.neverStarted.push_back(std::move(job));
-    else if (job.state == JobState::Sent) plan.maybeSent.push_back(std::move(job));
+    if (job.state == JobState::Pending)
+      plan.neverStarted.push_back(std::move(job));
+    else if (job.state == JobState::Sent)
+      plan.maybeSent.push_back(std::move(job));
   }
   return plan;
 }
@@ -69,8 +71,8 @@ std::vector<JournalJob> RetryJobs(RunJournal& journal, const std::vector<JobStat
   std::vector<JournalJob> rows;
   // The last run that posted anything: a start whose jobs were all held
   // back by the guard does not hide the failures before it.
-  const std::int64_t last =
-      journal.Db().QueryInt("SELECT id FROM runs WHERE ok + failed + unconfirmed > 0 ORDER BY id DESC LIMIT 1", 0);
+  const std::int64_t last = journal.Db().QueryInt(
+      "SELECT id FROM runs WHERE ok + failed + unconfirmed > 0 ORDER BY id DESC LIMIT 1", 0);
   if (last == 0) return rows;
   for (JournalJob& job : journal.Jobs(last)) {
     bool wanted = false;

@@ -23,9 +23,11 @@ bool ExpiresNow(std::string_view attributes) {
     if (end == std::string_view::npos) end = attributes.size();
     const std::string_view part = attributes.substr(start, end - start);
     const std::size_t eq = part.find('=');
-    if (eq != std::string_view::npos && platform::EqualsNoCase(platform::Trim(part.substr(0, eq)), "max-age")) {
+    if (eq != std::string_view::npos &&
+        platform::EqualsNoCase(platform::Trim(part.substr(0, eq)), "max-age")) {
       const std::string value = platform::Trim(part.substr(eq + 1));
-      if (!value.empty() && (value[0] == '-' || value.find_first_not_of('0') == std::string::npos)) return true;
+      if (!value.empty() && (value[0] == '-' || value.find_first_not_of('0') == std::string::npos))
+        return true;
     }
     start = end + 1;
   }
@@ -41,14 +43,14 @@ void CookieJar::Take(std::string_view setCookieValue) {
   if (eq == std::string_view::npos) return;
   const std::string name = platform::Trim(pair.substr(0, eq));
   const std::string value = platform::Trim(pair.substr(eq + 1));
-  if (name.empty() || HasControl(name) || HasControl(value) || name.find_first_of(" \t,;") != std::string::npos ||
-      name.size() + value.size() > kMaxCookieLength) {
+  if (name.empty() || HasControl(name) || HasControl(value) ||
+      name.find_first_of(" \t,;") != std::string::npos || name.size() + value.size() > kMaxCookieLength) {
     return;
   }
   const bool expired =
       semicolon != std::string_view::npos && ExpiresNow(setCookieValue.substr(semicolon + 1));
-  const auto found =
-      std::find_if(m_cookies.begin(), m_cookies.end(), [&](const auto& cookie) { return cookie.first == name; });
+  const auto found = std::find_if(m_cookies.begin(), m_cookies.end(),
+                                  [&](const auto& cookie) { return cookie.first == name; });
   if (expired) {
     if (found != m_cookies.end()) m_cookies.erase(found);
     return;
@@ -62,7 +64,8 @@ void CookieJar::Take(std::string_view setCookieValue) {
 
 bool CookieJar::TakeHeaderLine(std::string_view line) {
   constexpr std::string_view kName = "set-cookie:";
-  if (line.size() < kName.size() || !platform::EqualsNoCase(line.substr(0, kName.size()), kName)) return false;
+  if (line.size() < kName.size() || !platform::EqualsNoCase(line.substr(0, kName.size()), kName))
+    return false;
   std::string_view value = line.substr(kName.size());
   while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.remove_suffix(1);
   Take(value);

@@ -7,6 +7,7 @@
 #include "engine/wizard/fetch/http_cli.h"
 #include "engine/wizard/html/html_document.h"
 #include "engine/wizard/html/submit_url.h"
+#include "platform/concat.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
@@ -23,7 +24,7 @@ std::string ComparableUrl(std::string_view url) {
   std::size_t hostEnd = text.find_first_of("/?", hostStart);
   if (hostEnd == std::string::npos) hostEnd = text.size();
   std::string rest = text.substr(hostEnd);
-  if (rest.empty() || rest[0] == '?') rest.insert(0, "/");
+  if (rest.empty() || rest[0] == '?') rest = platform::Concat({"/", rest});
   return platform::LowerAscii(std::string_view(text).substr(0, hostEnd)) + rest;
 }
 
@@ -69,8 +70,8 @@ std::string FormNotFoundMessage() {
 
 namespace {
 
-const ThtmlForm* FindPostedForm(const THtmlDocument& document, std::string_view pageUrl, std::string_view jobUrl,
-                                const std::vector<BodyPair>& pairs) {
+const ThtmlForm* FindPostedForm(const THtmlDocument& document, std::string_view pageUrl,
+                                std::string_view jobUrl, const std::vector<BodyPair>& pairs) {
   const std::string wanted = ComparableUrl(jobUrl);
   for (const auto& form : document.Forms()) {
     if (ComparableUrl(ResolveFormAction(pageUrl, document.DocumentBase(), form->Action())) == wanted) {

@@ -44,8 +44,8 @@ struct FreshForm {
 struct FreshFetchSettings {
   std::string proxyHost;  // empty: direct
   int proxyPort = 0;
-  int timeOutMs = 0;      // 0: the fetch client's own limit
-  std::string caFile;     // an extra trusted CA file (PEM); empty: the system store alone
+  int timeOutMs = 0;   // 0: the fetch client's own limit
+  std::string caFile;  // an extra trusted CA file (PEM); empty: the system store alone
 };
 
 // Fetches pageUrl with client (blocking, relocations followed, every

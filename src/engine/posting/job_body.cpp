@@ -91,11 +91,20 @@ std::string EscapeFieldValue(std::string_view value) {
   out.reserve(value.size());
   for (char c : value) {
     switch (c) {
-      case '+': out += "%2B"; break;
-      case '&': out += "%26"; break;
-      case '=': out += "%3D"; break;
-      case '%': out += "%25"; break;
-      default: out += c;
+      case '+':
+        out += "%2B";
+        break;
+      case '&':
+        out += "%26";
+        break;
+      case '=':
+        out += "%3D";
+        break;
+      case '%':
+        out += "%25";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -193,7 +202,8 @@ std::vector<std::string> ReadSectionLines(const platform::IniFile& file, std::st
 
 std::string BuildJobBody(const platform::IniFile& boardFile, const platform::IniFile& adStore,
                          std::string_view adName, std::string_view mapLine) {
-  return BuildJobBody(boardFile.ReadString("Project", "SUBBODY", ""), ReadSectionLines(adStore, adName), mapLine);
+  return BuildJobBody(boardFile.ReadString("Project", "SUBBODY", ""), ReadSectionLines(adStore, adName),
+                      mapLine);
 }
 
 std::string LookupGroupValue(const platform::IniFile& variablesMap, std::string_view categoryValue) {

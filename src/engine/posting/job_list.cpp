@@ -193,8 +193,8 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
         const std::shared_ptr<const BoardJobRules> boardRules = std::move(rules);
         auto addJob = [&](const TickedAd& ad, const std::string& mapLine) {
           std::string body = BuildJobBody(subBody, ad.lines, mapLine, codePage);
-          result.jobs.Add(JobUrl(mapLine, submit), std::move(body), referer, labelStart + ad.catalog, boardRules,
-                          delayMs);
+          result.jobs.Add(JobUrl(mapLine, submit), std::move(body), referer, labelStart + ad.catalog,
+                          boardRules, delayMs);
           result.origins.push_back({found->second, ad.name});
           result.jobs.JobAds.push_back(ad.name);
         };

@@ -40,8 +40,8 @@ const std::string& LettersWin1251() {
 }
 
 const std::string& LettersKOI8R() {
-  static const std::string table =
-      BuildTable([](int letter, bool capital) { return kKoi8rLower[letter] + (capital ? 0x20 : 0); }, 0xA3, 0xB3);
+  static const std::string table = BuildTable(
+      [](int letter, bool capital) { return kKoi8rLower[letter] + (capital ? 0x20 : 0); }, 0xA3, 0xB3);
   return table;
 }
 

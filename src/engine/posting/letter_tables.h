@@ -10,7 +10,7 @@
 
 namespace adw::engine {
 
-inline constexpr std::size_t kLetterCount = 64;     // the contiguous range
+inline constexpr std::size_t kLetterCount = 64;      // the contiguous range
 inline constexpr std::size_t kLetterTableSize = 66;  // with ё and Ё
 
 const std::string& LettersWin1251();

@@ -8,20 +8,28 @@ namespace adw::engine {
 
 std::string_view JobVerdictName(JobVerdict verdict) {
   switch (verdict) {
-    case JobVerdict::Ok: return "ok";
-    case JobVerdict::Failed: return "failed";
-    case JobVerdict::Unconfirmed: return "unconfirmed";
-    case JobVerdict::Skipped: return "skipped";
+    case JobVerdict::Ok:
+      return "ok";
+    case JobVerdict::Failed:
+      return "failed";
+    case JobVerdict::Unconfirmed:
+      return "unconfirmed";
+    case JobVerdict::Skipped:
+      return "skipped";
   }
   return "failed";
 }
 
 std::string JobVerdictCaption(JobVerdict verdict) {
   switch (verdict) {
-    case JobVerdict::Ok: return platform::W("Размещено");
-    case JobVerdict::Failed: return platform::W("Ошибка");
-    case JobVerdict::Unconfirmed: return platform::W("Не подтверждено");
-    case JobVerdict::Skipped: return platform::W("Пропущено");
+    case JobVerdict::Ok:
+      return platform::W("Размещено");
+    case JobVerdict::Failed:
+      return platform::W("Ошибка");
+    case JobVerdict::Unconfirmed:
+      return platform::W("Не подтверждено");
+    case JobVerdict::Skipped:
+      return platform::W("Пропущено");
   }
   return platform::W("Ошибка");
 }
@@ -31,8 +39,8 @@ std::vector<std::string> SplitReplyTexts(std::string_view value) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t bar = value.find('|', start);
-    const std::string piece =
-        platform::Trim(value.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start));
+    const std::string piece = platform::Trim(
+        value.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start));
     if (!piece.empty()) texts.push_back(piece);
     if (bar == std::string_view::npos) break;
     start = bar + 1;
@@ -99,7 +107,8 @@ std::optional<JobVerdict> ReadVerdictMark(std::string_view page) {
   while (!rest.empty() && (rest.back() == '\r' || rest.back() == '\n')) rest.remove_suffix(1);
   if (!rest.ends_with(kMarkEnd)) return std::nullopt;
   rest.remove_suffix(kMarkEnd.size());
-  for (JobVerdict verdict : {JobVerdict::Ok, JobVerdict::Failed, JobVerdict::Unconfirmed, JobVerdict::Skipped}) {
+  for (JobVerdict verdict :
+       {JobVerdict::Ok, JobVerdict::Failed, JobVerdict::Unconfirmed, JobVerdict::Skipped}) {
     if (rest == JobVerdictName(verdict)) return verdict;
   }
   return std::nullopt;

@@ -91,11 +91,22 @@ std::string ResultPageTrailer(const JobResult& result) {
     std::string out;
     for (char c : text) {
       switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '\r': case '\n': case '\0': out += ' '; break;
-        default: out += c;
+        case '<':
+          out += "&lt;";
+          break;
+        case '>':
+          out += "&gt;";
+          break;
+        case '&':
+          out += "&amp;";
+          break;
+        case '\r':
+        case '\n':
+        case '\0':
+          out += ' ';
+          break;
+        default:
+          out += c;
       }
     }
     return out;
@@ -111,7 +122,8 @@ std::string ResultPageTrailer(const JobResult& result) {
   // page alone would not tell (a 403 page need not say "error"), and the
   // report must agree with the run. A request that failed on the way leaves
   // no mark; its page says "error retrieving page".
-  if (result.verdict == JobVerdict::Unconfirmed || (result.verdict == JobVerdict::Failed && result.statusCode != 0)) {
+  if (result.verdict == JobVerdict::Unconfirmed ||
+      (result.verdict == JobVerdict::Failed && result.statusCode != 0)) {
     trailer += "\r\n" + VerdictMarkLine(result.verdict);
   }
   return trailer;
@@ -244,7 +256,8 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
     if (!tail.hasSection || !platform::EqualsNoCase(tail.lastSection, section)) {
       bytes += "[" + section + "]\r\n";
     }
-    const std::string entry = FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number, OneLine(reason));
+    const std::string entry =
+        FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number, OneLine(reason));
     bytes += entry + "\r\n";
     if (!platform::AppendToFile(logPath, bytes)) {
       // The append reports no reason of its own; errno still holds the
@@ -270,8 +283,8 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
   }
 }
 
-std::string RecordJobResult(JobResult& result, const ResultSwitches& switches,
-                            const std::string& logPath, RunCounters& counters) {
+std::string RecordJobResult(JobResult& result, const ResultSwitches& switches, const std::string& logPath,
+                            RunCounters& counters) {
   std::string statusText;
   if (switches.reports) {
     if (const auto page = ResultPagePath(result.label)) {
@@ -280,9 +293,15 @@ std::string RecordJobResult(JobResult& result, const ResultSwitches& switches,
     }
   }
   switch (result.verdict) {
-    case JobVerdict::Ok: ++counters.successes; break;
-    case JobVerdict::Unconfirmed: ++counters.unconfirmed; break;
-    default: ++counters.failures; break;
+    case JobVerdict::Ok:
+      ++counters.successes;
+      break;
+    case JobVerdict::Unconfirmed:
+      ++counters.unconfirmed;
+      break;
+    default:
+      ++counters.failures;
+      break;
   }
   if (switches.log) {
     WriteLogEntry(logPath, result.replyText, result.lastSocketError, true, CurrentLocalDateTime(),
@@ -297,10 +316,12 @@ std::string LogEntryReason(const JobResult& result) {
   // A failed job's log value ends with its reason as it stands; an
   // unconfirmed one says so before its reason.
   if (result.verdict == JobVerdict::Unconfirmed) {
-    reason += " " + JobVerdictCaption(result.verdict);
-    if (!result.failureReason.empty()) reason += ": " + result.failureReason;
+    reason.push_back(' ');
+    reason.append(JobVerdictCaption(result.verdict));
+    if (!result.failureReason.empty()) reason.append(": ").append(result.failureReason);
   } else if (result.verdict != JobVerdict::Ok && !result.failureReason.empty()) {
-    reason += " " + result.failureReason;
+    reason.push_back(' ');
+    reason.append(result.failureReason);
   }
   return reason;
 }

@@ -14,10 +14,10 @@ namespace adw::engine {
 
 // The numbers of the status panel's labels.
 struct RunCounters {
-  int jobCount = 0;   // lbMessageCnt
-  int running = 0;    // lbProcessCnt
-  int successes = 0;  // lbSuccessMsg
-  int failures = 0;   // lbFailMsg
+  int jobCount = 0;     // lbMessageCnt
+  int running = 0;      // lbProcessCnt
+  int successes = 0;    // lbSuccessMsg
+  int failures = 0;     // lbFailMsg
   int unconfirmed = 0;  // lbUnconfirmedMsg "Не подтверждено"
 };
 
@@ -79,8 +79,8 @@ struct JobResult {
   std::string failureReason;
   bool bodyCut = false;  // the reply body went past what the client keeps
   int statusCode = 0;    // the final HTTP status, 0 when none was read
-  std::string ad = {};  // the ad's NAME, when the job list says it
-  int jobIndex = -1;    // the job's number in the run's job list
+  std::string ad = {};   // the ad's NAME, when the job list says it
+  int jobIndex = -1;     // the job's number in the run's job list
 };
 
 // A failure reason as one field of a TAB-separated line: TAB, CR, LF and
@@ -114,7 +114,7 @@ struct ResultSwitches {
 // reports are on), counter of its state, log entry. Returns the status bar text: the
 // page's path when reports are on and the ad has a report directory, else
 // empty. Never throws for a page or log entry that cannot be written.
-std::string RecordJobResult(JobResult& result, const ResultSwitches& switches,
-                            const std::string& logPath, RunCounters& counters);
+std::string RecordJobResult(JobResult& result, const ResultSwitches& switches, const std::string& logPath,
+                            RunCounters& counters);
 
 }  // namespace adw::engine

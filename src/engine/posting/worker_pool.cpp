@@ -43,7 +43,8 @@ class HttpJobPoster : public IJobPoster {
     }
   }
   int StatusCode() const override { return m_client.StatusCode(); }
-  std::string RenewFormState(const std::string& pageUrl, const std::string& postUrl, std::string& body) override {
+  std::string RenewFormState(const std::string& pageUrl, const std::string& postUrl,
+                             std::string& body) override {
     FreshFetchSettings fetch;
     fetch.proxyHost = m_settings.proxyHost;
     fetch.proxyPort = m_settings.proxyPort;
@@ -75,7 +76,7 @@ class HttpJobPoster : public IJobPoster {
  private:
   PostingSettings m_settings;
   HttpPostClient m_client;
-  std::unique_ptr<THttpCli> m_page;  // FRESH boards' form page
+  std::unique_ptr<THttpCli> m_page;                // FRESH boards' form page
   std::atomic<THttpCli*> m_pageForAbort{nullptr};  // read by Abort from other threads
   std::string m_failure;
 };
@@ -232,10 +233,7 @@ PostingPool::PostingPool(platform::IMainThread& mainThread, IPostingObserver& ob
     : PostingPool(mainThread, observer, Hooks{}) {}
 
 PostingPool::PostingPool(platform::IMainThread& mainThread, IPostingObserver& observer, Hooks hooks)
-    : m_mainThread(mainThread),
-      m_observer(observer),
-      m_hooks(std::move(hooks)),
-      m_wake([this] {
+    : m_mainThread(mainThread), m_observer(observer), m_hooks(std::move(hooks)), m_wake([this] {
         if (m_shuttingDown.load()) return;
         const std::uint64_t runId = m_wakeRunId.load();
         try {
@@ -464,7 +462,8 @@ void PostingPool::DrainFailedStarts() {
     failed.label = m_jobs.JobLabels[static_cast<std::size_t>(index)];
     failed.body = kErrorRetrievingPage;
     failed.jobIndex = index;
-    if (static_cast<std::size_t>(index) < m_jobs.JobAds.size()) failed.ad = m_jobs.JobAds[static_cast<std::size_t>(index)];
+    if (static_cast<std::size_t>(index) < m_jobs.JobAds.size())
+      failed.ad = m_jobs.JobAds[static_cast<std::size_t>(index)];
     HandleResult(slot, index, failed);
   }
 }

@@ -136,8 +136,8 @@ std::string ReportRowLine(std::string_view boardName, JobVerdict state, std::str
       platform::W(R"x(<td width="105">&nbsp; <strong><font color="#008040">Размещено</font></strong></td>)x");
   static const std::string error =
       platform::W(R"x(<td width="105">&nbsp; <strong><font color="#FF0000">Ошибка</font></strong></td>)x");
-  static const std::string unconfirmed =
-      platform::W(R"x(<td width="105">&nbsp; <strong><font color="#C06000">Не подтверждено</font></strong></td>)x");
+  static const std::string unconfirmed = platform::W(
+      R"x(<td width="105">&nbsp; <strong><font color="#C06000">Не подтверждено</font></strong></td>)x");
   const std::string name = HtmlEscape(boardName);
   std::string row = R"x(<tr><td width="248">&nbsp; <strong>)x";
   row += name;
@@ -175,9 +175,11 @@ std::vector<std::string> ReportHistoryLines(const ReportHistory& history) {
   };
   for (const ReportHistory::Entry& entry : history.recent) {
     const auto state = kStates.find(entry.state);
-    std::string line = R"x(<tr><td width="248">&nbsp; )x" + HtmlEscape(entry.board) + R"x(</td><td width="105">&nbsp; )x";
+    std::string line =
+        R"x(<tr><td width="248">&nbsp; )x" + HtmlEscape(entry.board) + R"x(</td><td width="105">&nbsp; )x";
     line += state == kStates.end() ? HtmlEscape(entry.state) : state->second;
-    line += R"x(</td><td width="237">&nbsp; )x" + HtmlEscape(entry.when) + ", " + HtmlEscape(entry.ad) + "</td></tr>";
+    line += R"x(</td><td width="237">&nbsp; )x" + HtmlEscape(entry.when) + ", " + HtmlEscape(entry.ad) +
+            "</td></tr>";
     lines.push_back(std::move(line));
   }
   return lines;
@@ -224,8 +226,8 @@ ReportOutcome BuildReport(const std::string& reportDir, const std::string& scrip
       } catch (const std::exception&) {
       }
     }
-    std::string row =
-        ReportRowLine(name, JudgeResultPage(JoinPageLines(*text), rules), platform::JoinPath(absoluteDir, page));
+    std::string row = ReportRowLine(name, JudgeResultPage(JoinPageLines(*text), rules),
+                                    platform::JoinPath(absoluteDir, page));
     if (history) {
       const auto when = history->resultTimes.find(platform::LowerAscii(page));
       if (when != history->resultTimes.end()) {

@@ -39,15 +39,15 @@ std::string FourNumbers(int a, int b, int c, int d) {
 
 const std::vector<std::string>& FormStorage::MainEntries() {
   static const std::vector<std::string> entries = {
-      "cbCateg.Text",       "cbLogFile.Checked", "cbReports.Checked", "cbState.Checked", "cbTemplate.Checked",
-      "cbTime.Checked",     "cbUpDate.Checked",  "cbUseProxy.Checked", "deRepCat.Text",  "deScript.Text",
-      "EdProxy.Text",       "EdProxyPort.Text",  "edSiteURL.Text",    "edTimeOut.Text",  "medTime.Text",
+      "cbCateg.Text",   "cbLogFile.Checked", "cbReports.Checked",  "cbState.Checked", "cbTemplate.Checked",
+      "cbTime.Checked", "cbUpDate.Checked",  "cbUseProxy.Checked", "deRepCat.Text",   "deScript.Text",
+      "EdProxy.Text",   "EdProxyPort.Text",  "edSiteURL.Text",     "edTimeOut.Text",  "medTime.Text",
   };
   return entries;
 }
 
-FormStorage::FormStorage(IFormStorageAdapter& adapter, std::string iniFileName, std::vector<std::string> entries,
-                         std::string section)
+FormStorage::FormStorage(IFormStorageAdapter& adapter, std::string iniFileName,
+                         std::vector<std::string> entries, std::string section)
     : m_adapter(adapter), m_iniFileName(std::move(iniFileName)), m_section(std::move(section)) {
   for (std::string& entry : entries) {
     if (m_adapter.FindComponent(SplitEntry(entry).first)) m_entries.push_back(std::move(entry));
@@ -106,9 +106,11 @@ void FormStorage::Save() {
     if (!r) continue;
     std::string key = r->component + "_" + r->property.declaredName;
     if (r->property.kind == PropertyKind::Text) {
-      values.emplace_back(std::move(key), StoredText(m_adapter.GetText(r->component, r->property.declaredName)));
+      values.emplace_back(std::move(key),
+                          StoredText(m_adapter.GetText(r->component, r->property.declaredName)));
     } else {
-      values.emplace_back(std::move(key), m_adapter.GetChecked(r->component, r->property.declaredName) ? "True" : "False");
+      values.emplace_back(std::move(key),
+                          m_adapter.GetChecked(r->component, r->property.declaredName) ? "True" : "False");
     }
   }
   IniFile(m_iniFileName).WriteStrings(m_section, values);

@@ -22,8 +22,8 @@ struct WindowPlacement {
   int flags = 0;
   int showCmd = 1;
   int pixelsPerInch = 96;
-  int minX = -1, minY = -1;  // minimised position
-  int maxX = -1, maxY = -1;  // maximised position
+  int minX = -1, minY = -1;                      // minimised position
+  int maxX = -1, maxY = -1;                      // maximised position
   int left = 0, top = 0, right = 0, bottom = 0;  // normal rectangle
   bool visible = false;
 };
@@ -36,7 +36,8 @@ class IFormStorageAdapter {
   virtual std::optional<std::string> FindComponent(std::string_view name) const = 0;
   // The property of the component whose name equals property without regard
   // to case; nullopt when the component has none.
-  virtual std::optional<PropertyInfo> FindProperty(std::string_view component, std::string_view property) const = 0;
+  virtual std::optional<PropertyInfo> FindProperty(std::string_view component,
+                                                   std::string_view property) const = 0;
   // Values in Windows-1251. component is the own name, property the declared
   // name, as the two lookups above gave them.
   virtual std::string GetText(std::string_view component, std::string_view property) const = 0;

@@ -38,7 +38,9 @@ int Port(std::string_view s) {
 
 }  // namespace
 
-std::string SettingsFileName(std::string_view programPath) { return platform::ChangeFileExt(programPath, ".ini"); }
+std::string SettingsFileName(std::string_view programPath) {
+  return platform::ChangeFileExt(programPath, ".ini");
+}
 
 std::string SettingsFileName() {
   const std::string beside = SettingsFileName(platform::ProgramFilePath());

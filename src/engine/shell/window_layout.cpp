@@ -67,7 +67,9 @@ LayoutRect RestoredWindowRect(const std::optional<LayoutRect>& stored, const Lay
   return r;
 }
 
-bool StoredMaximised(std::string_view showCmd) { return platform::Trim(showCmd) == "3"; }
+bool StoredMaximised(std::string_view showCmd) {
+  return platform::Trim(showCmd) == "3";
+}
 
 std::vector<int> ParseSizes(std::string_view text) {
   auto numbers = Numbers(text, 0);
@@ -83,9 +85,13 @@ std::string FormatSizes(const std::vector<int>& sizes) {
   return text;
 }
 
-std::string SizesKey(std::string_view component) { return std::string(component) + "_Sizes"; }
+std::string SizesKey(std::string_view component) {
+  return std::string(component) + "_Sizes";
+}
 
-std::string WidthsKey(std::string_view component) { return std::string(component) + "_Widths"; }
+std::string WidthsKey(std::string_view component) {
+  return std::string(component) + "_Widths";
+}
 
 StoredLayout ReadStoredLayout(const std::string& settingsPath, const std::vector<std::string>& sizeKeys) {
   StoredLayout layout;

@@ -53,7 +53,7 @@ inline constexpr std::string_view kKeyNormPos = "NormPos";
 struct StoredLayout {
   std::optional<LayoutRect> normal;
   bool maximised = false;
-  std::optional<int> threadCount;  // RxSEdPost_Value, when it is a whole number
+  std::optional<int> threadCount;                               // RxSEdPost_Value, when it is a whole number
   std::vector<std::pair<std::string, std::vector<int>>> sizes;  // key and sizes, for the keys asked
 };
 StoredLayout ReadStoredLayout(const std::string& settingsPath, const std::vector<std::string>& sizeKeys);

@@ -12,11 +12,20 @@ std::string Escaped(std::string_view text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -27,7 +36,8 @@ std::string Escaped(std::string_view text) {
 std::string FetchFailureReason(const HttpCliError& failure, bool answered) {
   const std::string text = failure.what();
   const int code = failure.Code();
-  if (answered && code >= 400 && code < 600) return platform::W("сервер ответил ") + std::to_string(code) + (text.empty() ? "" : " " + text);
+  if (answered && code >= 400 && code < 600)
+    return platform::W("сервер ответил ") + std::to_string(code) + (text.empty() ? "" : " " + text);
   return text.empty() ? platform::W("неизвестная ошибка") : text;
 }
 
@@ -37,9 +47,10 @@ std::string FetchFailureStatus(const HttpCliError& failure, bool answered) {
 
 std::string FetchFailurePage(const HttpCliError& failure, bool answered, std::string_view url) {
   return "<html><head><title>" + platform::W("Страница не загружена") + "</title></head><body><h3>" +
-         platform::W("Страница не загружена") + "</h3><p>" + Escaped(FetchFailureReason(failure, answered)) + "</p><p>" +
-         Escaped(url) + "</p><p>" +
-         Escaped(platform::W("Проверьте адрес и соединение, нажмите «<< Пред.» и затем «След. >>» ещё раз.")) +
+         platform::W("Страница не загружена") + "</h3><p>" + Escaped(FetchFailureReason(failure, answered)) +
+         "</p><p>" + Escaped(url) + "</p><p>" +
+         Escaped(
+             platform::W("Проверьте адрес и соединение, нажмите «<< Пред.» и затем «След. >>» ещё раз.")) +
          "</p></body></html>";
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "engine/wizard/html/char_refs.h"
+#include "platform/concat.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
@@ -33,11 +34,12 @@ std::string AttributeValue(std::string_view tagLower, std::string_view name) {
     const char quote = tagLower[pos];
     if (quote == '"' || quote == '\'') {
       const std::size_t end = tagLower.find(quote, pos + 1);
-      return std::string(tagLower.substr(pos + 1, end == std::string_view::npos ? std::string_view::npos
-                                                                                 : end - pos - 1));
+      return std::string(
+          tagLower.substr(pos + 1, end == std::string_view::npos ? std::string_view::npos : end - pos - 1));
     }
     const std::size_t end = tagLower.find_first_of(" \t\r\n>", pos);
-    return std::string(tagLower.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos));
+    return std::string(
+        tagLower.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos));
   }
   return {};
 }
@@ -85,7 +87,7 @@ std::string ElementText(std::string_view page, std::size_t from, std::string_vie
       if (tag.rfind(closing, 0) == 0) {
         if (depth == 0) return platform::Trim(text);
         --depth;
-      } else if (tag.rfind("<" + std::string(tagName), 0) == 0) {
+      } else if (tag.rfind(platform::Concat({"<", tagName}), 0) == 0) {
         ++depth;
       }
       if (IsBlockTag(tag)) blank = true;  // inline tags join their words

@@ -26,7 +26,8 @@ QListWidgetItem* MakeRow(const adw::engine::BoardRow& row) {
   item->setData(kFoldedRole, QByteArray::fromStdString(adw::engine::FoldForSearch(row.name)));
   // A long name is cut to the column; the tip shows it whole, with the
   // file it comes from.
-  item->setToolTip(row.fileName.empty() ? item->text() : item->text() + QLatin1Char('\n') + ToQ(row.fileName));
+  item->setToolTip(row.fileName.empty() ? item->text()
+                                        : item->text() + QLatin1Char('\n') + ToQ(row.fileName));
   return item;
 }
 
@@ -78,7 +79,8 @@ void ApplyBoardFilter(QListWidget* list, const QString& filter) {
   for (int i = 0; i < list->count(); ++i) {
     QListWidgetItem* item = list->item(i);
     const QByteArray name = item->data(kFoldedRole).toByteArray();
-    const bool hide = !adw::engine::FoldedNameMatches(std::string_view(name.constData(), name.size()), folded);
+    const bool hide =
+        !adw::engine::FoldedNameMatches(std::string_view(name.constData(), name.size()), folded);
     if (item->isHidden() != hide) item->setHidden(hide);
   }
   list->setUpdatesEnabled(wasEnabled);
@@ -117,7 +119,8 @@ void ChangeBoardTicks(QListWidget* list, void (*rule)(std::vector<adw::engine::B
     rows.push_back({NameOf(item), item->checkState() == Qt::Checked, {}});
   }
   rule(rows);
-  for (std::size_t i = 0; i < shown.size(); ++i) shown[i]->setCheckState(rows[i].ticked ? Qt::Checked : Qt::Unchecked);
+  for (std::size_t i = 0; i < shown.size(); ++i)
+    shown[i]->setCheckState(rows[i].ticked ? Qt::Checked : Qt::Unchecked);
 }
 
 }  // namespace adw::ui

@@ -3,6 +3,7 @@
 // that failed their last three runs marked in red, and a column of short
 // figures drawn at the right of each row when it is switched on.
 #include <QtCore/qnamespace.h>
+
 #include <vector>
 
 #include "engine/journal/board_stats.h"

@@ -22,7 +22,8 @@ constexpr int kButtonWidth = 133;
 }  // namespace
 
 TfrmVariab::TfrmVariab(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("frmVariab"));
   setWindowTitle(QStringLiteral("Категории"));
   setFixedSize(kClientWidth, kClientHeight);

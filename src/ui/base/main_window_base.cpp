@@ -192,7 +192,8 @@ void TfrmMain::ShowSavedBoard(const std::string& fileName) {
   // turns up there at the next load.
   const std::string listed = Trim(FromQ(deScript->text()));
   const std::string stored = adw::engine::StoredScriptDir(m_settingsPath);
-  if (listed.empty() || adw::platform::JoinPath(listed, fileName) != adw::platform::JoinPath(stored, fileName))
+  if (listed.empty() ||
+      adw::platform::JoinPath(listed, fileName) != adw::platform::JoinPath(stored, fileName))
     return;
   const adw::engine::BoardRow row = adw::engine::ReadBoardRow(listed, fileName);
   QListWidgetItem* item = PlaceBoardRow(CLBMain, row);

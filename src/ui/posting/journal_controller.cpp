@@ -1,9 +1,9 @@
 #include "ui/posting/journal_controller.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -21,14 +21,14 @@ namespace adw::ui {
 
 JournalController::JournalController(TfrmMain& window) : m_window(window) {
   m_showChecks = [this](const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Проверить доски"), text, QMessageBox::Ok,
-                                &m_window);
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Проверить доски"), text,
+                                QMessageBox::Ok, &m_window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
   };
   m_ask = [this](const QString& text) {
-    return QMessageBox::question(&m_window, QCoreApplication::applicationName(), text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(&m_window, QCoreApplication::applicationName(), text,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
   };
 }
 
@@ -40,7 +40,8 @@ JournalController::~JournalController() {
 adw::engine::RunJournal* JournalController::Journal() {
   if (m_journal || m_failed) return m_journal.get();
   try {
-    m_journal = std::make_unique<adw::engine::RunJournal>(adw::engine::JournalFileName(m_window.SettingsPath()));
+    m_journal =
+        std::make_unique<adw::engine::RunJournal>(adw::engine::JournalFileName(m_window.SettingsPath()));
   } catch (const std::exception& error) {
     m_failed = true;
     m_window.ShowError(ToQ(error.what()) + QStringLiteral("\nРазмещение идет без журнала."));
@@ -72,7 +73,7 @@ adw::engine::JobList JournalController::PrepareRun(adw::engine::JobListBuild& bu
     guard.nowMs = adw::engine::NowMs();
     adw::engine::ApplyDuplicateGuard(*journal, rows, guard);
     m_recorder = std::make_unique<adw::engine::RunRecorder>(*journal, origin, adw::engine::RunKind::Post,
-                                                             std::move(rows));
+                                                            std::move(rows));
   } catch (const std::exception& error) {
     m_window.SetStatusText(ToQ(error.what()));
     return std::move(build.jobs);
@@ -94,7 +95,8 @@ void JournalController::StartPool(adw::engine::JobList jobs) {
   options.startMinimised = m_window.cbState->isChecked();
   options.application = QCoreApplication::instance();
   options.companionPath = run.CompanionPath();
-  if (run.Pool().Start(std::move(jobs), options) != adw::engine::PostingPool::StartResult::Started && m_recorder) {
+  if (run.Pool().Start(std::move(jobs), options) != adw::engine::PostingPool::StartResult::Started &&
+      m_recorder) {
     m_recorder->RunEnded();
   }
 }
@@ -107,13 +109,14 @@ void JournalController::RetryFailed() {
   }
   adw::engine::RunJournal* journal = Journal();
   if (!journal) return;
-  std::vector<adw::engine::JournalJob> rows = adw::engine::RetryJobs(*journal, {adw::engine::JobState::Failed});
+  std::vector<adw::engine::JournalJob> rows =
+      adw::engine::RetryJobs(*journal, {adw::engine::JobState::Failed});
   if (rows.empty()) {
     m_window.SetStatusText(QStringLiteral("В последнем размещении нет неудачных заданий"));
     return;
   }
   m_recorder = std::make_unique<adw::engine::RunRecorder>(*journal, adw::engine::RunOrigin::Window,
-                                                           adw::engine::RunKind::Retry, std::move(rows));
+                                                          adw::engine::RunKind::Retry, std::move(rows));
   m_window.BringToFront(m_window.pViewStat);
   StartPool(m_recorder->TakeJobList());
 }
@@ -144,9 +147,10 @@ void JournalController::OfferResume() {
     for (const auto& job : plan->maybeSent) {
       boards += QStringLiteral("\n") + ToQ(job.board) + QStringLiteral(": ") + ToQ(job.ad);
     }
-    resend = Ask(QStringLiteral("Размещение, начатое %1, было прервано. Эти задания были отправлены, но ответ "
-                                "досок не получен, и они могли дойти:%2\nОтправить их повторно?")
-                     .arg(started, boards));
+    resend =
+        Ask(QStringLiteral("Размещение, начатое %1, было прервано. Эти задания были отправлены, но ответ "
+                           "досок не получен, и они могли дойти:%2\nОтправить их повторно?")
+                .arg(started, boards));
     resume = true;
   }
   try {
@@ -186,8 +190,8 @@ void JournalController::CheckBoards() {
       results = adw::engine::CheckBoards(dir, names, options);
     } catch (const std::exception&) {
     }
-    QMetaObject::invokeMethod(this, [this, results] { m_window.Guarded([&] { ChecksDone(results); }); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, results] { m_window.Guarded([&] { ChecksDone(results); }); }, Qt::QueuedConnection);
   });
 }
 

@@ -2,10 +2,10 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QListWidget>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -197,7 +197,8 @@ void PostingController::RunEnded(adw::engine::RunEnd how) {
     ShowDisplay(m_pool->Display());
     return;
   }
-  const adw::engine::RunDisplay& reached = how == adw::engine::RunEnd::Finished ? m_pool->Display() : m_runDisplay;
+  const adw::engine::RunDisplay& reached =
+      how == adw::engine::RunEnd::Finished ? m_pool->Display() : m_runDisplay;
   ShowRunEnd(reached, how == adw::engine::RunEnd::Stopped);
   if (how == adw::engine::RunEnd::Finished) m_window.BringToFront(m_window.pViewResult);
 }
@@ -225,10 +226,11 @@ void PostingController::ShowRunEnd(const adw::engine::RunDisplay& reached, bool 
   // outcome takes its place (a hint put there since, such as skipped
   // boards, stays).
   if (w.StatusText().isEmpty() || w.StatusText() == m_resultPageText) {
-    w.SetStatusText(QStringLiteral("%1: удачных %2, неудачных %3")
-                        .arg(stopped ? QStringLiteral("Размещение остановлено") : QStringLiteral("Размещение завершено"))
-                        .arg(c.successes)
-                        .arg(c.failures));
+    w.SetStatusText(
+        QStringLiteral("%1: удачных %2, неудачных %3")
+            .arg(stopped ? QStringLiteral("Размещение остановлено") : QStringLiteral("Размещение завершено"))
+            .arg(c.successes)
+            .arg(c.failures));
   }
   m_resultPageText.clear();
 }

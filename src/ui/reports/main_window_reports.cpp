@@ -26,7 +26,9 @@ class OpeningShell : public adw::platform::IShell {
   bool opened = false;
 };
 
-QString CurrentAdName(const adw::engine::RecordSet& ads) { return ToQ(ads.CurrentValue("NAME")); }
+QString CurrentAdName(const adw::engine::RecordSet& ads) {
+  return ToQ(ads.CurrentValue("NAME"));
+}
 
 }  // namespace
 
@@ -54,7 +56,8 @@ void TfrmMain::btnViewRepClick() {
                                        .arg(ToQ(outcome.reportPath)));
       break;
     case adw::engine::ReportOutcome::Status::NoPages:
-      SetStatusText(QStringLiteral("Отчета нет: у объявления «%1» нет страниц результатов").arg(CurrentAdName(RxMD)));
+      SetStatusText(
+          QStringLiteral("Отчета нет: у объявления «%1» нет страниц результатов").arg(CurrentAdName(RxMD)));
       break;
     case adw::engine::ReportOutcome::Status::NoRecord:
       SetStatusText(QStringLiteral("Нет объявлений для отчета"));

@@ -44,9 +44,12 @@ TfrmDownLoad::TfrmDownLoad(QWidget* parent)
   adjustSize();
   // A notice has nothing to show in more room: no maximise, no resizing.
   setFixedSize(size());
-  if (QScreen* screen = QGuiApplication::primaryScreen()) move(screen->availableGeometry().center() - rect().center());
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
 }
 
-void TfrmDownLoad::lbURLClick() { adw::platform::Shell().Open(FromQ(kMakerSiteUrl)); }
+void TfrmDownLoad::lbURLClick() {
+  adw::platform::Shell().Open(FromQ(kMakerSiteUrl));
+}
 
 }  // namespace adw::ui

@@ -6,10 +6,10 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTableView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTableView>
 #include <QToolButton>
 
 #include "ui/shell/main_window.h"
@@ -48,23 +48,31 @@ void TfrmMain::BuildToolbar() {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
 
-  sbtnNew = ToolButton(pButtons, QStringLiteral("sbtnNew"), QStringLiteral("Добавить"), QStringLiteral("new"));
-  sbtnOpen = ToolButton(pButtons, QStringLiteral("sbtnOpen"), QStringLiteral("Редактировать"), QStringLiteral("edit"));
-  sbtnDel = ToolButton(pButtons, QStringLiteral("sbtnDel"), QStringLiteral("Удалить"), QStringLiteral("delete"));
-  sbtnSave = ToolButton(pButtons, QStringLiteral("sbtnSave"), QStringLiteral("Сохранить"), QStringLiteral("save"));
-  sbtnProjects =
-      ToolButton(pButtons, QStringLiteral("sbtnProjects"), QStringLiteral("Проекты"), QStringLiteral("projects"));
-  sbtnStatus =
-      ToolButton(pButtons, QStringLiteral("sbtnStatus"), QStringLiteral("Статус работы"), QStringLiteral("status"));
-  sbtnReports = ToolButton(pButtons, QStringLiteral("sbtnReports"), QStringLiteral("Отчеты"), QStringLiteral("reports"));
-  sbtnConfig =
-      ToolButton(pButtons, QStringLiteral("sbtnConfig"), QStringLiteral("Конфигурация"), QStringLiteral("config"));
-  sbtnURL = ToolButton(pButtons, QStringLiteral("sbtnURL"), QStringLiteral("Добавить ссылку"), QStringLiteral("addlink"));
-  sbtnHelp = ToolButton(pButtons, QStringLiteral("sbtnHelp"), QStringLiteral("Помощь"), QStringLiteral("help"));
+  sbtnNew =
+      ToolButton(pButtons, QStringLiteral("sbtnNew"), QStringLiteral("Добавить"), QStringLiteral("new"));
+  sbtnOpen = ToolButton(pButtons, QStringLiteral("sbtnOpen"), QStringLiteral("Редактировать"),
+                        QStringLiteral("edit"));
+  sbtnDel =
+      ToolButton(pButtons, QStringLiteral("sbtnDel"), QStringLiteral("Удалить"), QStringLiteral("delete"));
+  sbtnSave =
+      ToolButton(pButtons, QStringLiteral("sbtnSave"), QStringLiteral("Сохранить"), QStringLiteral("save"));
+  sbtnProjects = ToolButton(pButtons, QStringLiteral("sbtnProjects"), QStringLiteral("Проекты"),
+                            QStringLiteral("projects"));
+  sbtnStatus = ToolButton(pButtons, QStringLiteral("sbtnStatus"), QStringLiteral("Статус работы"),
+                          QStringLiteral("status"));
+  sbtnReports = ToolButton(pButtons, QStringLiteral("sbtnReports"), QStringLiteral("Отчеты"),
+                           QStringLiteral("reports"));
+  sbtnConfig = ToolButton(pButtons, QStringLiteral("sbtnConfig"), QStringLiteral("Конфигурация"),
+                          QStringLiteral("config"));
+  sbtnURL = ToolButton(pButtons, QStringLiteral("sbtnURL"), QStringLiteral("Добавить ссылку"),
+                       QStringLiteral("addlink"));
+  sbtnHelp =
+      ToolButton(pButtons, QStringLiteral("sbtnHelp"), QStringLiteral("Помощь"), QStringLiteral("help"));
 
   for (QToolButton* button : {sbtnNew, sbtnOpen, sbtnDel, sbtnSave}) layout->addWidget(button);
   layout->addSpacing(30);
-  for (QToolButton* button : {sbtnProjects, sbtnStatus, sbtnReports, sbtnConfig, sbtnURL}) layout->addWidget(button);
+  for (QToolButton* button : {sbtnProjects, sbtnStatus, sbtnReports, sbtnConfig, sbtnURL})
+    layout->addWidget(button);
   layout->addStretch(1);
   layout->addWidget(sbtnHelp);
 }
@@ -80,16 +88,19 @@ void TfrmMain::BuildMenus() {
   mmRetryFailed = Item(mmFile, QStringLiteral("mmRetryFailed"), QStringLiteral("Повторить неудачные"));
   mmCheckBoards = Item(mmFile, QStringLiteral("mmCheckBoards"), QStringLiteral("Проверить доски"));
   mmFile->addSeparator();
-  mmExit = Item(mmFile, QStringLiteral("mmExit"), QStringLiteral("&Выход"), QKeySequence(Qt::ALT | Qt::Key_F4));
+  mmExit =
+      Item(mmFile, QStringLiteral("mmExit"), QStringLiteral("&Выход"), QKeySequence(Qt::ALT | Qt::Key_F4));
 
   mmRedo = bar->addMenu(QStringLiteral("&Редакция"));
   mmRedo->setObjectName(QStringLiteral("mmRedo"));
-  mmRedoNew = Item(mmRedo, QStringLiteral("mmRedoNew"), QStringLiteral("Новая запись"), QKeySequence(Qt::CTRL | Qt::Key_N));
-  mmRedoOpen =
-      Item(mmRedo, QStringLiteral("mmRedoOpen"), QStringLiteral("Редакция записи"), QKeySequence(Qt::CTRL | Qt::Key_O));
-  mmRedoSave = Item(mmRedo, QStringLiteral("mmRedoSave"), QStringLiteral("Сохранение "), QKeySequence(Qt::CTRL | Qt::Key_S));
-  mmRedoDel =
-      Item(mmRedo, QStringLiteral("mmRedoDel"), QStringLiteral("Удаление записи"), QKeySequence(Qt::CTRL | Qt::Key_D));
+  mmRedoNew = Item(mmRedo, QStringLiteral("mmRedoNew"), QStringLiteral("Новая запись"),
+                   QKeySequence(Qt::CTRL | Qt::Key_N));
+  mmRedoOpen = Item(mmRedo, QStringLiteral("mmRedoOpen"), QStringLiteral("Редакция записи"),
+                    QKeySequence(Qt::CTRL | Qt::Key_O));
+  mmRedoSave = Item(mmRedo, QStringLiteral("mmRedoSave"), QStringLiteral("Сохранение "),
+                    QKeySequence(Qt::CTRL | Qt::Key_S));
+  mmRedoDel = Item(mmRedo, QStringLiteral("mmRedoDel"), QStringLiteral("Удаление записи"),
+                   QKeySequence(Qt::CTRL | Qt::Key_D));
   mmRedo->addSeparator();
   mmRedoSelAll = Item(mmRedo, QStringLiteral("mmRedoSelAll"), QStringLiteral("Отметить все проекты"),
                       QKeySequence(Qt::CTRL | Qt::Key_Insert));
@@ -101,17 +112,18 @@ void TfrmMain::BuildMenus() {
   mmRedo->addSeparator();
   mmRedoSelAllAds = Item(mmRedo, QStringLiteral("mmRedoSelAllAds"), QStringLiteral("Отметить все объявления"),
                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Insert));
-  mmRedoUnSelAllAds = Item(mmRedo, QStringLiteral("mmRedoUnSelAllAds"), QStringLiteral("Отменить все объявления"),
-                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete));
+  mmRedoUnSelAllAds =
+      Item(mmRedo, QStringLiteral("mmRedoUnSelAllAds"), QStringLiteral("Отменить все объявления"),
+           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete));
 
   mmView = bar->addMenu(QStringLiteral("&Просмотр"));
   mmView->setObjectName(QStringLiteral("mmView"));
   mmViewReport = Item(mmView, QStringLiteral("mmViewReport"), QStringLiteral("Отчет размещения"),
                       QKeySequence(Qt::CTRL | Qt::Key_R));
-  mmViewStatus =
-      Item(mmView, QStringLiteral("mmViewStatus"), QStringLiteral("Статус работы"), QKeySequence(Qt::CTRL | Qt::Key_V));
-  mmViewProjects =
-      Item(mmView, QStringLiteral("mmViewProjects"), QStringLiteral("Проекты"), QKeySequence(Qt::CTRL | Qt::Key_P));
+  mmViewStatus = Item(mmView, QStringLiteral("mmViewStatus"), QStringLiteral("Статус работы"),
+                      QKeySequence(Qt::CTRL | Qt::Key_V));
+  mmViewProjects = Item(mmView, QStringLiteral("mmViewProjects"), QStringLiteral("Проекты"),
+                        QKeySequence(Qt::CTRL | Qt::Key_P));
   mmViewBoardStats = Item(mmView, QStringLiteral("mmViewBoardStats"), QStringLiteral("Статистика досок"));
   mmViewBoardStats->setCheckable(true);
 

@@ -1,5 +1,6 @@
 #include "ui/shell/main_window.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDate>
@@ -7,6 +8,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -16,8 +18,6 @@
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QTimer>
-#include <QCheckBox>
-#include <QMenu>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -36,7 +36,9 @@
 
 // The icons are compiled into the static window library, whose resource
 // registration the linker would drop unless something refers to it.
-static void InitResources() { Q_INIT_RESOURCE(adweld); }
+static void InitResources() {
+  Q_INIT_RESOURCE(adweld);
+}
 
 namespace adw::ui {
 
@@ -49,9 +51,7 @@ TfrmMain::TfrmMain(std::string settingsPath, QWidget* parent)
   icon.addFile(QStringLiteral(":/icons/adwelder64.png"));
   setWindowIcon(icon);
 
-  m_hooks.ShowError = [this](const QString& text) {
-    QMessageBox::critical(this, windowTitle(), text);
-  };
+  m_hooks.ShowError = [this](const QString& text) { QMessageBox::critical(this, windowTitle(), text); };
   m_hooks.ExecModal = [](QDialog& dialog) { return dialog.exec(); };
   m_confirm = [this](const QString& question, const QString& yes, const QString& no) {
     QMessageBox box(QMessageBox::Question, windowTitle(), question, QMessageBox::NoButton, this);
@@ -103,7 +103,8 @@ TfrmMain::TfrmMain(std::string settingsPath, QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
-  if (fsMain && fsMain->HasRestored() && !m_storageSaved) Guarded([this] {
+  if (fsMain && fsMain->HasRestored() && !m_storageSaved)
+    Guarded([this] {
       SaveStoredValues();
       SaveLayout();
     });
@@ -111,7 +112,9 @@ TfrmMain::~TfrmMain() {
   delete m_frmWait.data();
 }
 
-TfrmWait* TfrmMain::frmWait() const { return m_frmWait.data(); }
+TfrmWait* TfrmMain::frmWait() const {
+  return m_frmWait.data();
+}
 
 void TfrmMain::SetUserHooks(UserHooks hooks) {
   if (hooks.ShowError) m_hooks.ShowError = std::move(hooks.ShowError);
@@ -218,7 +221,8 @@ void TfrmMain::resizeEvent(QResizeEvent* event) {
 void TfrmMain::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() != QEvent::WindowStateChange) return;
-  if ((windowState() & Qt::WindowMinimized) && !m_trayActive && m_runInProgress && cbState && cbState->isChecked()) {
+  if ((windowState() & Qt::WindowMinimized) && !m_trayActive && m_runInProgress && cbState &&
+      cbState->isChecked()) {
     // Hiding from inside the state change confuses some window managers;
     // the window goes to the tray once the minimising is done.
     QMetaObject::invokeMethod(
@@ -248,13 +252,18 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 
 // -- state ---------------------------------------------------------------------
 
-void TfrmMain::BringToFront(QWidget* panel) { pPanels->setCurrentWidget(panel); }
+void TfrmMain::BringToFront(QWidget* panel) {
+  pPanels->setCurrentWidget(panel);
+}
 
-QWidget* TfrmMain::PanelInFront() const { return pPanels->currentWidget(); }
+QWidget* TfrmMain::PanelInFront() const {
+  return pPanels->currentWidget();
+}
 
 void TfrmMain::SetCommandStates(bool normal, bool open, bool save, bool del) {
   for (QMenu* menu : {mmFile, mmView, mmOption, mmHelp}) menu->menuAction()->setEnabled(normal);
-  for (QAction* item : {mmRedoNew, mmRedoSelAll, mmRedoUnSelAll, mmRedoInvert, mmRedoSelAllAds, mmRedoUnSelAllAds})
+  for (QAction* item :
+       {mmRedoNew, mmRedoSelAll, mmRedoUnSelAll, mmRedoInvert, mmRedoSelAllAds, mmRedoUnSelAllAds})
     item->setEnabled(normal);
   for (QToolButton* button : {sbtnNew, sbtnProjects, sbtnStatus, sbtnReports, sbtnConfig, sbtnURL})
     button->setEnabled(normal);
@@ -266,9 +275,13 @@ void TfrmMain::SetCommandStates(bool normal, bool open, bool save, bool del) {
   sbtnDel->setEnabled(del);
 }
 
-void TfrmMain::SetStatusText(const QString& text) { sbMain->setText(text); }
+void TfrmMain::SetStatusText(const QString& text) {
+  sbMain->setText(text);
+}
 
-QString TfrmMain::StatusText() const { return sbMain->text(); }
+QString TfrmMain::StatusText() const {
+  return sbMain->text();
+}
 
 void TfrmMain::ShowError(const QString& text) {
   if (m_hooks.ShowError) m_hooks.ShowError(text);
@@ -307,13 +320,16 @@ bool TfrmMain::CloseQuestionsAnswered() {
       !Confirm(QStringLiteral("Идет размещение объявлений. Остановить его и закрыть программу?"),
                QStringLiteral("Остановить и закрыть"), QStringLiteral("Продолжить размещение")))
     return false;
-  if (HasUnsavedAd() && !Confirm(QStringLiteral("Объявление не сохранено. Закрыть программу без сохранения?"),
-                                 QStringLiteral("Закрыть без сохранения"), QStringLiteral("Вернуться к объявлению")))
+  if (HasUnsavedAd() &&
+      !Confirm(QStringLiteral("Объявление не сохранено. Закрыть программу без сохранения?"),
+               QStringLiteral("Закрыть без сохранения"), QStringLiteral("Вернуться к объявлению")))
     return false;
   return true;
 }
 
-int TfrmMain::ExecModal(QDialog& dialog) { return m_hooks.ExecModal ? m_hooks.ExecModal(dialog) : 0; }
+int TfrmMain::ExecModal(QDialog& dialog) {
+  return m_hooks.ExecModal ? m_hooks.ExecModal(dialog) : 0;
+}
 
 // -- commands --------------------------------------------------------------------
 
@@ -327,7 +343,9 @@ void TfrmMain::mmUpdateBaseClick() {
   m_viewMode = vmUpdateBase;
 }
 
-void TfrmMain::mmExitClick() { close(); }
+void TfrmMain::mmExitClick() {
+  close();
+}
 
 void TfrmMain::mmRedoSaveClick() {
   EnterNormalState();
@@ -370,10 +388,16 @@ void TfrmMain::mmHelpAboutClick() {
   m_viewMode = vmAbout;
 }
 
-void TfrmMain::mmHelpOnlineClick() { adw::platform::Shell().Open(FromQ(kHelpPageUrl)); }
+void TfrmMain::mmHelpOnlineClick() {
+  adw::platform::Shell().Open(FromQ(kHelpPageUrl));
+}
 
-void TfrmMain::lbURLClick() { adw::platform::Shell().Open(FromQ(kMakerSiteUrl)); }
+void TfrmMain::lbURLClick() {
+  adw::platform::Shell().Open(FromQ(kMakerSiteUrl));
+}
 
-void TfrmMain::lbEMailClick() { adw::platform::Shell().Open(FromQ(QStringLiteral("mailto:") + kMakerEMail)); }
+void TfrmMain::lbEMailClick() {
+  adw::platform::Shell().Open(FromQ(QStringLiteral("mailto:") + kMakerEMail));
+}
 
 }  // namespace adw::ui

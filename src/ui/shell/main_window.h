@@ -45,7 +45,7 @@ class QTreeWidgetItem;
 namespace adw::engine {
 class FormStorage;
 struct AdForm;
-}
+}  // namespace adw::engine
 
 namespace adw::ui {
 

@@ -90,7 +90,8 @@ QWidget* TfrmMain::BuildAboutPanel() {
   layout->addWidget(lbURL, 0, Qt::AlignHCenter);
   layout->addWidget(lbEMail, 0, Qt::AlignHCenter);
 
-  lbPhone = MakeLabel(QStringLiteral("Контактный телефон: %1").arg(kMakerPhone), content, QStringLiteral("lbPhone"));
+  lbPhone = MakeLabel(QStringLiteral("Контактный телефон: %1").arg(kMakerPhone), content,
+                      QStringLiteral("lbPhone"));
   QFont phoneFont = lbPhone->font();
   phoneFont.setBold(true);
   lbPhone->setFont(phoneFont);

@@ -79,7 +79,8 @@ QWidget* TfrmMain::BuildConfigPanel() {
   deScriptButton->setObjectName(QStringLiteral("deScriptButton"));
   QWidget* scriptRow = MakeBoxWithButton(deScript, deScriptButton, gbCommon);
   connect(deScriptButton, &QToolButton::clicked, this, [this] {
-    const QString dir = QFileDialog::getExistingDirectory(this, QStringLiteral("Каталог скриптов"), deScript->text());
+    const QString dir =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("Каталог скриптов"), deScript->text());
     if (!dir.isEmpty()) deScript->setText(dir);
   });
   cbState = CheckBox(QStringLiteral("запускать свернув"), QStringLiteral("cbState"), gbCommon);
@@ -99,9 +100,11 @@ QWidget* TfrmMain::BuildConfigPanel() {
   medTime = MaskedBox(QStringLiteral("medTime"), QStringLiteral("09:99:99;_"), 8, gbCommon);
 
   common->setVerticalSpacing(4);
-  common->addWidget(MakeLabel(QStringLiteral("Сайт производителя"), gbCommon, QStringLiteral("lbSiteURL")), 0, 0);
+  common->addWidget(MakeLabel(QStringLiteral("Сайт производителя"), gbCommon, QStringLiteral("lbSiteURL")), 0,
+                    0);
   common->addWidget(edSiteURL, 0, 1);
-  common->addWidget(MakeLabel(QStringLiteral("Каталог скриптов"), gbCommon, QStringLiteral("lbScript")), 1, 0);
+  common->addWidget(MakeLabel(QStringLiteral("Каталог скриптов"), gbCommon, QStringLiteral("lbScript")), 1,
+                    0);
   common->addWidget(scriptRow, 1, 1);
   common->addWidget(cbState, 2, 0, 1, 2);
   common->addWidget(MakeLabel(QStringLiteral("кол. потоков"), gbCommon, QStringLiteral("lbPost")), 3, 0);
@@ -126,7 +129,8 @@ QWidget* TfrmMain::BuildConfigPanel() {
   edTimeOut = MaskedBox(QStringLiteral("edTimeOut"), QStringLiteral("000; "), 3, gbSpecial);
   SetUpTimeOutBox(edTimeOut);
   edTimeOut->setText(QStringLiteral("20"));
-  cbUseProxy = CheckBox(QStringLiteral("использовать прокси-сервер"), QStringLiteral("cbUseProxy"), gbSpecial);
+  cbUseProxy =
+      CheckBox(QStringLiteral("использовать прокси-сервер"), QStringLiteral("cbUseProxy"), gbSpecial);
   cbUpDate = CheckBox(QStringLiteral("проверять новые версии"), QStringLiteral("cbUpDate"), gbSpecial);
   cbLogFile = CheckBox(QStringLiteral("вести журнал"), QStringLiteral("cbLogFile"), gbSpecial);
   RxSEdDays = new QSpinBox(gbSpecial);
@@ -144,7 +148,8 @@ QWidget* TfrmMain::BuildConfigPanel() {
   special->addWidget(EdProxy, 0, 1, 1, 3);
   special->addWidget(MakeLabel(QStringLiteral("порт"), gbSpecial, QStringLiteral("lbProxyPort")), 1, 0);
   special->addWidget(EdProxyPort, 1, 1, Qt::AlignLeft);
-  special->addWidget(MakeLabel(QStringLiteral("тайм-аут"), gbSpecial, QStringLiteral("lbTimeOut")), 1, 2, Qt::AlignRight);
+  special->addWidget(MakeLabel(QStringLiteral("тайм-аут"), gbSpecial, QStringLiteral("lbTimeOut")), 1, 2,
+                     Qt::AlignRight);
   special->addWidget(edTimeOut, 1, 3, Qt::AlignLeft);
   special->addWidget(cbUseProxy, 2, 0, 1, 4);
   special->addWidget(cbUpDate, 3, 0, 1, 4);
@@ -166,8 +171,10 @@ QWidget* TfrmMain::BuildConfigPanel() {
   edCAFile = new QLineEdit(gbSpecial);
   edCAFile->setObjectName(QStringLiteral("edCAFile"));
   edCAFile->setMinimumWidth(60);
-  edCAFile->setToolTip(QStringLiteral("Файл сертификатов (PEM), которым доверять для https помимо системных"));
-  special->addWidget(MakeLabel(QStringLiteral("Сертификаты CA"), gbSpecial, QStringLiteral("lbCAFile")), 8, 0);
+  edCAFile->setToolTip(
+      QStringLiteral("Файл сертификатов (PEM), которым доверять для https помимо системных"));
+  special->addWidget(MakeLabel(QStringLiteral("Сертификаты CA"), gbSpecial, QStringLiteral("lbCAFile")), 8,
+                     0);
   special->addWidget(edCAFile, 8, 1, 1, 3);
   RxSEdRepeatDays = new QSpinBox(gbSpecial);
   RxSEdRepeatDays->setObjectName(QStringLiteral("RxSEdRepeatDays"));
@@ -175,7 +182,8 @@ QWidget* TfrmMain::BuildConfigPanel() {
   RxSEdRepeatDays->setValue(adw::engine::ReadRepeatDays(m_settingsPath));
   RxSEdRepeatDays->setToolTip(QStringLiteral("0: размещать, не глядя в журнал"));
   auto* repeatRow = new QHBoxLayout;
-  repeatRow->addWidget(MakeLabel(QStringLiteral("не повторять ранее, чем через"), gbSpecial, QStringLiteral("lbRepeatDays")));
+  repeatRow->addWidget(
+      MakeLabel(QStringLiteral("не повторять ранее, чем через"), gbSpecial, QStringLiteral("lbRepeatDays")));
   repeatRow->addWidget(RxSEdRepeatDays);
   repeatRow->addWidget(MakeLabel(QStringLiteral("дней"), gbSpecial, QStringLiteral("lbRepeatDaysUnit")));
   repeatRow->addStretch(1);

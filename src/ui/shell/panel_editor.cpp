@@ -37,7 +37,8 @@ QWidget* TfrmMain::BuildEditorPanel() {
   deRepCatButton->setObjectName(QStringLiteral("deRepCatButton"));
   QWidget* repCatRow = MakeBoxWithButton(deRepCat, deRepCatButton, pRedo);
   connect(deRepCatButton, &QToolButton::clicked, this, [this] {
-    const QString dir = QFileDialog::getExistingDirectory(this, QStringLiteral("Каталог для отчета"), deRepCat->text());
+    const QString dir =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("Каталог для отчета"), deRepCat->text());
     if (!dir.isEmpty()) deRepCat->setText(dir);
   });
 
@@ -48,13 +49,15 @@ QWidget* TfrmMain::BuildEditorPanel() {
   DBGridFields->setColumnWidth(1, 448);
   DBGridFields->installEventFilter(this);
 
-  layout->addWidget(MakeLabel(QStringLiteral("Наименование проекта :"), pRedo, QStringLiteral("lbTema")), 0, 0);
+  layout->addWidget(MakeLabel(QStringLiteral("Наименование проекта :"), pRedo, QStringLiteral("lbTema")), 0,
+                    0);
   layout->addWidget(EdTema, 0, 1);
   layout->addWidget(MakeLabel(QStringLiteral("Категория :"), pRedo, QStringLiteral("lbCateg")), 1, 0);
   layout->addWidget(categRow, 1, 1);
   layout->addWidget(MakeLabel(QStringLiteral("Каталог для отчета"), pRedo, QStringLiteral("lbRepCat")), 2, 0);
   layout->addWidget(repCatRow, 2, 1);
-  layout->addWidget(MakeLabel(QStringLiteral("Поля сообщений :"), pRedo, QStringLiteral("lbFields")), 3, 0, 1, 2);
+  layout->addWidget(MakeLabel(QStringLiteral("Поля сообщений :"), pRedo, QStringLiteral("lbFields")), 3, 0, 1,
+                    2);
   layout->addWidget(DBGridFields, 4, 0, 1, 2);
   layout->setRowStretch(4, 1);
 

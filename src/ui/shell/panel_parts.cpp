@@ -7,10 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
-#include <QVBoxLayout>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace adw::ui {
 

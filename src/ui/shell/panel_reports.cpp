@@ -26,7 +26,8 @@ QWidget* TfrmMain::BuildReportsPanel() {
   btnEmpty->setObjectName(QStringLiteral("btnEmpty"));
   new PanelButtons(pViewResult, btnViewRep, nullptr);
 
-  layout->addWidget(MakeLabel(QStringLiteral("Выберите проект для отчета"), pViewResult, QStringLiteral("lbChoose")), 0, 0);
+  layout->addWidget(
+      MakeLabel(QStringLiteral("Выберите проект для отчета"), pViewResult, QStringLiteral("lbChoose")), 0, 0);
   layout->addWidget(RxDBLProject, 1, 0, 3, 1);
   layout->addWidget(btnViewRep, 1, 1);
   layout->addWidget(btnEmpty, 2, 1);

@@ -53,9 +53,11 @@ QWidget* TfrmMain::BuildStatusPanel() {
   fail->setStyleSheet(QStringLiteral("color: #FF0000;"));
   lbFailMsg->setStyleSheet(QStringLiteral("color: #FF0000;"));
 
-  counters->addWidget(MakeLabel(QStringLiteral("Количество проектов :"), pViewStat, QStringLiteral("lbMessages")), 0, 0);
+  counters->addWidget(
+      MakeLabel(QStringLiteral("Количество проектов :"), pViewStat, QStringLiteral("lbMessages")), 0, 0);
   counters->addWidget(lbMessageCnt, 0, 1);
-  counters->addWidget(MakeLabel(QStringLiteral("Количество потоков :"), pViewStat, QStringLiteral("lbProcesses")), 1, 0);
+  counters->addWidget(
+      MakeLabel(QStringLiteral("Количество потоков :"), pViewStat, QStringLiteral("lbProcesses")), 1, 0);
   counters->addWidget(lbProcessCnt, 1, 1);
   counters->addWidget(success, 2, 0);
   counters->addWidget(lbSuccessMsg, 2, 1);
@@ -67,7 +69,8 @@ QWidget* TfrmMain::BuildStatusPanel() {
   lbUnconfirmedMsg->setStyleSheet(QStringLiteral("color: #C06000;"));
   counters->addWidget(unconfirmed, 4, 0);
   counters->addWidget(lbUnconfirmedMsg, 4, 1);
-  counters->addWidget(MakeLabel(QStringLiteral("Текущее размещение :"), pViewStat, QStringLiteral("lbCurrent")), 5, 0);
+  counters->addWidget(
+      MakeLabel(QStringLiteral("Текущее размещение :"), pViewStat, QStringLiteral("lbCurrent")), 5, 0);
   counters->addWidget(lbCurrentMsg, 5, 1);
   counters->setColumnStretch(1, 1);
   outer->addLayout(counters);

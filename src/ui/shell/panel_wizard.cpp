@@ -65,9 +65,12 @@ QWidget* GeneralPage(TfrmMain& w) {
     if (!file.isEmpty()) w.fedProject->setText(file);
   });
 
-  form->addRow(MakeLabel(QStringLiteral("URL доски объявлений"), page, QStringLiteral("lbURLBoard")), w.cbURL);
-  form->addRow(MakeLabel(QStringLiteral("Номер формы"), page, QStringLiteral("lbFormNumber")), w.rseFormNumber);
-  form->addRow(MakeLabel(QStringLiteral("Наименование доски"), page, QStringLiteral("lbProjName")), w.edProjName);
+  form->addRow(MakeLabel(QStringLiteral("URL доски объявлений"), page, QStringLiteral("lbURLBoard")),
+               w.cbURL);
+  form->addRow(MakeLabel(QStringLiteral("Номер формы"), page, QStringLiteral("lbFormNumber")),
+               w.rseFormNumber);
+  form->addRow(MakeLabel(QStringLiteral("Наименование доски"), page, QStringLiteral("lbProjName")),
+               w.edProjName);
   form->addRow(MakeLabel(QStringLiteral("Кодировка"), page, QStringLiteral("lbCodePage")), w.cbCodePage);
   form->addRow(MakeLabel(QStringLiteral("Имя файла"), page, QStringLiteral("lbProject")), fileRow);
   w.rseFormNumber->setMaximumWidth(100);

@@ -8,8 +8,8 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 
-#include "engine/posting/host_schedule.h"
 #include "engine/journal/journal_settings.h"
+#include "engine/posting/host_schedule.h"
 #include "engine/shell/settings_file.h"
 #include "platform/text1251.h"
 #include "ui/shell/main_window.h"
@@ -37,7 +37,8 @@ bool HasTextProperty(const QWidget* widget) {
 QString MainFormStorageAdapter::MaskedText(const QString& displayText, const QString& inputMask) {
   if (inputMask.isEmpty()) return displayText;
   const qsizetype separator = inputMask.lastIndexOf(QLatin1Char(';'));
-  const QChar blank = (separator >= 0 && separator + 1 < inputMask.size()) ? inputMask.at(separator + 1) : QLatin1Char(' ');
+  const QChar blank =
+      (separator >= 0 && separator + 1 < inputMask.size()) ? inputMask.at(separator + 1) : QLatin1Char(' ');
   QString text = displayText;
   text.replace(blank, QLatin1Char(' '));
   return text;
@@ -63,14 +64,16 @@ std::optional<PropertyInfo> MainFormStorageAdapter::FindProperty(std::string_vie
   if (!widget) return std::nullopt;
   if (qobject_cast<const QCheckBox*>(widget) && EqualsNoCase(property, kChecked))
     return PropertyInfo{kChecked, PropertyKind::Check};
-  if (HasTextProperty(widget) && EqualsNoCase(property, kText)) return PropertyInfo{kText, PropertyKind::Text};
+  if (HasTextProperty(widget) && EqualsNoCase(property, kText))
+    return PropertyInfo{kText, PropertyKind::Text};
   return std::nullopt;
 }
 
 std::string MainFormStorageAdapter::GetText(std::string_view component, std::string_view) const {
   const QWidget* widget = Component(component);
   if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) {
-    return FromQ(edit->inputMask().isEmpty() ? edit->text() : MaskedText(edit->displayText(), edit->inputMask()));
+    return FromQ(edit->inputMask().isEmpty() ? edit->text()
+                                             : MaskedText(edit->displayText(), edit->inputMask()));
   }
   if (const auto* combo = qobject_cast<const QComboBox*>(widget)) return FromQ(combo->currentText());
   if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(widget)) return FromQ(spin->text());
@@ -111,7 +114,8 @@ adw::engine::WindowPlacement MainFormStorageAdapter::Placement() const {
   adw::engine::WindowPlacement placement;
   const Qt::WindowStates state = m_window.windowState();
   placement.showCmd = (state & Qt::WindowMinimized) ? 2 : (state & Qt::WindowMaximized) ? 3 : 1;
-  if (const QScreen* screen = m_window.screen()) placement.pixelsPerInch = qRound(screen->logicalDotsPerInchY());
+  if (const QScreen* screen = m_window.screen())
+    placement.pixelsPerInch = qRound(screen->logicalDotsPerInchY());
   const QRect normal = m_window.normalGeometry().isValid() ? m_window.normalGeometry() : m_window.geometry();
   placement.left = normal.left();
   placement.top = normal.top();
@@ -143,8 +147,10 @@ void TfrmMain::SaveConfiguration() {
   values.siteUrl = FromQ(edSiteURL->text());
   values.scriptDir = FromQ(deScript->text());
   values.proxy = FromQ(EdProxy->text());
-  values.proxyPort = FromQ(MainFormStorageAdapter::MaskedText(EdProxyPort->displayText(), EdProxyPort->inputMask()));
-  values.timeOut = FromQ(MainFormStorageAdapter::MaskedText(edTimeOut->displayText(), edTimeOut->inputMask()));
+  values.proxyPort =
+      FromQ(MainFormStorageAdapter::MaskedText(EdProxyPort->displayText(), EdProxyPort->inputMask()));
+  values.timeOut =
+      FromQ(MainFormStorageAdapter::MaskedText(edTimeOut->displayText(), edTimeOut->inputMask()));
   values.useProxy = cbUseProxy->isChecked();
   values.logFile = cbLogFile->isChecked();
   values.threadCount = RxSEdPost->value();

@@ -13,10 +13,14 @@ namespace adw::ui {
 
 namespace {
 constexpr int kTrayFrames = 4;
-QIcon TrayIcon(int frame) { return QIcon(QStringLiteral(":/icons/tray%1.png").arg(frame)); }
+QIcon TrayIcon(int frame) {
+  return QIcon(QStringLiteral(":/icons/tray%1.png").arg(frame));
+}
 }  // namespace
 
-int TfrmMain::TrayFrameCount() { return kTrayFrames; }
+int TfrmMain::TrayFrameCount() {
+  return kTrayFrames;
+}
 
 void TfrmMain::BuildTray() {
   pmTray = new QMenu(this);

@@ -11,10 +11,14 @@ namespace adw::ui {
 
 namespace {
 constexpr int kFrames = 8;
-QPixmap FramePixmap(int frame) { return QPixmap(QStringLiteral(":/icons/wait%1.png").arg(frame)); }
+QPixmap FramePixmap(int frame) {
+  return QPixmap(QStringLiteral(":/icons/wait%1.png").arg(frame));
+}
 }  // namespace
 
-int TfrmWait::FrameCount() { return kFrames; }
+int TfrmWait::FrameCount() {
+  return kFrames;
+}
 
 TfrmWait::TfrmWait(QWidget* parent) : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint) {
   setObjectName(QStringLiteral("frmWait"));

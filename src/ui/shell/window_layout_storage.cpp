@@ -19,9 +19,13 @@ namespace {
 using adw::engine::LayoutRect;
 using Sizes = std::vector<std::pair<std::string, std::vector<int>>>;
 
-QList<int> ToList(const std::vector<int>& sizes) { return QList<int>(sizes.begin(), sizes.end()); }
+QList<int> ToList(const std::vector<int>& sizes) {
+  return QList<int>(sizes.begin(), sizes.end());
+}
 
-std::vector<int> ToVector(const QList<int>& sizes) { return std::vector<int>(sizes.begin(), sizes.end()); }
+std::vector<int> ToVector(const QList<int>& sizes) {
+  return std::vector<int>(sizes.begin(), sizes.end());
+}
 
 const std::vector<int>* Find(const Sizes& sizes, const std::string& key) {
   for (const auto& [k, v] : sizes)
@@ -35,7 +39,8 @@ void TfrmMain::RestoreLayout() {
   const std::vector<QSplitter*> splitters{spTree, spHTMLView};
   const std::vector<QTableView*> grids{DBGridFields, DBGridTemplate};
   std::vector<std::string> keys;
-  for (QSplitter* splitter : splitters) keys.push_back(adw::engine::SizesKey(splitter->objectName().toStdString()));
+  for (QSplitter* splitter : splitters)
+    keys.push_back(adw::engine::SizesKey(splitter->objectName().toStdString()));
   for (QTableView* grid : grids) keys.push_back(adw::engine::WidthsKey(grid->objectName().toStdString()));
   const adw::engine::StoredLayout stored = adw::engine::ReadStoredLayout(m_settingsPath, keys);
 
@@ -44,8 +49,7 @@ void TfrmMain::RestoreLayout() {
   // The frame the window manager adds lies outside the stored rectangle;
   // leave room for it on the screen.
   const LayoutRect area{free.left(), free.top(), free.width(), free.height() - 32};
-  const LayoutRect r =
-      adw::engine::RestoredWindowRect(stored.normal, area, minimumWidth(), minimumHeight());
+  const LayoutRect r = adw::engine::RestoredWindowRect(stored.normal, area, minimumWidth(), minimumHeight());
   if (stored.normal) {
     setGeometry(r.left, r.top, r.width, r.height);
   } else {

@@ -11,8 +11,8 @@
 
 #include "engine/posting/fresh_form.h"
 #include "engine/shell/settings_file.h"
-#include "engine/wizard/board_text.h"
 #include "engine/wizard/board_export.h"
+#include "engine/wizard/board_text.h"
 #include "engine/wizard/submit_capture.h"
 #include "platform/files.h"
 #include "platform/shell.h"
@@ -153,7 +153,8 @@ void TfrmMain::tvTreeMouseDown(QTreeWidgetItem* node, bool onMark) {
 void TfrmMain::pmSaveFileClick() {
   const std::string name = FromQ(fedProject->text());
   adw::engine::ExportBoardFile(adw::engine::PreviewTextLines(FromQ(memPreview->toPlainText())),
-                               adw::engine::StoredScriptDir(m_settingsPath), name, adw::platform::TempDirectory());
+                               adw::engine::StoredScriptDir(m_settingsPath), name,
+                               adw::platform::TempDirectory());
   ShowSavedBoard(name);
 }
 

@@ -15,8 +15,8 @@
 #include "engine/base/replaced_characters.h"
 #include "engine/shell/settings_file.h"
 #include "engine/wizard/board_text.h"
-#include "engine/wizard/ok_text_suggestion.h"
 #include "engine/wizard/fetch_failure.h"
+#include "engine/wizard/ok_text_suggestion.h"
 #include "engine/wizard/page_charset.h"
 #include "platform/files.h"
 #include "ui/base/category_chooser.h"
@@ -216,7 +216,8 @@ void WizardController::ShowMarks() {
     // The category an entry is bound to stands beside it.
     const QString caption = ToQ(nodes[node].caption);
     const std::string binding = bound ? FieldTree.Record(node).Binding : std::string();
-    (*it)->setText(0, binding.empty() ? caption : caption + QStringLiteral("  → ") + ToQ(BindingCaption(binding)));
+    (*it)->setText(
+        0, binding.empty() ? caption : caption + QStringLiteral("  → ") + ToQ(BindingCaption(binding)));
     // A narrow tree cuts the text; the tip shows it whole.
     (*it)->setToolTip(0, (*it)->text(0));
   }

@@ -1,17 +1,16 @@
-#include "engine/base/ad_editor.h"
-#include "engine/base/unsaved_ad.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <csignal>
 
+#include "engine/base/ad_editor.h"
 #include "engine/base/ad_store.h"
+#include "engine/base/unsaved_ad.h"
 #include "engine/base/variables_map.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
-#include "support/file_size_cap.h"
 #include "support/example_base.h"
+#include "support/file_size_cap.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -93,7 +92,8 @@ TEST_F(AdEditorTest, OpenShowsTheAdWithItsCategoryInBoxForm) {
   EXPECT_TRUE(state.EditingExisting);
   EXPECT_EQ(state.OldName, W("Продам ноутбук"));
   ASSERT_EQ(fields.RecordCount(), 2u);
-  EXPECT_EQ(fields.Value(0, "DESC") + fields.Value(0, "NAME") + "=" + fields.Value(0, "DATA"), W("Имя$NAME=Иван"));
+  EXPECT_EQ(fields.Value(0, "DESC") + fields.Value(0, "NAME") + "=" + fields.Value(0, "DATA"),
+            W("Имя$NAME=Иван"));
   EXPECT_EQ(fields.Value(1, "DESC") + fields.Value(1, "NAME") + "=" + fields.Value(1, "DATA"),
             W("Текст$TEXT=Почти новый"));
   EXPECT_EQ(fields.Value(0, "ID"), "");
@@ -123,9 +123,9 @@ TEST_F(AdEditorTest, SaveRewritesTheOpenedAdAtTheEndAndUpdatesItsRecordAtOnce) {
   fields.SetValue(1, "DATA", W("Как новый"));
   form.reportDir = "  /new/reports  ";
   ASSERT_EQ(SaveAd(state, form, ads, fields, storePath).outcome, SaveAdOutcome::Saved);
-  EXPECT_EQ(Store(), W(std::string(kAnyComputer) +
-                       "[Продам ноутбук]\r\nИмя$NAME=Иван\r\nТекст$TEXT=Как новый\r\n"
-                       "default=Ноутбуки$comp\r\nreppath=/new/reports\r\n"));
+  EXPECT_EQ(Store(),
+            W(std::string(kAnyComputer) + "[Продам ноутбук]\r\nИмя$NAME=Иван\r\nТекст$TEXT=Как новый\r\n"
+                                          "default=Ноутбуки$comp\r\nreppath=/new/reports\r\n"));
   // The record keeps its place until the next load.
   EXPECT_EQ(ads.Value(0, "NAME"), W("Продам ноутбук"));
   EXPECT_EQ(ads.Value(0, "CATALOG"), "/new/reports");
@@ -165,8 +165,9 @@ TEST_F(AdEditorTest, SaveOfANewAdAppendsItToListAndStore) {
   form.category = ConfirmCategory(state, Choice(kWholeListNode));
   fields.Append();  // a row added below the last field: nothing is written for it
   ASSERT_EQ(SaveAd(state, form, ads, fields, storePath).outcome, SaveAdOutcome::Saved);
-  EXPECT_EQ(Store(), W(std::string(kLaptop) + kAnyComputer +
-                       "[Отдам даром]\r\nИмя$NAME=Иван\r\nТекст$TEXT=\r\ndefault=$comp\r\nreppath=/opt/Reports\r\n"));
+  EXPECT_EQ(Store(),
+            W(std::string(kLaptop) + kAnyComputer +
+              "[Отдам даром]\r\nИмя$NAME=Иван\r\nТекст$TEXT=\r\ndefault=$comp\r\nreppath=/opt/Reports\r\n"));
   ASSERT_EQ(ads.RecordCount(), 3u);
   EXPECT_EQ(ads.Current(), 2u);
   EXPECT_EQ(ads.Value(2, "NAME"), W("Отдам даром"));

@@ -1,7 +1,6 @@
-#include "engine/base/ad_store.h"
-
 #include <gtest/gtest.h>
 
+#include "engine/base/ad_store.h"
 #include "platform/text1251.h"
 #include "support/temp_dir.h"
 
@@ -29,15 +28,15 @@ struct Ad {
 
 std::ostream& operator<<(std::ostream& os, const Ad& a) {
   using adw::platform::Cp1251ToUtf8;
-  return os << "{" << Cp1251ToUtf8(a.name) << ", " << Cp1251ToUtf8(a.variab) << ", " << Cp1251ToUtf8(a.item) << ", "
-            << Cp1251ToUtf8(a.catalog) << ", " << a.stat << "}";
+  return os << "{" << Cp1251ToUtf8(a.name) << ", " << Cp1251ToUtf8(a.variab) << ", " << Cp1251ToUtf8(a.item)
+            << ", " << Cp1251ToUtf8(a.catalog) << ", " << a.stat << "}";
 }
 
 std::vector<Ad> Rows(const RecordSet& set) {
   std::vector<Ad> rows;
   for (std::size_t r = 0; r < set.RecordCount(); ++r) {
-    rows.push_back({set.Value(r, "NAME"), set.Value(r, "VARIAB"), set.Value(r, "ITEM"), set.Value(r, "CATALOG"),
-                    set.Value(r, "STAT")});
+    rows.push_back({set.Value(r, "NAME"), set.Value(r, "VARIAB"), set.Value(r, "ITEM"),
+                    set.Value(r, "CATALOG"), set.Value(r, "STAT")});
   }
   return rows;
 }
@@ -46,7 +45,8 @@ TEST(AdStore, ExampleLoadsAsStored) {
   adw::test::TempDir dir;
   RecordSet ads = MakeAdsRecordSet();
   LoadAds(dir.Write("base.dat", W(kExampleStore)), ads);
-  EXPECT_EQ(Rows(ads), (std::vector<Ad>{{W("Продам ноутбук"), "$comp", W("Ноутбуки"), W("C:\\Отчеты"), "0"}}));
+  EXPECT_EQ(Rows(ads),
+            (std::vector<Ad>{{W("Продам ноутбук"), "$comp", W("Ноутбуки"), W("C:\\Отчеты"), "0"}}));
   EXPECT_EQ(ads.Current(), 0u);
 }
 
@@ -84,9 +84,9 @@ TEST(AdStore, LoadsEverySectionInFileOrderUntickedWithAbsentKeysEmpty) {
   RecordSet ads = MakeAdsRecordSet();
   ads.SetValue(ads.Append(), "STAT", "1");
   LoadAds(path, ads);
-  EXPECT_EQ(Rows(ads), (std::vector<Ad>{{"Second", "$comp", "", "", "0"},
-                                        {"First", "", "", "/r", "0"},
-                                        {"Third", "", "", "", "0"}}));
+  EXPECT_EQ(Rows(ads),
+            (std::vector<Ad>{
+                {"Second", "$comp", "", "", "0"}, {"First", "", "", "/r", "0"}, {"Third", "", "", "", "0"}}));
 }
 
 // The system's own section list stops at 16 KiB of names; the store is read
@@ -139,7 +139,8 @@ TEST(AdStore, MissingStoreGivesNoAds) {
 TEST(AdStore, WriteAdPutsFieldsThenCategoryThenReportDirAtTheEnd) {
   IniDocument store = IniDocument::Parse("[Other]\r\nx=1\r\n");
   adw::engine::WriteAd(store, {"New", {{"B$B", "b"}, {"A$A", "line\r\nbreak"}}, "$comp", "/r"});
-  EXPECT_EQ(store.Serialize(), "[Other]\r\nx=1\r\n[New]\r\nB$B=b\r\nA$A=line  break\r\ndefault=$comp\r\nreppath=/r\r\n");
+  EXPECT_EQ(store.Serialize(),
+            "[Other]\r\nx=1\r\n[New]\r\nB$B=b\r\nA$A=line  break\r\ndefault=$comp\r\nreppath=/r\r\n");
 }
 
 class CountingListener : public RecordSet::Listener {

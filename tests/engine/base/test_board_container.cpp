@@ -1,5 +1,3 @@
-#include "engine/base/board_container.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/board_container.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
 #include "support/temp_dir.h"
@@ -24,7 +23,9 @@ const std::string kAbcStored = Bytes({0x41, 0x44, 0x57, 0x50, 0x03, 0, 0, 0, 0xF
 const std::string kAbcabcxyStored =
     Bytes({0x41, 0x44, 0x57, 0x50, 0x08, 0, 0, 0, 0xF6, 0xFB, 0xBD, 0xF1, 0x80, 0x20, 0x40, 0x50});
 
-std::string WithMagic(std::string container, std::string_view magic) { return container.replace(0, 4, magic); }
+std::string WithMagic(std::string container, std::string_view magic) {
+  return container.replace(0, 4, magic);
+}
 
 std::string Header(std::string_view magic, std::uint32_t size) {
   std::string h(magic);
@@ -35,7 +36,8 @@ std::string Header(std::string_view magic, std::uint32_t size) {
 std::string BoardText() {
   return platform::W(
       "[Project]\r\nNAME=Барахолка\r\nSUBMIT=http://127.0.0.1/add.cgi\r\n"
-      "SUBBODY=subject=$TEMA&text=$TEXT&rubr=3&send=Отправить\r\nREQUEST=http://127.0.0.1/\r\nCODE=KOI8-R\r\n \r\n"
+      "SUBBODY=subject=$TEMA&text=$TEXT&rubr=3&send=Отправить\r\nREQUEST=http://127.0.0.1/"
+      "\r\nCODE=KOI8-R\r\n \r\n"
       "[MAP]\r\n3$rubr=Ноутбуки$comp\r\n7$rubr=Автомобили$auto\r\n\r\n\r\n\r\n");
 }
 
@@ -76,7 +78,8 @@ class BoardContainer : public ::testing::Test {
 };
 
 TEST_F(BoardContainer, StoresTheWorkedExamplesByteForByte) {
-  const std::vector<std::pair<std::string, std::string>> cases = {{"abc", kAbcStored}, {"abcabcxy", kAbcabcxyStored}};
+  const std::vector<std::pair<std::string, std::string>> cases = {{"abc", kAbcStored},
+                                                                  {"abcabcxy", kAbcabcxyStored}};
   for (const auto& [plain, stored] : cases) {
     const std::string source = m_dir.Write("plain.txt", plain);
 
@@ -173,7 +176,8 @@ TEST_F(BoardContainer, ReportsEachFailureWithItsMessage) {
     m_dir.Write("stale.txt", "stale");
     lzrw.InputFile = input;
     lzrw.OutputFile = m_dir.File("stale.txt");
-    ExpectFailure<ELzrw1Exception>([&] { lzrw.Decompress(); }, b.pathFirst ? input + b.message : b.message + input);
+    ExpectFailure<ELzrw1Exception>([&] { lzrw.Decompress(); },
+                                   b.pathFirst ? input + b.message : b.message + input);
     EXPECT_FALSE(platform::FileExists(lzrw.OutputFile)) << b.name;
   }
 }

@@ -97,9 +97,9 @@ TEST(BoardNameOrder, NumbersSortByTheirValue) {
     const char* before;
     const char* after;
   };
-  for (const Case& c : {Case{"Доска 2", "Доска 11"}, Case{"доска 9", "Доска 10"}, Case{"a2b", "a10a"},
-                        Case{"a", "a1"}, Case{"1", "a"}, Case{"v1.9", "v1.10"}, Case{"x007", "x8"},
-                        Case{"Доска 99", "Доска 100500"}}) {
+  for (const Case& c :
+       {Case{"Доска 2", "Доска 11"}, Case{"доска 9", "Доска 10"}, Case{"a2b", "a10a"}, Case{"a", "a1"},
+        Case{"1", "a"}, Case{"v1.9", "v1.10"}, Case{"x007", "x8"}, Case{"Доска 99", "Доска 100500"}}) {
     SCOPED_TRACE(c.before);
     EXPECT_TRUE(BoardNameLess(W(c.before), W(c.after)));
     EXPECT_FALSE(BoardNameLess(W(c.after), W(c.before)));
@@ -114,15 +114,12 @@ TEST(BoardNameFilter, EveryWordMustOccurWhateverTheCase) {
     const char* filter;
     bool matches;
   };
-  for (const Case& c : {Case{"Доска объявлений г. Москва", "", true},
-                        Case{"Доска объявлений г. Москва", "  ", true},
-                        Case{"Доска объявлений г. Москва", "москва", true},
-                        Case{"Доска объявлений г. Москва", "МОСК доска", true},
-                        Case{"Доска объявлений г. Москва", "москва тула", false},
-                        Case{"Ёлки-палки", "елки", true},
-                        Case{"Елки", "ЁЛ", true},
-                        Case{"Board 11 Avito", "avito 11", true},
-                        Case{"Board 11", "12", false}}) {
+  for (const Case& c :
+       {Case{"Доска объявлений г. Москва", "", true}, Case{"Доска объявлений г. Москва", "  ", true},
+        Case{"Доска объявлений г. Москва", "москва", true},
+        Case{"Доска объявлений г. Москва", "МОСК доска", true},
+        Case{"Доска объявлений г. Москва", "москва тула", false}, Case{"Ёлки-палки", "елки", true},
+        Case{"Елки", "ЁЛ", true}, Case{"Board 11 Avito", "avito 11", true}, Case{"Board 11", "12", false}}) {
     SCOPED_TRACE(std::string(c.name) + " / " + c.filter);
     EXPECT_EQ(BoardNameMatches(W(c.name), W(c.filter)), c.matches);
   }

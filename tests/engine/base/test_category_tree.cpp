@@ -1,7 +1,6 @@
-#include "engine/base/category_tree.h"
-
 #include <gtest/gtest.h>
 
+#include "engine/base/category_tree.h"
 #include "platform/text1251.h"
 #include "support/example_base.h"
 #include "support/temp_dir.h"

@@ -1,5 +1,3 @@
-#include "engine/base/lzhuf.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/base/lzhuf.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
@@ -34,8 +33,12 @@ std::vector<std::pair<int, int>> Symbols(const std::string& plain) {
   return symbols;
 }
 
-std::pair<int, int> Lit(char c) { return {static_cast<unsigned char>(c), -1}; }
-std::pair<int, int> Match(int length, int position) { return {length + 253, position}; }
+std::pair<int, int> Lit(char c) {
+  return {static_cast<unsigned char>(c), -1};
+}
+std::pair<int, int> Match(int length, int position) {
+  return {length + 253, position};
+}
 
 std::uint64_t g_rng = 0x9E3779B97F4A7C15ull;
 std::uint32_t NextRandom() {
@@ -54,10 +57,22 @@ std::string RandomBytes(std::size_t n) {
 // Russian and Latin words in cp1251 with CR LF lines, loosely repeated, so
 // that matches of every length and distance occur.
 std::string MixedText(std::size_t n) {
-  const std::vector<std::string> words = {
-      platform::W("Продаю"), platform::W("ноутбук"), platform::W("недорого"), platform::W("Москва"),
-      platform::W("телефон"), "Pentium", "SUBMIT=http://board.example/add.cgi", "&text=", "$TEXT",
-      platform::W("Ёлка"), "rubr=3", "\r\n", "NAME=", "ok", "0123456789", platform::W("щёлк")};
+  const std::vector<std::string> words = {platform::W("Продаю"),
+                                          platform::W("ноутбук"),
+                                          platform::W("недорого"),
+                                          platform::W("Москва"),
+                                          platform::W("телефон"),
+                                          "Pentium",
+                                          "SUBMIT=http://board.example/add.cgi",
+                                          "&text=",
+                                          "$TEXT",
+                                          platform::W("Ёлка"),
+                                          "rubr=3",
+                                          "\r\n",
+                                          "NAME=",
+                                          "ok",
+                                          "0123456789",
+                                          platform::W("щёлк")};
   std::string s;
   while (s.size() < n) {
     s += words[NextRandom() % words.size()];
@@ -93,7 +108,8 @@ TEST(Lzhuf, CodesTheExpectedSymbols) {
 TEST(Lzhuf, RoundTripsVariedInputs) {
   const std::string text = MixedText(300000);
   std::string runs;
-  for (int i = 0; runs.size() < 100000; ++i) runs.append(1 + NextRandom() % 300, static_cast<char>("ab \0\xff"[i % 5]));
+  for (int i = 0; runs.size() < 100000; ++i)
+    runs.append(1 + NextRandom() % 300, static_cast<char>("ab \0\xff"[i % 5]));
   std::string allBytes;
   for (int i = 0; i < 256 * 3; ++i) allBytes.push_back(static_cast<char>(i % 256));
 
@@ -170,7 +186,8 @@ std::string SkewedRuns(std::size_t size) {
           source = true;
           newest = std::max(newest, it->pos);
         }
-        if (it != runs.rbegin() && it->byte == last.byte && it->len >= last.len && it->next == b) extends = true;
+        if (it != runs.rbegin() && it->byte == last.byte && it->len >= last.len && it->next == b)
+          extends = true;
       }
       if (!source || extends) continue;
       // The oldest usable source is refreshed first, so no byte's long

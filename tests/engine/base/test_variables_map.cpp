@@ -1,7 +1,6 @@
-#include "engine/base/variables_map.h"
-
 #include <gtest/gtest.h>
 
+#include "engine/base/variables_map.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
 #include "support/example_base.h"
@@ -90,7 +89,8 @@ TEST(VariablesMap, ExampleLoadsItsSimpleVariablesAndWritesBackUnchanged) {
   const std::string path = dir.Write("base.map", W(kExampleMap));
   RecordSet vars = MakeVariablesRecordSet();
   LoadVariables(path, vars);
-  EXPECT_EQ(Rows(vars), (std::vector<Variable>{{"2", "$NAME", W("Имя"), W("Иван")}, {"3", "$TEXT", W("Текст"), ""}}));
+  EXPECT_EQ(Rows(vars),
+            (std::vector<Variable>{{"2", "$NAME", W("Имя"), W("Иван")}, {"3", "$TEXT", W("Текст"), ""}}));
   EXPECT_EQ(vars.Current(), 0u);
 
   SaveVariables(path, vars);

@@ -16,15 +16,19 @@ const std::string kPageUrl = "http://127.0.0.1:8765/board/";
 
 std::string Page(const std::string& action, const std::string& extra = "") {
   return "<html><body><form method=post action=\"/search\"><input name=q></form>"
-         "<form method=post action=\"" + action + "\"><input name=subject><input name=phone>"
+         "<form method=post action=\"" +
+         action +
+         "\"><input name=subject><input name=phone>"
          "<textarea name=text></textarea><select name=rubr><option value=1>A<option value=2>B</select>"
          "<input type=radio name=kind value=sell><input type=radio name=kind value=buy>"
-         "<input type=image name=go src=x.gif>" + extra + "</form></body></html>";
+         "<input type=image name=go src=x.gif>" +
+         extra + "</form></body></html>";
 }
 
 BoardFile Board(const std::string& subBody, const std::string& mapLines, const std::string& code = "win") {
-  return BoardFile::FromText("[Project]\r\nNAME=B\r\nSUBMIT=http://127.0.0.1:8765/board/add\r\nSUBBODY=" +
-                             subBody + "\r\nREQUEST=" + kPageUrl + "\r\nCODE=" + code + "\r\n[MAP]\r\n" + mapLines);
+  return BoardFile::FromText(
+      "[Project]\r\nNAME=B\r\nSUBMIT=http://127.0.0.1:8765/board/add\r\nSUBBODY=" + subBody +
+      "\r\nREQUEST=" + kPageUrl + "\r\nCODE=" + code + "\r\n[MAP]\r\n" + mapLines);
 }
 
 TEST(BoardCheck, ComparesTheFormThatPostsToSubmit) {
@@ -39,9 +43,10 @@ TEST(BoardCheck, ComparesTheFormThatPostsToSubmit) {
     std::string detail;
   } cases[] = {
       {"relative action", Page("add"), fields, map, CheckState::Ok, ""},
-      {"absolute action, explicit port 80 elsewhere", Page("http://127.0.0.1:8765/board/add#top"), fields, map,
-       CheckState::Ok, ""},
-      {"a field renamed", Page("add"), fields + "&author=$NAME", map, CheckState::Changed, "fields gone: author"},
+      {"absolute action, explicit port 80 elsewhere", Page("http://127.0.0.1:8765/board/add#top"), fields,
+       map, CheckState::Ok, ""},
+      {"a field renamed", Page("add"), fields + "&author=$NAME", map, CheckState::Changed,
+       "fields gone: author"},
       {"list values gone", Page("add"), fields, map + "3$rubr=X$y\r\nrent$kind=Y$z\r\n", CheckState::Changed,
        "values gone: rubr=3, kind=rent"},
       {"both", Page("add"), "zip=1&" + fields, map + "3$rubr=X$y\r\n", CheckState::Changed,

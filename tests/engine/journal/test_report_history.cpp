@@ -50,7 +50,8 @@ TEST(ReportHistory, RowsSayWhenTheirResultCameAndTheLastRunsFollow) {
     recorder.RunEnded();
     clock += 60'000;
   };
-  post({Row("Alpha", "Ad1", reports.Path()), Row("Beta", "Ad1", reports.Path()), Row("Alpha", "Ad1", "/other")},
+  post({Row("Alpha", "Ad1", reports.Path()), Row("Beta", "Ad1", reports.Path()),
+        Row("Alpha", "Ad1", "/other")},
        {true, false, true});
   post({Row("Beta", "Ad1", reports.Path())}, {true});
 
@@ -67,10 +68,10 @@ TEST(ReportHistory, RowsSayWhenTheirResultCameAndTheLastRunsFollow) {
   reports.Write("Gamma.htm", "Error\r\n");  // no job of it in the journal
   ASSERT_EQ(BuildReport(reports.Path(), script.Path(), &history).status, ReportOutcome::Status::Written);
   const std::string page = reports.Read("report.htm");
-  const std::string alphaRow = page.substr(page.find("<strong>Alpha"), page.find("\r\n", page.find("<strong>Alpha")) -
-                                                                           page.find("<strong>Alpha"));
-  EXPECT_NE(alphaRow.find(W("Размещено</font></strong><br>&nbsp; <small>") + history.resultTimes.at("alpha.htm") +
-                          "</small></td>"),
+  const std::string alphaRow = page.substr(
+      page.find("<strong>Alpha"), page.find("\r\n", page.find("<strong>Alpha")) - page.find("<strong>Alpha"));
+  EXPECT_NE(alphaRow.find(W("Размещено</font></strong><br>&nbsp; <small>") +
+                          history.resultTimes.at("alpha.htm") + "</small></td>"),
             std::string::npos)
       << alphaRow;
   const std::size_t gamma = page.find("<strong>Gamma");

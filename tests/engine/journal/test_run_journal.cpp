@@ -153,7 +153,8 @@ TEST_F(JournalWithHistory, DuplicateGuardDecidesPerBoardAndAd) {
       {"changed only, new body", {7, false, true, kNow}, "t=2", false, ""},
   };
   for (const auto& c : cases) {
-    std::vector<JournalJob> jobs = {Row("A", "ad1", c.body), Row("B", "ad1", c.body), Row("A", "ad2", c.body)};
+    std::vector<JournalJob> jobs = {Row("A", "ad1", c.body), Row("B", "ad1", c.body),
+                                    Row("A", "ad2", c.body)};
     ApplyDuplicateGuard(m_journal, jobs, c.options);
     EXPECT_EQ(jobs[0].state == JobState::Skipped, c.skipped) << c.name;
     EXPECT_NE(jobs[0].reason.find(c.reason), std::string::npos) << c.name << ": " << jobs[0].reason;

@@ -68,9 +68,10 @@ TEST(FreshFormRenewal, PageValuesReplaceStoredHiddenFields) {
 
   // The wizard's FRESH=1 test looks at the captured form, not at others.
   EXPECT_TRUE(CapturedFormHasHiddenFields(kPage, "http://b/board/", "http://b/board/add", "subject=A"));
-  EXPECT_FALSE(CapturedFormHasHiddenFields("<form action=add><input name=a></form><form action=x>"
-                                           "<input type=hidden name=t value=1></form>",
-                                           "http://b/", "http://b/add", "a=1"));
+  EXPECT_FALSE(
+      CapturedFormHasHiddenFields("<form action=add><input name=a></form><form action=x>"
+                                  "<input type=hidden name=t value=1></form>",
+                                  "http://b/", "http://b/add", "a=1"));
 }
 
 TEST(FreshFormFetch, GetsThePageFollowsRelocationAndKeepsEveryCookie) {
@@ -79,8 +80,8 @@ TEST(FreshFormFetch, GetsThePageFollowsRelocationAndKeepsEveryCookie) {
       {"HTTP/1.0 302 Found\r\nSet-Cookie: first=1; Path=/\r\nLocation: /board/\r\n\r\n",
        std::string("HTTP/1.0 200 OK\r\nSet-Cookie: sid=S42\r\nContent-Type: text/html\r\n\r\n") + kPage});
   THttpCli client;
-  const FreshForm fresh = FetchFreshForm(client, {}, server.Url("/start"), server.Url("/board/add"),
-                                         "subject=A&token=old");
+  const FreshForm fresh =
+      FetchFreshForm(client, {}, server.Url("/start"), server.Url("/board/add"), "subject=A&token=old");
   ASSERT_TRUE(fresh.ok) << fresh.error;
   EXPECT_EQ(fresh.body, "subject=A&token=n%2Be%26w%3D1%25&extra=7");
   EXPECT_EQ(fresh.cookie, "first=1; sid=S42");

@@ -1,10 +1,9 @@
-#include "engine/posting/job_body.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "engine/posting/http/http_post_client.h"
+#include "engine/posting/job_body.h"
 #include "engine/posting/letter_tables.h"
 #include "platform/profile.h"
 #include "platform/text1251.h"
@@ -24,8 +23,8 @@ std::vector<std::string> Lines(std::initializer_list<const char*> utf8) {
 
 // The ad of the worked example: two fields, its category and report path.
 const std::vector<std::string>& ExampleAd() {
-  static const std::vector<std::string> lines = Lines(
-      {"Имя$NAME=Иван", "Текст$TEXT=Почти новый", "default=Ноутбуки$comp", "reppath=C:\\Отчеты"});
+  static const std::vector<std::string> lines =
+      Lines({"Имя$NAME=Иван", "Текст$TEXT=Почти новый", "default=Ноутбуки$comp", "reppath=C:\\Отчеты"});
   return lines;
 }
 
@@ -37,12 +36,11 @@ TEST(BuildJobBodyTest, PutsFieldValuesInForTheirPlaceholders) {
     const char* expected;
   };
   const Case cases[] = {
-      {"worked example", "name=$NAME&rubric=3&text=$TEXT", ExampleAd(), "name=Иван&rubric=3&text=Почти новый"},
+      {"worked example", "name=$NAME&rubric=3&text=$TEXT", ExampleAd(),
+       "name=Иван&rubric=3&text=Почти новый"},
       {"placeholder twice", "a=$NAME&b=$NAME", ExampleAd(), "a=Иван&b=Иван"},
-      {"value holding a later placeholder", "t=$A",
-       Lines({"Первое$A=x $B y", "Второе$B=z"}), "t=x z y"},
-      {"a line without $ replaces its key and =", "p=reppath=&n=$NAME", ExampleAd(),
-       "p=C:\\Отчеты&n=Иван"},
+      {"value holding a later placeholder", "t=$A", Lines({"Первое$A=x $B y", "Второе$B=z"}), "t=x z y"},
+      {"a line without $ replaces its key and =", "p=reppath=&n=$NAME", ExampleAd(), "p=C:\\Отчеты&n=Иван"},
       {"the default line replaces nothing", "c=Ноутбуки$comp&default=", ExampleAd(),
        "c=Ноутбуки$comp&default="},
       {"case matters", "n=$name", ExampleAd(), "n=$name"},
@@ -88,7 +86,8 @@ TEST(BuildJobBodyTest, SetsTheMappedField) {
       {"no pair of that name", "phone=1555&rub=3", "15$rubric=Компьютеры$comp", "rubric=15&rub=3"},
       {"neither found", "name=$NAME", "15$rubric=Компьютеры$comp", "name=Иван"},
       {"line without $", "name=$NAME&rubric=3", "rubric=Компьютеры", "name=Иван&rubric="},
-      {"= before $: no pair prefix", "name=$NAME&rubric=3", "http://b/add=Компьютеры$comp", "name=Иван&rubric=3"},
+      {"= before $: no pair prefix", "name=$NAME&rubric=3", "http://b/add=Компьютеры$comp",
+       "name=Иван&rubric=3"},
       {"empty body", "", "15$rubric=Компьютеры$comp", ""},
   };
   for (const Case& c : cases) {
@@ -125,7 +124,8 @@ TEST(BuildJobBodyTest, ConvertsTheBodyByTheBoardsCodePage) {
 }
 
 TEST(LookupGroupValueTest, FindsTheFirstLineHoldingTheGroupKey) {
-  const auto variab = Lines({"item1=Имя$NAME$Иван", "item2=Компьютеры$comp", "item3=Ещё$comp", "item4=Авто$car"});
+  const auto variab =
+      Lines({"item1=Имя$NAME$Иван", "item2=Компьютеры$comp", "item3=Ещё$comp", "item4=Авто$car"});
   EXPECT_EQ(LookupGroupValue(W("Ноутбуки$comp"), variab), W("Компьютеры$comp"));
   EXPECT_EQ(LookupGroupValue("$comp", variab), W("Компьютеры$comp"));
   EXPECT_EQ(LookupGroupValue("$car", variab), W("Авто$car"));
@@ -137,13 +137,15 @@ TEST(LookupGroupValueTest, FindsTheFirstLineHoldingTheGroupKey) {
 
 TEST(BuildJobBodyFilesTest, ReadsTheBoardAndTheAdStore) {
   test::TempDir dir;
-  platform::IniFile board(dir.Write("board.txt", W("[Project]\r\nNAME=Доска1\r\nSUBBODY=name=$NAME&rubric=3&text=$TEXT\r\n"
-                                                   "CODE=KOI8-R\r\n[MAP]\r\n15$rubric=Компьютеры$comp\r\n")));
-  platform::IniFile store(dir.Write("base.dat", W("[Другое]\r\nИмя$NAME=Петр\r\n[Продам ноутбук]\r\nИмя$NAME=Иван\r\n"
-                                                   "Текст$TEXT=Почти новый\r\nПусто$EMPTY=\r\ndefault=Ноутбуки$comp\r\n"
-                                                   "reppath=C:\\Отчеты\r\n")));
+  platform::IniFile board(
+      dir.Write("board.txt", W("[Project]\r\nNAME=Доска1\r\nSUBBODY=name=$NAME&rubric=3&text=$TEXT\r\n"
+                               "CODE=KOI8-R\r\n[MAP]\r\n15$rubric=Компьютеры$comp\r\n")));
+  platform::IniFile store(
+      dir.Write("base.dat", W("[Другое]\r\nИмя$NAME=Петр\r\n[Продам ноутбук]\r\nИмя$NAME=Иван\r\n"
+                              "Текст$TEXT=Почти новый\r\nПусто$EMPTY=\r\ndefault=Ноутбуки$comp\r\n"
+                              "reppath=C:\\Отчеты\r\n")));
   platform::IniFile map(dir.Write("base.map", W("[Variab]\r\nitem1=Компьютеры$comp\r\nitem2=Имя$NAME$Иван\r\n"
-                                                 "[$comp]\r\nitem1=Ноутбуки\r\n")));
+                                                "[$comp]\r\nitem1=Ноутбуки\r\n")));
 
   EXPECT_EQ(ReadSectionLines(store, W("Продам ноутбук")),
             Lines({"Имя$NAME=Иван", "Текст$TEXT=Почти новый", "Пусто$EMPTY=", "default=Ноутбуки$comp",

@@ -1,10 +1,9 @@
-#include "engine/posting/letter_tables.h"
-
 #include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <set>
 
+#include "engine/posting/letter_tables.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
@@ -45,7 +44,8 @@ TEST(LetterTablesTest, EachTableHoldsExactlyItsByteRange) {
     const std::string& table;
     int first;
   };
-  for (const Case& c : {Case{LettersWin1251(), 0xC0}, Case{LettersKOI8R(), 0xC0}, Case{LettersISO88595(), 0xB0}}) {
+  for (const Case& c :
+       {Case{LettersWin1251(), 0xC0}, Case{LettersKOI8R(), 0xC0}, Case{LettersISO88595(), 0xB0}}) {
     ASSERT_EQ(c.table.size(), kLetterTableSize);
     std::set<int> bytes;
     for (char ch : c.table.substr(0, kLetterCount)) bytes.insert(static_cast<unsigned char>(ch));

@@ -15,7 +15,8 @@ ReplyRules Rules(std::string_view boardUtf8) {
 }
 
 TEST(ReplyRulesFromBoard, KeysSplitTrimmedAndAbsentOkToldFromEmpty) {
-  const ReplyRules both = Rules("[Project]\r\nOK= Спасибо | принято ||\r\nFAIL=Ошибка|закрыта\r\nCODE=KOI8-R\r\n");
+  const ReplyRules both =
+      Rules("[Project]\r\nOK= Спасибо | принято ||\r\nFAIL=Ошибка|закрыта\r\nCODE=KOI8-R\r\n");
   EXPECT_TRUE(both.hasOkKey);
   EXPECT_EQ(both.okTexts, (std::vector<std::string>{W("Спасибо"), W("принято")}));
   EXPECT_EQ(both.failTexts, (std::vector<std::string>{W("Ошибка"), W("закрыта")}));

@@ -30,7 +30,15 @@ TEST(ResultWriteFailures, PagesAndLogEntriesThatCannotBeWrittenAreToldWithTheirR
   // A full disk: the page and the log entry both fail, the run still counts.
   {
     test::FileSizeCap cap(8);
-    JobResult big{"http://s/", "Big\t" + dir.Path(), JobVerdict::Failed, std::string(4096, 'b'), "", 10061, "", false, 0};
+    JobResult big{"http://s/",
+                  "Big\t" + dir.Path(),
+                  JobVerdict::Failed,
+                  std::string(4096, 'b'),
+                  "",
+                  10061,
+                  "",
+                  false,
+                  0};
     RecordJobResult(big, {true, false}, log, counters);
     WriteLogEntry(log, "", 10061, true, now);
   }

@@ -52,12 +52,21 @@ TEST(RunResultsPages, RecordWritesPageCountsAndLogsInOrder) {
   test::TempDir dir;
   const std::string log = dir.File("adwelder.log");
   RunCounters counters{3, 0, 0, 0};
-  JobResult ok{"http://s/", "Board\t" + dir.Path(), JobVerdict::Ok, "<html>ok</html>", "", 10035, "", false, 0};
+  JobResult ok{
+      "http://s/", "Board\t" + dir.Path(), JobVerdict::Ok, "<html>ok</html>", "", 10035, "", false, 0};
   EXPECT_EQ(RecordJobResult(ok, {true, true}, log, counters), dir.File("Board.htm"));
   EXPECT_EQ(dir.Read("Board.htm"), "<html>ok</html>\r\n");
 
   // A later job of the same board and directory replaces the page.
-  JobResult failed{"http://s/", "Board\t" + dir.Path(), JobVerdict::Failed, "error retrieving page", "", 10061, "", false, 0};
+  JobResult failed{"http://s/",
+                   "Board\t" + dir.Path(),
+                   JobVerdict::Failed,
+                   "error retrieving page",
+                   "",
+                   10061,
+                   "",
+                   false,
+                   0};
   RecordJobResult(failed, {true, false}, log, counters);
   EXPECT_EQ(dir.Read("Board.htm"), "error retrieving page\r\n");
 
@@ -83,12 +92,27 @@ TEST(RunResultsPages, UnconfirmedAndRefusedJobsHaveTheirOwnCounterAndLogText) {
   test::TempDir dir;
   const std::string log = dir.File("adwelder.log");
   RunCounters counters{4, 0, 0, 0};
-  JobResult unconfirmed{"http://s/", "B\t" + dir.Path(), JobVerdict::Unconfirmed, "<p>?</p>", "", 0,
-                        platform::W("в ответе доски нет текста OK"), false, 200};
-  JobResult refused{"http://s/", "B\t" + dir.Path(), JobVerdict::Failed, "<p>no</p>", "", 0,
-                    platform::W("доска ответила статусом 403"), false, 403};
+  JobResult unconfirmed{"http://s/",
+                        "B\t" + dir.Path(),
+                        JobVerdict::Unconfirmed,
+                        "<p>?</p>",
+                        "",
+                        0,
+                        platform::W("в ответе доски нет текста OK"),
+                        false,
+                        200};
+  JobResult refused{"http://s/",
+                    "B\t" + dir.Path(),
+                    JobVerdict::Failed,
+                    "<p>no</p>",
+                    "",
+                    0,
+                    platform::W("доска ответила статусом 403"),
+                    false,
+                    403};
   RecordJobResult(unconfirmed, {true, true}, log, counters);
-  EXPECT_EQ(dir.Read("B.htm"), "<p>?</p>\r\n<p>" + platform::W("Не подтверждено: в ответе доски нет текста OK") +
+  EXPECT_EQ(dir.Read("B.htm"), "<p>?</p>\r\n<p>" +
+                                   platform::W("Не подтверждено: в ответе доски нет текста OK") +
                                    "</p>\r\n<!-- adwelder-verdict: unconfirmed -->\r\n");
   RecordJobResult(refused, {true, true}, log, counters);
   // The page alone would not tell a 403 from a success: it says so.
@@ -100,10 +124,13 @@ TEST(RunResultsPages, UnconfirmedAndRefusedJobsHaveTheirOwnCounterAndLogText) {
   // Both count as finished for the percentage: 2 of 4.
   EXPECT_EQ(ProgressText(counters, "0%"), "50%");
   const std::string logText = dir.Read("adwelder.log");
-  EXPECT_NE(logText.find(platform::W("= result=0 state=unconfirmed board=B ad= Не подтверждено: в ответе доски нет текста OK\r\n")),
-            std::string::npos)
+  EXPECT_NE(
+      logText.find(platform::W(
+          "= result=0 state=unconfirmed board=B ad= Не подтверждено: в ответе доски нет текста OK\r\n")),
+      std::string::npos)
       << logText;
-  EXPECT_NE(logText.find(platform::W("= result=0 state=failed board=B ad= доска ответила статусом 403\r\n")), std::string::npos);
+  EXPECT_NE(logText.find(platform::W("= result=0 state=failed board=B ad= доска ответила статусом 403\r\n")),
+            std::string::npos);
 }
 
 // A failed job's reason and a cut reply reach the page and the log; the
@@ -112,15 +139,24 @@ TEST(RunResultsPages, FailureReasonAndCutReplyAreRecorded) {
   test::TempDir dir;
   const std::string log = dir.File("adwelder.log");
   RunCounters counters{2, 0, 0, 0};
-  JobResult failed{"https://s/", "Board\t" + dir.Path(), JobVerdict::Failed, "error retrieving page", "", 0,
-                   "TLS: certificate verify failed: self-signed <certificate>\r\nX", false, 0};
+  JobResult failed{"https://s/",
+                   "Board\t" + dir.Path(),
+                   JobVerdict::Failed,
+                   "error retrieving page",
+                   "",
+                   0,
+                   "TLS: certificate verify failed: self-signed <certificate>\r\nX",
+                   false,
+                   0};
   RecordJobResult(failed, {true, true}, log, counters);
-  EXPECT_EQ(dir.Read("Board.htm"), "error retrieving page\r\n<p>" + platform::W("Ошибка: ") +
-                                       "TLS: certificate verify failed: self-signed &lt;certificate&gt;  X</p>\r\n");
+  EXPECT_EQ(dir.Read("Board.htm"),
+            "error retrieving page\r\n<p>" + platform::W("Ошибка: ") +
+                "TLS: certificate verify failed: self-signed &lt;certificate&gt;  X</p>\r\n");
   EXPECT_EQ(failed.body, "error retrieving page");  // given back as it was
   // After "result=N" and the state, board and ad, the reason ends the value.
-  EXPECT_NE(dir.Read("adwelder.log").find("= result=0 state=failed board=Board ad= TLS: certificate verify failed: "
-                                          "self-signed <certificate>  X\r\n"),
+  EXPECT_NE(dir.Read("adwelder.log")
+                .find("= result=0 state=failed board=Board ad= TLS: certificate verify failed: "
+                      "self-signed <certificate>  X\r\n"),
             std::string::npos)
       << dir.Read("adwelder.log");
 

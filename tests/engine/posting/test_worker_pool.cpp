@@ -500,7 +500,8 @@ TEST(WorkerPoolFreshForm, EachJobPostsItsOwnPagesTokenAndCookie) {
     EXPECT_EQ(post.rfind("POST /b/add ", 0), 0u) << post;
     EXPECT_NE(post.find(std::string("\r\nCookie: sid=") + cookie + "\r\n"), std::string::npos) << post;
     EXPECT_EQ(post.find(other), std::string::npos) << post;
-    EXPECT_TRUE(post.ends_with(std::string("\r\n\r\nsubject=") + (token[1] == '1' ? "x" : "y") + "&tok=" + token))
+    EXPECT_TRUE(
+        post.ends_with(std::string("\r\n\r\nsubject=") + (token[1] == '1' ? "x" : "y") + "&tok=" + token))
         << post;
   }
   EXPECT_EQ(observer.verdicts["first"], JobVerdict::Ok);

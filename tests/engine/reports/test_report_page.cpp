@@ -104,7 +104,8 @@ TEST_F(ReportFixture, BoardTextsGiveTheThirdState) {
       // The run's mark at the end decides; the same text inside the reply
       // does not.
       {"Plain", "<p>ok</p>\r\n<!-- adwelder-verdict: failed -->\r\n", "Ошибка"},
-      {"Strict", "\xF3\xD0\xC1\xD3\xC9\xC2\xCF\r\n<!-- adwelder-verdict: unconfirmed -->\r\n", "Не подтверждено"},
+      {"Strict", "\xF3\xD0\xC1\xD3\xC9\xC2\xCF\r\n<!-- adwelder-verdict: unconfirmed -->\r\n",
+       "Не подтверждено"},
       {"Plain", "<!-- adwelder-verdict: failed --> and more", "Размещено"},
   };
   for (const Case& c : cases) {

@@ -1,9 +1,8 @@
-#include "engine/shell/form_storage.h"
-
 #include <gtest/gtest.h>
 
 #include <map>
 
+#include "engine/shell/form_storage.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/text1251.h"
@@ -24,11 +23,12 @@ class FakeWindow : public IFormStorageAdapter {
   };
 
   FakeWindow() {
-    for (const char* name : {"cbCateg", "deRepCat", "deScript", "EdProxy", "EdProxyPort", "edSiteURL", "edTimeOut",
-                             "medTime"}) {
+    for (const char* name :
+         {"cbCateg", "deRepCat", "deScript", "EdProxy", "EdProxyPort", "edSiteURL", "edTimeOut", "medTime"}) {
       controls[name] = {"Text", PropertyKind::Text, "", false, 0};
     }
-    for (const char* name : {"cbLogFile", "cbReports", "cbState", "cbTemplate", "cbTime", "cbUpDate", "cbUseProxy"}) {
+    for (const char* name :
+         {"cbLogFile", "cbReports", "cbState", "cbTemplate", "cbTime", "cbUpDate", "cbUseProxy"}) {
       controls[name] = {"Checked", PropertyKind::Check, "", false, 0};
     }
     controls["edTimeOut"].text = "20 ";
@@ -41,7 +41,8 @@ class FakeWindow : public IFormStorageAdapter {
     }
     return std::nullopt;
   }
-  std::optional<PropertyInfo> FindProperty(std::string_view component, std::string_view property) const override {
+  std::optional<PropertyInfo> FindProperty(std::string_view component,
+                                           std::string_view property) const override {
     const Control& c = controls.at(std::string(component));
     if (!platform::EqualsNoCase(c.property, property)) return std::nullopt;
     return PropertyInfo{c.property, c.kind};
@@ -91,7 +92,8 @@ TEST(FormStorage, FirstSaveCreatesSaveSectionWithPlacementAndAllFifteenKeys) {
   EXPECT_TRUE(storage.HasSaved());
   EXPECT_EQ(dir.Read("adwelder.ini"),
             "[Save]\r\n"
-            "Flags=0\r\nShowCmd=1\r\nPixelsPerInch=96\r\nMinMaxPos=-1,-1,-1,-1\r\nNormPos=10,20,650,500\r\nVisible=1\r\n"
+            "Flags=0\r\nShowCmd=1\r\nPixelsPerInch=96\r\nMinMaxPos=-1,-1,-1,-1\r\nNormPos=10,20,650,"
+            "500\r\nVisible=1\r\n"
             "cbCateg_Text=\r\n"
             "cbLogFile_Checked=False\r\ncbReports_Checked=False\r\ncbState_Checked=False\r\n"
             "cbTemplate_Checked=False\r\ncbTime_Checked=False\r\ncbUpDate_Checked=False\r\n"
@@ -135,8 +137,8 @@ TEST(FormStorage, RestoreTrimsTextAndTakesOnlyTrueOrFalseForChecks) {
   EXPECT_EQ(window.controls["cbReports"].clicks, 1);
   EXPECT_FALSE(window.controls["cbState"].checked);  // "1" leaves it
   EXPECT_EQ(window.controls["cbState"].clicks, 0);
-  EXPECT_TRUE(window.controls["cbTemplate"].checked);  // unknown leaves it
-  EXPECT_TRUE(window.controls["cbTime"].checked);      // empty leaves it
+  EXPECT_TRUE(window.controls["cbTemplate"].checked);    // unknown leaves it
+  EXPECT_TRUE(window.controls["cbTime"].checked);        // empty leaves it
   EXPECT_EQ(window.controls["EdProxy"].text, "design");  // absent key leaves it
   EXPECT_EQ(window.controls["cbUseProxy"].clicks, 0);
 }
@@ -178,16 +180,19 @@ TEST(FormStorage, RefusedSaveRaisesAndConfigurationFormsAreReplacedInPlace) {
 
   // After a configuration save ("1", untrimmed port) a close rewrites the
   // same lines in the storage's forms.
-  const std::string ini = dir.Write("adwelder.ini",
-                                    "[Save]\r\ncbUseProxy_Checked=1\r\nEdProxyPort_Text=8080 \r\nRxSEdPost_Value=5\r\n");
+  const std::string ini = dir.Write(
+      "adwelder.ini", "[Save]\r\ncbUseProxy_Checked=1\r\nEdProxyPort_Text=8080 \r\nRxSEdPost_Value=5\r\n");
   FormStorage storage(window, ini);
   storage.Restore();
   EXPECT_FALSE(window.controls["cbUseProxy"].checked);  // "1" is not a storage form
   window.controls["cbUseProxy"].checked = true;
   storage.Save();
   const std::string text = dir.Read("adwelder.ini");
-  EXPECT_EQ(text.rfind("[Save]\r\ncbUseProxy_Checked=True\r\nEdProxyPort_Text=8080\r\nRxSEdPost_Value=5\r\nFlags=0\r\n", 0),
-            0u)
+  EXPECT_EQ(
+      text.rfind(
+          "[Save]\r\ncbUseProxy_Checked=True\r\nEdProxyPort_Text=8080\r\nRxSEdPost_Value=5\r\nFlags=0\r\n",
+          0),
+      0u)
       << text;
 }
 

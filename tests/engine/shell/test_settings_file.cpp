@@ -1,7 +1,6 @@
-#include "engine/shell/settings_file.h"
-
 #include <gtest/gtest.h>
 
+#include "engine/shell/settings_file.h"
 #include "platform/profile.h"
 #include "support/temp_dir.h"
 
@@ -37,8 +36,9 @@ TEST_P(SettingsBoolRead, FollowsTheDirectRule) {
 
 INSTANTIATE_TEST_SUITE_P(Values, SettingsBoolRead,
                          ::testing::Values(BoolCase{"1", true}, BoolCase{"0", false}, BoolCase{"True", true},
-                                           BoolCase{"true", true}, BoolCase{"TRUE", true}, BoolCase{"False", false},
-                                           BoolCase{"yes", false}, BoolCase{"", false}, BoolCase{nullptr, false},
+                                           BoolCase{"true", true}, BoolCase{"TRUE", true},
+                                           BoolCase{"False", false}, BoolCase{"yes", false},
+                                           BoolCase{"", false}, BoolCase{nullptr, false},
                                            BoolCase{"-1", true}, BoolCase{"00", false}, BoolCase{"2", true},
                                            BoolCase{"1x", false}, BoolCase{"99999999999999999999", true}));
 
@@ -70,17 +70,19 @@ TEST(SettingsFile, PostingAndFetchReadersTakeTheStoredForms) {
             "edTimeOut_Text=\"   \"\r\n");
   posting = ReadPostingSettings(ini);
   EXPECT_TRUE(posting.useProxy);
-  EXPECT_EQ(posting.proxyPort, 0);  // blank port becomes 0
-  EXPECT_EQ(posting.timeOutMs, 0);  // empty time-out: none
+  EXPECT_EQ(posting.proxyPort, 0);                           // blank port becomes 0
+  EXPECT_EQ(posting.timeOutMs, 0);                           // empty time-out: none
   EXPECT_EQ(ReadFetchProxySettings(ini).proxyPort, "    ");  // the fetch takes it as stored
 
-  dir.Write("adwelder.ini", "[Save]\r\ncbUseProxy_Checked=1\r\nEdProxy_Text=p\r\nEdProxyPort_Text=99999\r\n"
-                            "edTimeOut_Text=abc\r\n");
+  dir.Write("adwelder.ini",
+            "[Save]\r\ncbUseProxy_Checked=1\r\nEdProxy_Text=p\r\nEdProxyPort_Text=99999\r\n"
+            "edTimeOut_Text=abc\r\n");
   posting = ReadPostingSettings(ini);
-  EXPECT_EQ(posting.proxyPort, 0);  // out of range, not cut to another port
+  EXPECT_EQ(posting.proxyPort, 0);      // out of range, not cut to another port
   EXPECT_EQ(posting.timeOutMs, 20000);  // a refused time-out: the default, not none
 
-  dir.Write("adwelder.ini", "[Save]\r\ncbUseProxy_Checked=False\r\nEdProxy_Text=p\r\nEdProxyPort_Text=81\r\n");
+  dir.Write("adwelder.ini",
+            "[Save]\r\ncbUseProxy_Checked=False\r\nEdProxy_Text=p\r\nEdProxyPort_Text=81\r\n");
   posting = ReadPostingSettings(ini);
   EXPECT_FALSE(posting.useProxy);
   EXPECT_EQ(posting.proxyHost, "");

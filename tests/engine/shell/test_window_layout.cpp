@@ -1,9 +1,8 @@
 // Reading the window's layout back: the stored normal rectangle, fitted to
 // the screen it opens on, and the kept splitter and column sizes.
-#include "engine/shell/window_layout.h"
-
 #include <gtest/gtest.h>
 
+#include "engine/shell/window_layout.h"
 #include "platform/profile.h"
 #include "support/temp_dir.h"
 
@@ -19,7 +18,8 @@ TEST(WindowLayout, NormPosIsReadAsTheStorageWritesIt) {
   ASSERT_TRUE(r);
   EXPECT_TRUE(Same(*r, {100, 50, 800, 560}));
   EXPECT_TRUE(ParseNormPos(" -20 , 0 , 600 , 450 "));
-  for (const char* bad : {"", "1,2,3", "1,2,3,4,5", "a,b,c,d", "10,10,10,400", "0,0,600,-1", "0,0,99999999,1"}) {
+  for (const char* bad :
+       {"", "1,2,3", "1,2,3,4,5", "a,b,c,d", "10,10,10,400", "0,0,600,-1", "0,0,99999999,1"}) {
     SCOPED_TRACE(bad);
     EXPECT_FALSE(ParseNormPos(bad));
   }
@@ -36,7 +36,10 @@ TEST(WindowLayout, WindowOpensWholeOnTheScreen) {
   };
   const Case cases[] = {
       {"first start: default size, centred", std::nullopt, screen, {560, 240, 800, 560}},
-      {"first start on a small screen: as much as there is", std::nullopt, {0, 0, 700, 500}, {0, 0, 700, 500}},
+      {"first start on a small screen: as much as there is",
+       std::nullopt,
+       {0, 0, 700, 500},
+       {0, 0, 700, 500}},
       {"stored rectangle on the screen is kept", LayoutRect{30, 40, 900, 700}, screen, {30, 40, 900, 700}},
       {"beyond the right edge: moved back", LayoutRect{1800, 100, 800, 560}, screen, {1120, 100, 800, 560}},
       {"above and left of the screen: moved on", LayoutRect{-500, -300, 800, 560}, screen, {0, 0, 800, 560}},
@@ -67,7 +70,8 @@ TEST(WindowLayout, StoredLayoutIsReadFromTheSettingsFile) {
   const std::string ini = dir.Write("adwelder.ini",
                                     "[Save]\r\nShowCmd=3\r\nNormPos=10,20,810,580\r\nRxSEdPost_Value=12\r\n"
                                     "spTree_Sizes=300,500\r\nDBGridFields_Widths=oops\r\n");
-  const StoredLayout layout = ReadStoredLayout(ini, {SizesKey("spTree"), WidthsKey("DBGridFields"), "absent"});
+  const StoredLayout layout =
+      ReadStoredLayout(ini, {SizesKey("spTree"), WidthsKey("DBGridFields"), "absent"});
   ASSERT_TRUE(layout.normal);
   EXPECT_TRUE(Same(*layout.normal, {10, 20, 800, 560}));
   EXPECT_TRUE(layout.maximised);

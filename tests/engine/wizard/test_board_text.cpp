@@ -49,9 +49,9 @@ TEST(BoardText, LinesKeepTheBoxesAsTypedAndNeverBreakInsideAValue) {
   source.okSuggestion = "Thanks,\r\nposted";
   source.fresh = true;
   EXPECT_EQ(ComposePreviewLines(source),
-            (std::vector<std::string>{"[Project]", "NAME=  Board ", "SUBMIT=", "SUBBODY=id=1  2&x= ", "REQUEST=",
-                                      "CODE=", "OK=Thanks,  posted", "FAIL=", "FRESH=1", " ", "[MAP]", "1$a=B$b",
-                                      "http://b/x.html?a=1", "http://b/ ", "_top"}));
+            (std::vector<std::string>{"[Project]", "NAME=  Board ", "SUBMIT=", "SUBBODY=id=1  2&x= ",
+                                      "REQUEST=", "CODE=", "OK=Thanks,  posted", "FAIL=", "FRESH=1", " ",
+                                      "[MAP]", "1$a=B$b", "http://b/x.html?a=1", "http://b/ ", "_top"}));
 }
 
 TEST(BoardText, CodePageNames) {

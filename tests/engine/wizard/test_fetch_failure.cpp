@@ -1,9 +1,8 @@
 // The words the wizard finds for a page that could not be fetched.
-#include "engine/wizard/fetch_failure.h"
-
 #include <gtest/gtest.h>
 
 #include "engine/wizard/fetch/http_cli.h"
+#include "engine/wizard/fetch_failure.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
@@ -34,7 +33,8 @@ TEST(FetchFailure, ReasonNamesTheServersAnswerOnlyWhenThereWasOne) {
 }
 
 TEST(FetchFailure, PageEscapesWhatItQuotes) {
-  const std::string page = FetchFailurePage(HttpCliError("<b>Bad</b> & worse", 500), true, "http://x/?a=1&b=<2>");
+  const std::string page =
+      FetchFailurePage(HttpCliError("<b>Bad</b> & worse", 500), true, "http://x/?a=1&b=<2>");
   EXPECT_NE(page.find("&lt;b&gt;Bad&lt;/b&gt; &amp; worse"), std::string::npos);
   EXPECT_NE(page.find("http://x/?a=1&amp;b=&lt;2&gt;"), std::string::npos);
   EXPECT_EQ(page.find("<b>"), std::string::npos);

@@ -41,16 +41,18 @@ ChosenCategory Category(const std::string& text, const std::string& list) {
 
 TEST(FieldTree, WorkedExampleOnTheSecondForm) {
   const std::string page = W(
-      "<html><form action=\"search.cgi\"><select name=\"where\"><option value=\"1\">x</option></select></form>\r\n"
+      "<html><form action=\"search.cgi\"><select name=\"where\"><option "
+      "value=\"1\">x</option></select></form>\r\n"
       "<form action=\"add.cgi\">\r\n  Рубрика:   <select name=\"rubr\"><option value=\"3\">Ноутбуки</option>"
-      "<option value=\"7\">Автомобили</option></select>\r\n<input type=\"radio\" name=\"srok\" value=\"7\">неделя "
+      "<option value=\"7\">Автомобили</option></select>\r\n<input type=\"radio\" name=\"srok\" "
+      "value=\"7\">неделя "
       "<input type=\"radio\" name=\"srok\" value=\"30\">месяц <input type=\"checkbox\" name=\"foto\" "
       "value=\"1\">с фото <input type=\"submit\" value=\"OK\"></form></html>");
   TFieldTree tree;
   tree.Build(page, 2);
-  EXPECT_THAT(Shape(tree), ElementsAre("rubr[rubr=]", W("-Ноутбуки[rubr=3]"), W("-Автомобили[rubr=7]"),
-                                       "srok[srok=7]", W("-неделя [srok=7]"), W("-месяц [srok=30]"),
-                                       "foto[foto=1]"));
+  EXPECT_THAT(Shape(tree),
+              ElementsAre("rubr[rubr=]", W("-Ноутбуки[rubr=3]"), W("-Автомобили[rubr=7]"), "srok[srok=7]",
+                          W("-неделя [srok=7]"), W("-месяц [srok=30]"), "foto[foto=1]"));
   EXPECT_EQ(tree.Record(6).OptionText, W("с фото "));
   // The group node and its first button share one record.
   EXPECT_EQ(tree.Nodes()[3].record, tree.Nodes()[4].record);
@@ -165,10 +167,12 @@ TEST(FieldTree, UpperCaseUnquotedPagesGiveTheSameTreeAndLines) {
 
 TEST(FieldTree, BindingsBecomeMapLinesInTreeOrder) {
   TFieldTree tree;
-  tree.Build(W("<form><select name=\"rubr\"><option value=\"3\">Ноутбуки</option><option value=\"7\">Авто"
-               "</option></select><input type=\"radio\" name=\"srok\" value=\"7\">неделя <input type=\"radio\" "
-               "name=\"srok\" value=\"30\">месяц <input type=\"checkbox\" name=\"foto\" value=\"1\">фото <br></form>"),
-             1);
+  tree.Build(
+      W("<form><select name=\"rubr\"><option value=\"3\">Ноутбуки</option><option value=\"7\">Авто"
+        "</option></select><input type=\"radio\" name=\"srok\" value=\"7\">неделя <input type=\"radio\" "
+        "name=\"srok\" value=\"30\">месяц <input type=\"checkbox\" name=\"foto\" value=\"1\">фото "
+        "<br></form>"),
+      1);
   ASSERT_EQ(tree.Nodes().size(), 7u);
   int asked = 0;
   const auto choose = [&](std::optional<ChosenCategory> answer) {

@@ -14,14 +14,16 @@ TEST(OkTextSuggestion, MessageElementsOfThePageOrNothing) {
     const char* expected;
   };
   const Case cases[] = {
-      {"<form></form><div class=\"msg success\" style=\"display:none\">Спасибо!\r\n  Объявление <b>принято</b>.</div>",
+      {"<form></form><div class=\"msg success\" style=\"display:none\">Спасибо!\r\n  Объявление "
+       "<b>принято</b>.</div>",
        "Спасибо! Объявление принято."},
       {"<P ID=ThankYou>Thanks &amp; welcome</P>", "Thanks & welcome"},
-      {"<div class='confirm-box'><div>inner</div>Ваше объявление добавлено</div>", "inner Ваше объявление добавлено"},
+      {"<div class='confirm-box'><div>inner</div>Ваше объявление добавлено</div>",
+       "inner Ваше объявление добавлено"},
       // Nothing to go by: no guess rather than a wrong one.
       {"<html><body><form><input name=q></form><p>Thank you for visiting</p></body></html>", ""},
-      {"<div class=\"success\">ok</div>", ""},                          // too short to tell
-      {"<input type=hidden class=success value=x><b>x</b>", ""},        // no element text
+      {"<div class=\"success\">ok</div>", ""},                    // too short to tell
+      {"<input type=hidden class=success value=x><b>x</b>", ""},  // no element text
       {"<span class=success>never closed", ""},
       {"<div class=success><>Готово <></div>", "Готово"},
       {"<div class=unsuccessful>Ошибка при отправке</div>", ""},  // a refusal is no OK text

@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const std::size_t split = input.find('\0');
   const std::string_view headers = input.substr(0, split);
-  const std::string_view page = split == std::string_view::npos ? std::string_view() : input.substr(split + 1);
+  const std::string_view page =
+      split == std::string_view::npos ? std::string_view() : input.substr(split + 1);
 
   CookieJar jar;
   std::size_t start = 0;
@@ -58,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(line.size() <= CookieJar::kMaxCookies * (CookieJar::kMaxCookieLength + 3));
 
   const std::string_view stored = "subject=$TEMA&token=old&text=$TEXT";
-  if (const auto body = RenewHiddenFields(page, "http://b.example/board/", "http://b.example/board/add", stored)) {
+  if (const auto body =
+          RenewHiddenFields(page, "http://b.example/board/", "http://b.example/board/add", stored)) {
     Check(CountPairs(*body) >= CountPairs(stored));
   }
 

@@ -30,8 +30,10 @@ void CheckNesting(const THtmlDocument& doc) {
       case LayoutKind::TableBegin:
       case LayoutKind::RowBegin:
       case LayoutKind::CellBegin:
-        if (item.kind == LayoutKind::RowBegin && (open.empty() || open.back() != LayoutKind::TableBegin)) std::abort();
-        if (item.kind == LayoutKind::CellBegin && (open.empty() || open.back() != LayoutKind::RowBegin)) std::abort();
+        if (item.kind == LayoutKind::RowBegin && (open.empty() || open.back() != LayoutKind::TableBegin))
+          std::abort();
+        if (item.kind == LayoutKind::CellBegin && (open.empty() || open.back() != LayoutKind::RowBegin))
+          std::abort();
         open.push_back(item.kind);
         break;
       case LayoutKind::ListEnd:
@@ -74,7 +76,8 @@ void Operate(THtmlDocument& doc, std::uint8_t seed) {
         case FormControlKind::Edit: {
           auto& edit = static_cast<TEditFormControlObj&>(*control);
           edit.SetText("typed\r\ntext");
-          if (edit.MaxLength() > 0 && edit.Text().size() > static_cast<std::size_t>(edit.MaxLength())) std::abort();
+          if (edit.MaxLength() > 0 && edit.Text().size() > static_cast<std::size_t>(edit.MaxLength()))
+            std::abort();
           if (seed & 1) edit.PressEnter();
           break;
         }

@@ -15,10 +15,10 @@ namespace adw::engine {
 namespace {
 
 using platform::CancelWatch;
-using platform::SocketResult;
-using platform::SocketStatus;
 using platform::ReadResult;
 using platform::ReadStatus;
+using platform::SocketResult;
+using platform::SocketStatus;
 
 // Values that go into a header line end at the first CR, LF or NUL, so a
 // stored referer or a server's Location cannot add lines of its own.
@@ -59,7 +59,8 @@ std::string HeaderValueFrom(std::string_view line, std::size_t firstChar) {
 
 }  // namespace
 
-PostUrl ParsePostUrl(std::string_view url, std::string_view previousHost, int previousPort, bool previousTls) {
+PostUrl ParsePostUrl(std::string_view url, std::string_view previousHost, int previousPort,
+                     bool previousTls) {
   if (url.empty()) throw HttpPostError(kErrEmptyUrl);
   PostUrl out;
   out.url = std::string(url);
@@ -129,7 +130,9 @@ struct HttpPostClient::Reply {
   std::string location;
 };
 
-void HttpPostClient::Abort() { m_cancel.store(true, std::memory_order_relaxed); }
+void HttpPostClient::Abort() {
+  m_cancel.store(true, std::memory_order_relaxed);
+}
 
 void HttpPostClient::FailSocket(int err) {
   m_lastSocketError = WsaCodeFromErrno(err);

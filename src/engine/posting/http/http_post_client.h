@@ -57,7 +57,7 @@ class HttpPostError : public std::runtime_error {
 // The parts of a URL by the client's rules. Where the URL names no host or
 // port, the previous ones stay (a redirect to "/path" keeps the host).
 struct PostUrl {
-  std::string url;     // the URL, with "/" appended when it had no path
+  std::string url;  // the URL, with "/" appended when it had no path
   std::string host;
   int port = 80;
   std::string target;  // the request target, at most 256 characters

@@ -15,10 +15,10 @@ namespace adw::engine {
 namespace {
 
 using platform::CancelWatch;
-using platform::SocketResult;
-using platform::SocketStatus;
 using platform::ReadResult;
 using platform::ReadStatus;
+using platform::SocketResult;
+using platform::SocketStatus;
 
 // A CR, LF or NUL would let a URL or a server's Location add request lines
 // of its own.
@@ -247,7 +247,8 @@ std::optional<THttpCli::Target> THttpCli::RunHop(const Setup& setup, const Targe
     requestTarget = target.path.empty() ? "/" : target.path;
   }
   const std::string& connectHost = setup.viaProxy ? setup.proxyHost : target.host;
-  const std::string connectPort = setup.viaProxy ? setup.proxyPort : EffectivePort(target.scheme, target.port);
+  const std::string connectPort =
+      setup.viaProxy ? setup.proxyPort : EffectivePort(target.scheme, target.port);
 
   // Without a target host there is nothing to ask a proxy for either.
   if (connectHost.empty() || target.host.empty()) Fail(kHttpCliInvalidHost, kHttpCliErrInvalidHost);
@@ -357,7 +358,8 @@ std::optional<THttpCli::Target> THttpCli::RunHop(const Setup& setup, const Targe
       break;
     }
     if (peeked.status != ReadStatus::Ok) failHeaderRead(peeked);
-    if (ReadResult r = reader.ReadLine(line, kHttpLineBufferSize); r.status != ReadStatus::Ok) failHeaderRead(r);
+    if (ReadResult r = reader.ReadLine(line, kHttpLineBufferSize); r.status != ReadStatus::Ok)
+      failHeaderRead(r);
     std::string_view bare(line);
     bare.remove_suffix(1);  // the LF
     if (!bare.empty() && bare.back() == '\r') bare.remove_suffix(1);

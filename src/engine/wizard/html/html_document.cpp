@@ -11,7 +11,9 @@ namespace adw::engine {
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
 
 // The number at the start of an attribute value ("20", " 300px", "50%");
 // -1 when it does not start with digits.
@@ -184,7 +186,8 @@ class THtmlDocumentBuilder {
     }
     if (name == "base") {
       if (!m_haveBaseHref && t.Has("href")) m_doc.m_base = t.Attr("href"), m_haveBaseHref = true;
-      if (!m_haveBaseTarget && t.Has("target")) m_doc.m_baseTarget = t.Attr("target"), m_haveBaseTarget = true;
+      if (!m_haveBaseTarget && t.Has("target"))
+        m_doc.m_baseTarget = t.Attr("target"), m_haveBaseTarget = true;
       return;
     }
     if (name == "a") {
@@ -255,7 +258,8 @@ class THtmlDocumentBuilder {
     if (name == "tr") return OnRow();
     if (name == "td" || name == "th") return OnCell(t, name == "th");
     if (name == "b" || name == "strong") return void(++m_bold);
-    if (name == "i" || name == "em" || name == "cite" || name == "var" || name == "dfn") return void(++m_italic);
+    if (name == "i" || name == "em" || name == "cite" || name == "var" || name == "dfn")
+      return void(++m_italic);
     if (name == "u" || name == "ins") return void(++m_underline);
     if (name == "tt" || name == "code" || name == "kbd" || name == "samp") return void(++m_mono);
     if (name == "font") {
@@ -327,7 +331,8 @@ class THtmlDocumentBuilder {
       return;
     }
     if (name == "b" || name == "strong") return Decrement(m_bold);
-    if (name == "i" || name == "em" || name == "cite" || name == "var" || name == "dfn") return Decrement(m_italic);
+    if (name == "i" || name == "em" || name == "cite" || name == "var" || name == "dfn")
+      return Decrement(m_italic);
     if (name == "u" || name == "ins") return Decrement(m_underline);
     if (name == "tt" || name == "code" || name == "kbd" || name == "samp") return Decrement(m_mono);
     if (name == "font" || name == "big" || name == "small") return PopTagged(m_fonts, name);
@@ -375,14 +380,15 @@ class THtmlDocumentBuilder {
           form.Add<TRadioButtonFormControlObj>(std::move(name), std::move(valueText), t.Has("checked")));
     }
     if (type == "submit" || type == "reset" || type == "button") {
-      const ButtonKind kind =
-          type == "submit" ? ButtonKind::Submit : type == "reset" ? ButtonKind::Reset : ButtonKind::Plain;
+      const ButtonKind kind = type == "submit"  ? ButtonKind::Submit
+                              : type == "reset" ? ButtonKind::Reset
+                                                : ButtonKind::Plain;
       return PlaceControl(form.Add<TButtonFormControlObj>(std::move(name), std::move(valueText), kind));
     }
     if (type == "image") {
       return PlaceControl(form.Add<TImageFormControlObj>(std::move(name), std::move(valueText), t.Attr("src"),
-                                                          t.Attr("alt"), NumberAttr(t, "width"),
-                                                          NumberAttr(t, "height")));
+                                                         t.Attr("alt"), NumberAttr(t, "width"),
+                                                         NumberAttr(t, "height")));
     }
     PlaceControl(form.Add<TEditFormControlObj>(std::move(name), std::move(valueText), type == "password",
                                                NumberAttr(t, "size"), NumberAttr(t, "maxlength")));
@@ -439,7 +445,7 @@ class THtmlDocumentBuilder {
 
   void OnTextArea(const THtmlToken& t) {
     m_textArea = &CurrentForm().Add<TTextAreaFormControlObj>(t.Attr("name"), NumberAttr(t, "rows"),
-                                                               NumberAttr(t, "cols"));
+                                                             NumberAttr(t, "cols"));
     PlaceControl(*m_textArea);
     m_expect = Expect::TextAreaText;
   }
@@ -540,7 +546,8 @@ class THtmlDocumentBuilder {
   }
 
   void TrimTrailingSpace() {
-    if (m_items.empty() || m_items.back().kind != LayoutKind::Text || m_items.back().style.preformatted) return;
+    if (m_items.empty() || m_items.back().kind != LayoutKind::Text || m_items.back().style.preformatted)
+      return;
     std::string& text = m_items.back().text;
     if (!text.empty() && text.back() == ' ') text.pop_back();
     if (text.empty()) m_items.pop_back();
@@ -648,7 +655,8 @@ class THtmlDocumentBuilder {
       const int width = LeadingNumber(border->value);
       item.number = width < 0 ? 1 : width;
     }
-    if (const THtmlAttribute* width = t.Find("width")) item.width = LeadingNumber(width->value, &item.widthPercent);
+    if (const THtmlAttribute* width = t.Find("width"))
+      item.width = LeadingNumber(width->value, &item.widthPercent);
     Context c;
     c.table = true;
     m_contexts.push_back(c);
@@ -659,7 +667,8 @@ class THtmlDocumentBuilder {
       --m_ignoredTables;
       return Break(LayoutKind::BlockBreak);
     }
-    const auto table = std::find_if(m_contexts.rbegin(), m_contexts.rend(), [](const Context& c) { return c.table; });
+    const auto table =
+        std::find_if(m_contexts.rbegin(), m_contexts.rend(), [](const Context& c) { return c.table; });
     if (table == m_contexts.rend()) return;
     while (!m_contexts.back().table) CloseList();
     CloseCell();
@@ -694,7 +703,8 @@ class THtmlDocumentBuilder {
     item.header = header;
     item.colSpan = std::max(NumberAttr(t, "colspan"), 1);
     item.rowSpan = std::max(NumberAttr(t, "rowspan"), 1);
-    if (const THtmlAttribute* width = t.Find("width")) item.width = LeadingNumber(width->value, &item.widthPercent);
+    if (const THtmlAttribute* width = t.Find("width"))
+      item.width = LeadingNumber(width->value, &item.widthPercent);
     c.cellOpen = true;
     m_atLineStart = true;
     m_lastWasSpace = false;
@@ -822,9 +832,13 @@ std::unique_ptr<THtmlDocument> THtmlDocument::LoadFromFile(const std::string& pa
   return doc;
 }
 
-void THtmlDocument::SetOnFormSubmit(FormSubmitHandler handler) { m_relay->handler = std::move(handler); }
+void THtmlDocument::SetOnFormSubmit(FormSubmitHandler handler) {
+  m_relay->handler = std::move(handler);
+}
 
-void THtmlDocument::SetPoster(PostFunction post) { m_post = std::move(post); }
+void THtmlDocument::SetPoster(PostFunction post) {
+  m_post = std::move(post);
+}
 
 void THtmlDocument::FormSubmitted(const ThtmlForm& form, std::vector<std::string> results) {
   // The task may run after this page was replaced: it then finds no relay

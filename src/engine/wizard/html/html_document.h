@@ -32,7 +32,7 @@ enum class LayoutKind : std::uint8_t {
   ListEnd,
   TableBegin,  // number: border width; width (pixels or percent)
   RowBegin,
-  CellBegin,   // colSpan, rowSpan, width, header (th); style.align
+  CellBegin,  // colSpan, rowSpan, width, header (th); style.align
   CellEnd,
   RowEnd,
   TableEnd,
@@ -78,8 +78,8 @@ class THtmlDocument final : private TFormEvents {
  public:
   // The form-submit event: the submitted form's action and method texts and
   // the submission's pairs, which the handler keeps.
-  using FormSubmitHandler =
-      std::function<void(const std::string& action, const std::string& method, std::vector<std::string> results)>;
+  using FormSubmitHandler = std::function<void(const std::string& action, const std::string& method,
+                                               std::vector<std::string> results)>;
   // Runs a task once the input event being handled is finished (the
   // viewer's message loop). Without one the event is raised at the end of
   // the operation that started the submission.

@@ -23,7 +23,9 @@ std::string Pair(std::string_view name, std::string_view value) {
 TFormControlObj::TFormControlObj(FormControlKind kind, ThtmlForm& form, std::string name, std::string value)
     : m_value(std::move(value)), m_kind(kind), m_form(&form), m_name(std::move(name)) {}
 
-void TFormControlObj::Changed() { m_form->m_events.ControlStateChanged(*this); }
+void TFormControlObj::Changed() {
+  m_form->m_events.ControlStateChanged(*this);
+}
 
 // --- edit ---
 
@@ -240,7 +242,8 @@ std::size_t TComboFormControlObj::SelectedIndex() const {
 }
 
 void TComboFormControlObj::SetSelectedIndex(std::size_t index) {
-  if (index >= m_options.size()) throw std::out_of_range("no option " + std::to_string(index) + " in the list");
+  if (index >= m_options.size())
+    throw std::out_of_range("no option " + std::to_string(index) + " in the list");
   m_selected.assign(m_options.size(), false);
   m_selected[index] = true;
 }
@@ -263,7 +266,8 @@ void TListBoxFormControlObj::Finish() {
 }
 
 void TListBoxFormControlObj::SetSelected(std::size_t index, bool selected) {
-  if (index >= m_options.size()) throw std::out_of_range("no option " + std::to_string(index) + " in the list");
+  if (index >= m_options.size())
+    throw std::out_of_range("no option " + std::to_string(index) + " in the list");
   if (selected && !m_multiple) m_selected.assign(m_options.size(), false);
   m_selected[index] = selected;
 }
@@ -338,13 +342,16 @@ std::vector<std::string> ThtmlForm::BuildSubmission(const TSubmitTrigger& trigge
     control->AppendPairs(pairs, trigger);
   }
   std::erase_if(pairs, [](const std::string& p) { return p.empty(); });
-  if (trigger.control && trigger.control->Kind() == FormControlKind::Button && !trigger.control->Name().empty()) {
+  if (trigger.control && trigger.control->Kind() == FormControlKind::Button &&
+      !trigger.control->Name().empty()) {
     pairs.push_back(Pair(trigger.control->Name(), trigger.control->Value()));
   }
   return pairs;
 }
 
-void ThtmlForm::Submit(const TSubmitTrigger& trigger) { m_events.FormSubmitted(*this, BuildSubmission(trigger)); }
+void ThtmlForm::Submit(const TSubmitTrigger& trigger) {
+  m_events.FormSubmitted(*this, BuildSubmission(trigger));
+}
 
 void ThtmlForm::ResetControls() {
   for (const auto& control : m_controls) {

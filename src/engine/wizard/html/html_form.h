@@ -98,8 +98,8 @@ class TEditFormControlObj final : public TFormControlObj {
   TEditFormControlObj(ThtmlForm& form, std::string name, std::string value, bool password, int size,
                       int maxLength);
   bool IsPassword() const { return m_password; }  // shown as "*"
-  int Size() const { return m_size; }              // width in characters
-  int MaxLength() const { return m_maxLength; }    // 0: no limit
+  int Size() const { return m_size; }             // width in characters
+  int MaxLength() const { return m_maxLength; }   // 0: no limit
   const std::string& Text() const { return m_text; }
   // Line breaks are dropped; cut to MaxLength characters when one is given.
   void SetText(std::string_view text);

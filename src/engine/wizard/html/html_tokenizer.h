@@ -18,17 +18,17 @@ struct THtmlAttribute {
 };
 
 enum class HtmlTokenKind : std::uint8_t {
-  Text,      // character data, references decoded
+  Text,  // character data, references decoded
   StartTag,
   EndTag,
-  Comment,   // "<!-- -->", "<!DOCTYPE>", "<?...>": text holds what is inside
-  RawText,   // content of script and style, exactly as written
+  Comment,  // "<!-- -->", "<!DOCTYPE>", "<?...>": text holds what is inside
+  RawText,  // content of script and style, exactly as written
 };
 
 struct THtmlToken {
   HtmlTokenKind kind = HtmlTokenKind::Text;
-  std::string name;  // tags: lower-cased element name
-  std::string text;  // Text, Comment, RawText
+  std::string name;                        // tags: lower-cased element name
+  std::string text;                        // Text, Comment, RawText
   std::vector<THtmlAttribute> attributes;  // start tags; the first of a name counts
   bool selfClosing = false;                // "<br/>"
   std::size_t offset = 0;                  // where the token begins in the page

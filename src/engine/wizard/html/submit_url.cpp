@@ -10,7 +10,9 @@ namespace adw::engine {
 
 namespace {
 
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAlpha(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // "scheme:" at the front, by the URL grammar, so that "add.cgi?t=1:2" is not
 // taken for an absolute URL.
@@ -24,7 +26,9 @@ bool HasScheme(std::string_view url) {
   return false;
 }
 
-std::string_view DropFragment(std::string_view url) { return url.substr(0, url.find('#')); }
+std::string_view DropFragment(std::string_view url) {
+  return url.substr(0, url.find('#'));
+}
 
 // A base URL cut into "scheme://authority", the path and "?query". The URL box
 // may hold a bare "host/dir/", which has no scheme but still an authority.
@@ -90,9 +94,9 @@ std::string Resolve(std::string_view baseUrl, std::string_view ref) {
     const std::string scheme = base.scheme.empty() ? "http" : base.scheme;
     const std::size_t pathAt = std::min(ref.find_first_of("/?", 2), ref.size());
     const std::string_view rest = ref.substr(pathAt);
-    return platform::Concat({scheme, ":", ref.substr(0, pathAt),
-                             NormalisePathAndQuery(rest.starts_with('/') ? std::string(rest)
-                                                                         : platform::Concat({"/", rest}))});
+    return platform::Concat(
+        {scheme, ":", ref.substr(0, pathAt),
+         NormalisePathAndQuery(rest.starts_with('/') ? std::string(rest) : platform::Concat({"/", rest}))});
   }
   if (ref.starts_with('/')) return base.origin + NormalisePathAndQuery(ref);
   if (ref.starts_with('?')) return base.origin + RemoveDotSegments(base.path) + std::string(ref);

@@ -1,10 +1,9 @@
-#include "engine/posting/http/http_post_client.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <thread>
 
+#include "engine/posting/http/http_post_client.h"
 #include "engine/posting/http/socket_errors.h"
 #include "support/http_peers.h"
 
@@ -101,10 +100,14 @@ TEST(ParsePostUrlTest, RejectsEmptyUrlAndBadPort) {
 
 TEST(ParseStatusNumberTest, TakesTheSecondFieldWhenItIsANumber) {
   const std::pair<const char*, int> cases[] = {
-      {"HTTP/1.0 200 OK\r\n", 200},         {"HTTP/1.1 404 Not Found\n", 404},
-      {"HTTP/1.1 302\r\n", 0},              {"HTTP/1.0  200 OK\r\n", 0},
-      {"garbage\n", 0},                     {"HTTP/1.0 abc OK\r\n", 0},
-      {"HTTP/1.0 99999 Huge\r\n", 0},       {"HTTP/1.0 302 Found\r\n", 302},
+      {"HTTP/1.0 200 OK\r\n", 200},
+      {"HTTP/1.1 404 Not Found\n", 404},
+      {"HTTP/1.1 302\r\n", 0},
+      {"HTTP/1.0  200 OK\r\n", 0},
+      {"garbage\n", 0},
+      {"HTTP/1.0 abc OK\r\n", 0},
+      {"HTTP/1.0 99999 Huge\r\n", 0},
+      {"HTTP/1.0 302 Found\r\n", 302},
   };
   for (const auto& [line, status] : cases) {
     SCOPED_TRACE(line);
@@ -131,13 +134,13 @@ TEST(HttpPostClientWireTest, SendsTheRequestLinesInOrderAndTheBodyAsBuilt) {
   client.Post(server.Url("/cgi/add.cgi?r=1"), body);
 
   ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0], "POST /cgi/add.cgi?r=1 HTTP/1.0\r\n"
-                                  "Host: 127.0.0.1\r\n" +
-                                      std::string(kAccept) +
-                                      "Referer: http://board.example/page.html\r\n" + kFormType +
-                                      "Content-Length: 29\r\n"
-                                      "\r\n" +
-                                      body);
+  EXPECT_EQ(server.Requests()[0],
+            "POST /cgi/add.cgi?r=1 HTTP/1.0\r\n"
+            "Host: 127.0.0.1\r\n" +
+                std::string(kAccept) + "Referer: http://board.example/page.html\r\n" + kFormType +
+                "Content-Length: 29\r\n"
+                "\r\n" +
+                body);
   EXPECT_EQ(client.StatusCode(), 200);
   EXPECT_EQ(client.Header(), "HTTP/1.0 200 OK\r\nServer: t\r\n\r\n");
   EXPECT_EQ(client.Body(), "hello\r\nworld");
@@ -156,13 +159,14 @@ TEST(HttpPostClientWireTest, ThroughAProxySendsTheWholeUrlToTheProxy) {
   client.Post("http://board.invalid:8080", "a=1");
 
   ASSERT_EQ(proxy.Requests().size(), 1u);
-  EXPECT_EQ(proxy.Requests()[0], "POST http://board.invalid:8080/ HTTP/1.0\r\n"
-                                 "Proxy-Connection: Keep-Alive\r\n"
-                                 "Host: board.invalid\r\n" +
-                                     std::string(kAccept) + kFormType +
-                                     "Content-Length: 3\r\n"
-                                     "\r\n"
-                                     "a=1");
+  EXPECT_EQ(proxy.Requests()[0],
+            "POST http://board.invalid:8080/ HTTP/1.0\r\n"
+            "Proxy-Connection: Keep-Alive\r\n"
+            "Host: board.invalid\r\n" +
+                std::string(kAccept) + kFormType +
+                "Content-Length: 3\r\n"
+                "\r\n"
+                "a=1");
 }
 
 TEST(HttpPostClientWireTest, SendsCyrillicBytesUnchanged) {
@@ -199,12 +203,13 @@ TEST(HttpPostClientWireTest, FollowsARedirectWithGetAndTheCookie) {
   auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_THAT(requests[0], StartsWith("POST /add HTTP/1.0\r\n"));
-  EXPECT_EQ(requests[1], "GET /done?x=1 HTTP/1.0\r\n"
-                         "Host: 127.0.0.1\r\n" +
-                             std::string(kAccept) +
-                             "Cookie: sid=42; path=/\r\n"
-                             "Referer: R\r\n" +
-                             kFormType + "\r\n");
+  EXPECT_EQ(requests[1],
+            "GET /done?x=1 HTTP/1.0\r\n"
+            "Host: 127.0.0.1\r\n" +
+                std::string(kAccept) +
+                "Cookie: sid=42; path=/\r\n"
+                "Referer: R\r\n" +
+                kFormType + "\r\n");
   EXPECT_EQ(client.HeaderInfo().Cookie, "sid=42; path=/");
   EXPECT_EQ(client.StatusCode(), 200);
   EXPECT_EQ(client.Header(), "HTTP/1.0 200 OK\r\n\r\n");

@@ -92,7 +92,9 @@ std::string Layout(const THtmlDocument& doc) {
   return out;
 }
 
-std::string Layout(const std::string& page) { return Layout(*THtmlDocument::Parse(page)); }
+std::string Layout(const std::string& page) {
+  return Layout(*THtmlDocument::Parse(page));
+}
 
 TEST(HtmlDocument, TextRunsWithTheirStyles) {
   struct Case {
@@ -128,7 +130,8 @@ TEST(HtmlDocument, TextRunsWithTheirStyles) {
 
 TEST(HtmlDocument, TablesComeAsNestedRowsAndCells) {
   const auto doc = THtmlDocument::Parse(
-      "<table border width=80%> <tr><th>H<td align=right colspan=2>R</tr>stray<tr><td><ul><li>a<li>b</table>after");
+      "<table border width=80%> <tr><th>H<td align=right "
+      "colspan=2>R</tr>stray<tr><td><ul><li>a<li>b</table>after");
   EXPECT_EQ(Layout(*doc),
             "TABLE TR TH {b,center}\"H\" /TD TD {right}\"R\" /TD /TR TR TD \"stray\" /TD /TR "
             "TR TD UL LI \"a\" LI \"b\" /UL /TD /TR /TABLE \"after\"");
@@ -142,7 +145,8 @@ TEST(HtmlDocument, TablesComeAsNestedRowsAndCells) {
   const std::vector<std::pair<std::string, int>> borders = {
       {"", 0}, {" border=0", 0}, {" border=\"0\"", 0}, {" border", 1}, {" border=\"\"", 1}, {" border=3", 3}};
   for (const auto& [attr, width] : borders)
-    EXPECT_EQ(THtmlDocument::Parse("<table" + attr + "><tr><td>x</table>")->Items().front().number, width) << attr;
+    EXPECT_EQ(THtmlDocument::Parse("<table" + attr + "><tr><td>x</table>")->Items().front().number, width)
+        << attr;
 
   // An end tag of a list opened outside the table is ignored inside it.
   EXPECT_EQ(Layout("<ul><li><table><tr><td>a</ul>b</table></ul>"),

@@ -49,19 +49,20 @@ class Page {
 };
 
 TEST(HtmlForm, WorkedExampleDeliversThePairsInOrder) {
-  Page page(W("<form action=\"add.cgi\" method=\"post\">"
-              "<input type=\"text\" name=\"subject\" value=\"$TEMA\">"
-              "<input type=\"hidden\" name=\"id\" value=\"17\">"
-              "<select name=\"rubr\"><option value=\"1\">Мебель<option value=\"3\" selected>Ноутбуки</select>"
-              "<textarea name=\"text\">Продам\nнедорого</textarea>"
-              "<input type=\"checkbox\" name=\"urgent\">"
-              "<input type=\"submit\" name=\"send\" value=\"Отправить\"></form>"));
+  Page page(
+      W("<form action=\"add.cgi\" method=\"post\">"
+        "<input type=\"text\" name=\"subject\" value=\"$TEMA\">"
+        "<input type=\"hidden\" name=\"id\" value=\"17\">"
+        "<select name=\"rubr\"><option value=\"1\">Мебель<option value=\"3\" selected>Ноутбуки</select>"
+        "<textarea name=\"text\">Продам\nнедорого</textarea>"
+        "<input type=\"checkbox\" name=\"urgent\">"
+        "<input type=\"submit\" name=\"send\" value=\"Отправить\"></form>"));
   page.Control<TButtonFormControlObj>(5).Click();
   ASSERT_EQ(page.Events().size(), 1u);
   EXPECT_EQ(page.Events()[0].action, "add.cgi");
   EXPECT_EQ(page.Events()[0].method, "post");
-  EXPECT_EQ(page.Events()[0].results,
-            (Pairs{"subject=$TEMA", "id=17", "rubr=3", W("text=Продам"), W("text=недорого"), W("send=Отправить")}));
+  EXPECT_EQ(page.Events()[0].results, (Pairs{"subject=$TEMA", "id=17", "rubr=3", W("text=Продам"),
+                                             W("text=недорого"), W("send=Отправить")}));
 }
 
 TEST(HtmlForm, WhatEachControlContributes) {
@@ -160,10 +161,12 @@ TEST(HtmlForm, MethodActionAndInitialStates) {
     EXPECT_EQ(page.Form().Action(), c.action) << c.formTag;
   }
 
-  Page page("<form><input name=e size=7 maxlength=3 value=abcdef><input type=submit>"
-            "<input type=reset value=R><input type=button><select name=l multiple><option>1<option>2</select>"
-            "<select name=s size=0 multiple></select><textarea rows=2 cols=9></textarea><input type=image src=i.gif "
-            "alt=Go width=12 height=x></form>");
+  Page page(
+      "<form><input name=e size=7 maxlength=3 value=abcdef><input type=submit>"
+      "<input type=reset value=R><input type=button><select name=l multiple><option>1<option>2</select>"
+      "<select name=s size=0 multiple></select><textarea rows=2 cols=9></textarea><input type=image "
+      "src=i.gif "
+      "alt=Go width=12 height=x></form>");
   const auto& edit = page.Control<TEditFormControlObj>(0);
   EXPECT_EQ(edit.Size(), 7);
   EXPECT_EQ(edit.Text(), "abc");
@@ -180,9 +183,10 @@ TEST(HtmlForm, MethodActionAndInitialStates) {
   EXPECT_EQ(image.Width(), 12);
   EXPECT_EQ(image.Height(), -1);
 
-  Page defaults("<input><textarea></textarea><select name=b multiple>" + std::string(
-                    "<option>1<option>2<option>3<option>4<option>5<option>6<option>7<option>8<option>9") +
-                "</select>");
+  Page defaults(
+      "<input><textarea></textarea><select name=b multiple>" +
+      std::string("<option>1<option>2<option>3<option>4<option>5<option>6<option>7<option>8<option>9") +
+      "</select>");
   EXPECT_EQ(defaults.Control<TEditFormControlObj>(0).Size(), 20);
   EXPECT_EQ(defaults.Control<TEditFormControlObj>(0).MaxLength(), 0);
   EXPECT_EQ(defaults.Control<TTextAreaFormControlObj>(1).Rows(), 5);
@@ -191,9 +195,10 @@ TEST(HtmlForm, MethodActionAndInitialStates) {
 }
 
 TEST(HtmlForm, FormsDoNotNestAndStrayControlsShareAForm) {
-  Page page("<input name=p><input name=q>"
-            "<form action=a><input name=x><form action=b><input name=y></form>"
-            "<input name=z><form action=c></form><input name=r>");
+  Page page(
+      "<input name=p><input name=q>"
+      "<form action=a><input name=x><form action=b><input name=y></form>"
+      "<input name=z><form action=c></form><input name=r>");
   const auto& forms = page.Doc().Forms();
   std::vector<std::string> seen;
   for (const auto& form : forms) {
@@ -206,8 +211,9 @@ TEST(HtmlForm, FormsDoNotNestAndStrayControlsShareAForm) {
 }
 
 TEST(HtmlForm, TheClickedSubmitButtonAddsItsPairLast) {
-  Page page("<form><input type=submit name=act value=A><input name=t value=1>"
-            "<input type=submit name=act value=B><input type=submit value=C></form>");
+  Page page(
+      "<form><input type=submit name=act value=A><input name=t value=1>"
+      "<input type=submit name=act value=B><input type=submit value=C></form>");
   page.Control<TButtonFormControlObj>(2).Click();
   page.Control<TButtonFormControlObj>(3).Click();
   page.Control<TButtonFormControlObj>(0).Click();
@@ -218,8 +224,9 @@ TEST(HtmlForm, TheClickedSubmitButtonAddsItsPairLast) {
 }
 
 TEST(HtmlForm, AnImageSubmitsLikeASubmitButtonAtZeroZero) {
-  Page page("<form><input name=a value=1><input type=image name=go src=g.gif><input type=image src=h.gif>"
-            "<input name=b value=2></form>");
+  Page page(
+      "<form><input name=a value=1><input type=image name=go src=g.gif><input type=image src=h.gif>"
+      "<input name=b value=2></form>");
   page.Control<TImageFormControlObj>(1).Click();
   page.Control<TImageFormControlObj>(2).Click();
   ASSERT_EQ(page.Events().size(), 2u);
@@ -286,8 +293,9 @@ TEST(HtmlForm, ALessThanSignThatOpensNoTagIsText) {
 }
 
 TEST(HtmlForm, EnterSubmitsOnlyAFormWithOneVisibleControl) {
-  Page page("<form action=one><input name=q value=x><input type=hidden name=h value=1></form>"
-            "<form action=two><input name=t><input type=submit name=s></form>");
+  Page page(
+      "<form action=one><input name=q value=x><input type=hidden name=h value=1></form>"
+      "<form action=two><input name=t><input type=submit name=s></form>");
   EXPECT_EQ(page.Form(0).VisibleControlCount(), 1u);
   EXPECT_TRUE(page.Control<TEditFormControlObj>(0, 0).PressEnter());
   EXPECT_FALSE(page.Control<TEditFormControlObj>(0, 1).PressEnter());
@@ -297,8 +305,9 @@ TEST(HtmlForm, EnterSubmitsOnlyAFormWithOneVisibleControl) {
 }
 
 TEST(HtmlForm, ASubmitButtonSubmitsOnlyItsOwnForm) {
-  Page page("<form action=first method=get><input name=a value=1><input type=submit></form>"
-            "<form action=second method=post><input name=b value=2><input type=submit name=go value=Go></form>");
+  Page page(
+      "<form action=first method=get><input name=a value=1><input type=submit></form>"
+      "<form action=second method=post><input name=b value=2><input type=submit name=go value=Go></form>");
   page.Control<TButtonFormControlObj>(1, 1).Click();
   ASSERT_EQ(page.Events().size(), 1u);
   EXPECT_EQ(page.Events()[0].action, "second");
@@ -307,10 +316,11 @@ TEST(HtmlForm, ASubmitButtonSubmitsOnlyItsOwnForm) {
 }
 
 TEST(HtmlForm, RadioClickUnchecksTheSameNameInTheSameFormOnly) {
-  Page page("<form><input type=radio name=r value=1 checked><input type=radio name=R value=2>"
-            "<input type=radio name=q value=3 checked><input type=radio value=4 checked>"
-            "<input type=radio value=5></form>"
-            "<form><input type=radio name=r value=9 checked></form>");
+  Page page(
+      "<form><input type=radio name=r value=1 checked><input type=radio name=R value=2>"
+      "<input type=radio name=q value=3 checked><input type=radio value=4 checked>"
+      "<input type=radio value=5></form>"
+      "<form><input type=radio name=r value=9 checked></form>");
   std::vector<const TFormControlObj*> refreshed;
   page.Doc().SetOnControlChange([&](TFormControlObj& c) { refreshed.push_back(&c); });
 
@@ -327,12 +337,13 @@ TEST(HtmlForm, RadioClickUnchecksTheSameNameInTheSameFormOnly) {
 }
 
 TEST(HtmlForm, ResetRestoresEveryControlAndReportsTheChangedOnes) {
-  Page page("<form><input name=e value=init><input type=checkbox name=c checked>"
-            "<input type=radio name=r value=1 checked><input type=radio name=r value=2>"
-            "<select name=s><option>A<option selected>B</select>"
-            "<select name=m multiple><option>X<option>Y</select>"
-            "<textarea name=t>one</textarea><input type=hidden name=h value=7>"
-            "<input type=reset><input type=button value=nothing><input type=submit></form>");
+  Page page(
+      "<form><input name=e value=init><input type=checkbox name=c checked>"
+      "<input type=radio name=r value=1 checked><input type=radio name=r value=2>"
+      "<select name=s><option>A<option selected>B</select>"
+      "<select name=m multiple><option>X<option>Y</select>"
+      "<textarea name=t>one</textarea><input type=hidden name=h value=7>"
+      "<input type=reset><input type=button value=nothing><input type=submit></form>");
   const Pairs initial = page.FirstSubmit();
   page.Control<TEditFormControlObj>(0).SetText("typed");
   page.Control<TCheckBoxFormControlObj>(1).SetChecked(false);
@@ -354,9 +365,10 @@ TEST(HtmlForm, ResetRestoresEveryControlAndReportsTheChangedOnes) {
 }
 
 TEST(HtmlForm, UserInputIsKeptWithinTheControlsRules) {
-  Page page("<form><input name=e maxlength=4><select name=s><option>A</select>"
-            "<select name=l size=3><option>A<option>B</select><select name=m multiple><option>A<option>B</select>"
-            "</form>");
+  Page page(
+      "<form><input name=e maxlength=4><select name=s><option>A</select>"
+      "<select name=l size=3><option>A<option>B</select><select name=m multiple><option>A<option>B</select>"
+      "</form>");
   auto& edit = page.Control<TEditFormControlObj>(0);
   edit.SetText("ab\r\ncdef");
   EXPECT_EQ(edit.Text(), "abcd");
