@@ -145,7 +145,8 @@ std::string MakeScriptDir(int port, const std::string& workDir) {
 
 double RunRunner(const std::string& runner, const std::string& scriptDir, const std::string& workDir) {
   const std::string command = "'" + runner + "' --script '" + scriptDir + "' --settings '" + workDir +
-                              "/runner.ini' --boards all --ads all > '" + workDir + "/runner.out' 2>&1";
+                              "/runner.ini' --boards all --ads all --force > '" + workDir +
+                              "/runner.out' 2>&1";
   const auto start = std::chrono::steady_clock::now();
   const int status = std::system(command.c_str());
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
