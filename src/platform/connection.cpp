@@ -21,6 +21,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Waits until the socket can go on with what OpenSSL asked for (read or
+// write). False, with the status and error in result, when the wait failed
+// (cancelled, timed out, socket gone).
+bool WaitForTls(TcpSocket& socket, int sslError, const CancelWatch& cancel, SocketResult& result) {
+  int waitError = 0;
+  const SocketStatus waited = socket.WaitFor(sslError == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT,
+                                             Clock::time_point::max(), cancel, waitError);
+  if (waited == SocketStatus::Ok) return true;
+  result.status = waited;
+  result.error = waitError;
+  return false;
+}
+
 Clock::time_point DeadlineAfter(int timeoutMs) {
   if (timeoutMs <= 0) return Clock::time_point::max();
   return Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -354,14 +367,7 @@ SocketResult Connection::SendAll(std::string_view bytes, const CancelWatch& canc
     }
     int sslError = SSL_get_error(ssl, n);
     if (sslError == SSL_ERROR_WANT_READ || sslError == SSL_ERROR_WANT_WRITE) {
-      int waitError = 0;
-      SocketStatus waited = m_socket.WaitFor(sslError == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT,
-                                             Clock::time_point::max(), cancel, waitError);
-      if (waited != SocketStatus::Ok) {
-        result.status = waited;
-        result.error = waitError;
-        return result;
-      }
+      if (!WaitForTls(m_socket, sslError, cancel, result)) return result;
       continue;
     }
     result.status = SocketStatus::Closed;
@@ -390,14 +396,7 @@ SocketResult Connection::Receive(char* buffer, std::size_t size, const CancelWat
     }
     int sslError = SSL_get_error(ssl, n);
     if (sslError == SSL_ERROR_WANT_READ || sslError == SSL_ERROR_WANT_WRITE) {
-      int waitError = 0;
-      SocketStatus waited = m_socket.WaitFor(sslError == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT,
-                                             Clock::time_point::max(), cancel, waitError);
-      if (waited != SocketStatus::Ok) {
-        result.status = waited;
-        result.error = waitError;
-        return result;
-      }
+      if (!WaitForTls(m_socket, sslError, cancel, result)) return result;
       continue;
     }
     // A clean close, an unannounced one and a reset all end the reply.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "engine/shell/settings_file.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
 
@@ -74,15 +75,7 @@ std::string Sql(std::string_view a, std::string_view b = {}, std::string_view c 
 }  // namespace
 
 std::string JournalFileName(const std::string& settingsFile) {
-  constexpr std::string_view kIni = ".ini";
-  const std::size_t slash = settingsFile.find_last_of('/');
-  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  if (settingsFile.size() >= nameStart + kIni.size() &&
-      platform::EqualsNoCase(std::string_view(settingsFile).substr(settingsFile.size() - kIni.size()),
-                             kIni)) {
-    return settingsFile.substr(0, settingsFile.size() - kIni.size()) + ".db";
-  }
-  return settingsFile + ".db";
+  return SettingsSiblingFile(settingsFile, ".db");
 }
 
 std::string_view JobStateName(JobState state) {

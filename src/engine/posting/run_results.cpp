@@ -6,8 +6,10 @@
 #include <unordered_map>
 
 #include "engine/posting/result_write_failures.h"
+#include "engine/shell/settings_file.h"
 #include "platform/atomic_write.h"
 #include "platform/files.h"
+#include "platform/html_escape.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
@@ -87,29 +89,13 @@ std::string FailureField(std::string_view reason) {
 }
 
 std::string ResultPageTrailer(const JobResult& result) {
+  // The reason stays on one line of the page, then is escaped like every page text.
   auto escaped = [](std::string_view text) {
-    std::string out;
-    for (char c : text) {
-      switch (c) {
-        case '<':
-          out += "&lt;";
-          break;
-        case '>':
-          out += "&gt;";
-          break;
-        case '&':
-          out += "&amp;";
-          break;
-        case '\r':
-        case '\n':
-        case '\0':
-          out += ' ';
-          break;
-        default:
-          out += c;
-      }
+    std::string line(text);
+    for (char& c : line) {
+      if (c == '\r' || c == '\n' || c == '\0') c = ' ';
     }
-    return out;
+    return platform::HtmlEscape(line);
   };
   std::string trailer;
   if (result.verdict != JobVerdict::Ok && !result.failureReason.empty()) {
@@ -130,15 +116,7 @@ std::string ResultPageTrailer(const JobResult& result) {
 }
 
 std::string LogFileName(const std::string& settingsFile) {
-  constexpr std::string_view kIni = ".ini";
-  const std::size_t slash = settingsFile.find_last_of('/');
-  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  if (settingsFile.size() >= nameStart + kIni.size() &&
-      platform::EqualsNoCase(std::string_view(settingsFile).substr(settingsFile.size() - kIni.size()),
-                             kIni)) {
-    return settingsFile.substr(0, settingsFile.size() - kIni.size()) + ".log";
-  }
-  return settingsFile + ".log";
+  return SettingsSiblingFile(settingsFile, ".log");
 }
 
 std::string LogEntryValue(std::string_view replyText, int lastSocketError, std::string_view reason) {

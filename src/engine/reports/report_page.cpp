@@ -39,33 +39,6 @@ std::string NoReportDirectoryHint() {
   return platform::W("Для этого проекта не задан каталог отчетов");
 }
 
-std::string HtmlEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string HtmlLinkTarget(std::string_view path) {
   std::string encoded;
   encoded.reserve(path.size());

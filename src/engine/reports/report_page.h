@@ -9,6 +9,7 @@
 
 #include "engine/base/record_set.h"
 #include "engine/posting/reply_verdict.h"
+#include "platform/html_escape.h"
 #include "platform/shell.h"
 
 namespace adw::engine {
@@ -18,8 +19,7 @@ inline constexpr std::string_view kReportPageName = "report.htm";
 // The status bar hint for an ad without a report directory (cp1251).
 std::string NoReportDirectoryHint();
 
-// Text made safe inside an HTML element or a quoted attribute.
-std::string HtmlEscape(std::string_view text);
+using platform::HtmlEscape;
 // A path as a link target: HTML-escaped, and "%", "#" and "?" written as
 // %25, %23 and %3F so the browser takes them as part of the file name.
 std::string HtmlLinkTarget(std::string_view path);

@@ -112,4 +112,16 @@ void SaveConfiguration(const std::string& settingsPath, const ConfigurationValue
   ini.WriteStrings(kSettingsSection, entries);
 }
 
+std::string SettingsSiblingFile(const std::string& settingsFile, std::string_view extension) {
+  constexpr std::string_view kIni = ".ini";
+  const std::size_t slash = settingsFile.find_last_of('/');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  if (settingsFile.size() >= nameStart + kIni.size() &&
+      platform::EqualsNoCase(std::string_view(settingsFile).substr(settingsFile.size() - kIni.size()),
+                             kIni)) {
+    return settingsFile.substr(0, settingsFile.size() - kIni.size()) + std::string(extension);
+  }
+  return settingsFile + std::string(extension);
+}
+
 }  // namespace adw::engine

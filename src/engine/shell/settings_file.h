@@ -31,6 +31,10 @@ std::string SettingsFileName(std::string_view programPath);
 // user's configuration folder when the program's folder is not for
 // settings (platform/config_location.h).
 std::string SettingsFileName();
+// A file that lives beside the settings file under its name: ".ini"
+// (any case) replaced by extension, or extension appended when the name
+// does not end in ".ini" ("adwelder.ini" -> "adwelder.log", "adwelder.db").
+std::string SettingsSiblingFile(const std::string& settingsFile, std::string_view extension);
 
 // The stored "deScript_Text" (default empty) followed by the separator. It
 // is "/" alone when nothing is stored: callers that write there should

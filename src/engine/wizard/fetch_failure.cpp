@@ -1,37 +1,10 @@
 #include "engine/wizard/fetch_failure.h"
 
 #include "engine/wizard/fetch/http_cli.h"
+#include "platform/html_escape.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
-
-namespace {
-
-std::string Escaped(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 std::string FetchFailureReason(const HttpCliError& failure, bool answered) {
   const std::string text = failure.what();
@@ -47,9 +20,10 @@ std::string FetchFailureStatus(const HttpCliError& failure, bool answered) {
 
 std::string FetchFailurePage(const HttpCliError& failure, bool answered, std::string_view url) {
   return "<html><head><title>" + platform::W("Страница не загружена") + "</title></head><body><h3>" +
-         platform::W("Страница не загружена") + "</h3><p>" + Escaped(FetchFailureReason(failure, answered)) +
-         "</p><p>" + Escaped(url) + "</p><p>" +
-         Escaped(
+         platform::W("Страница не загружена") + "</h3><p>" +
+         platform::HtmlEscape(FetchFailureReason(failure, answered)) + "</p><p>" + platform::HtmlEscape(url) +
+         "</p><p>" +
+         platform::HtmlEscape(
              platform::W("Проверьте адрес и соединение, нажмите «<< Пред.» и затем «След. >>» ещё раз.")) +
          "</p></body></html>";
 }
