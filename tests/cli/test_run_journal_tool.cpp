@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <random>
@@ -20,6 +21,7 @@
 
 #include "engine/base/board_container.h"
 #include "engine/journal/run_journal.h"
+#include "engine/journal/run_recorder.h"
 #include "platform/files.h"
 #include "platform/text1251.h"
 #include "support/temp_dir.h"
@@ -29,9 +31,11 @@ namespace {
 
 using adw::test::ToolRun;
 
-// Answers every POST with 200 and keeps each body. It can kill a process
-// with SIGKILL when its n-th request has arrived, before or after replying,
-// so a run dies while requests are in flight.
+// Answers every request with 200 ("ok", or the page set for its path) and
+// keeps each POST body and each request line. It can kill a process with
+// SIGKILL when its n-th request has arrived, before or after replying, so
+// a run dies while requests are in flight, or hold a request's reply until
+// a step of the test has run.
 class CountingServer {
  public:
   CountingServer() {
@@ -64,13 +68,29 @@ class CountingServer {
     m_killAt = m_bodies.size() + static_cast<std::size_t>(n);
     m_killBeforeReply = beforeReply;
   }
+  // Runs step (on the server's thread) when the next request has arrived,
+  // before it is answered: its client is live meanwhile.
+  void DuringNextRequest(std::function<void()> step) {
+    std::lock_guard lock(m_mutex);
+    m_during = std::move(step);
+  }
+  void SetPage(const std::string& path, const std::string& body) {
+    std::lock_guard lock(m_mutex);
+    m_pages[path] = body;
+  }
   std::vector<std::string> Bodies() const {
     std::lock_guard lock(m_mutex);
     return m_bodies;
   }
+  // "GET /form", "POST /add", ... in arrival order.
+  std::vector<std::string> Requests() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+  }
   void Clear() {
     std::lock_guard lock(m_mutex);
     m_bodies.clear();
+    m_requests.clear();
   }
 
  private:
@@ -94,9 +114,15 @@ class CountingServer {
       }
       pid_t kill = 0;
       bool before = false;
+      std::function<void()> during;
+      std::string page = "ok";
       {
         std::lock_guard lock(m_mutex);
-        if (need != std::string::npos && request.size() >= need) {
+        const std::string line = request.substr(0, request.find(" HTTP/"));
+        m_requests.push_back(line);
+        const std::string path = line.substr(line.find(' ') + 1);
+        if (const auto set = m_pages.find(path); set != m_pages.end()) page = set->second;
+        if (need != std::string::npos && request.size() >= need && line.rfind("POST ", 0) == 0) {
           m_bodies.push_back(request.substr(request.find("\r\n\r\n") + 4));
         }
         if (m_victim > 0 && m_bodies.size() == m_killAt) {
@@ -104,9 +130,13 @@ class CountingServer {
           before = m_killBeforeReply;
           m_victim = 0;
         }
+        during = std::move(m_during);
+        m_during = nullptr;
       }
       if (kill && before) ::kill(kill, SIGKILL);
-      const std::string reply = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
+      if (during) during();
+      const std::string reply =
+          "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n" + page;
       ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
       ::close(client);
       if (kill && !before) ::kill(kill, SIGKILL);
@@ -118,6 +148,9 @@ class CountingServer {
   std::atomic<bool> m_stop{false};
   mutable std::mutex m_mutex;
   std::vector<std::string> m_bodies;
+  std::vector<std::string> m_requests;
+  std::map<std::string, std::string> m_pages;
+  std::function<void()> m_during;
   pid_t m_victim = 0;
   std::size_t m_killAt = 0;
   bool m_killBeforeReply = false;
@@ -137,7 +170,18 @@ class RunJournalTool : public ::testing::Test {
       m_script.Write(std::string(board) + ".prj", bytes);
     }
     WriteAds("one", "two", "three");
-    m_settings = m_io.Write("adwelder.ini", "[Save]\r\nedTimeOut_Text=10\r\n");
+    m_settings = m_io.Write("adwelder.ini", SettingsText());
+  }
+  // As the window stores them: --resume and --retry find the board files
+  // in the stored script directory.
+  std::string SettingsText() const {
+    return "[Save]\r\nedTimeOut_Text=10\r\ndeScript_Text=" + m_script.Path() + "\r\n";
+  }
+  void WriteBoard(const std::string& name, const std::string& keys) {
+    std::string bytes =
+        adw::engine::Tlzrw1::CompressBytes("[Project]\r\nNAME=" + name + "\r\n" + keys + "\r\n");
+    bytes.replace(0, 4, "ADWP");
+    m_script.Write(name + ".prj", bytes);
   }
   void WriteAds(const std::string& a, const std::string& b, const std::string& c) {
     using adw::platform::W;
@@ -243,6 +287,117 @@ TEST_F(RunJournalTool, UnusableJournalIsReportedAndKept) {
   EXPECT_TRUE(m_server.Bodies().empty());
 }
 
+// Jobs posted again from the journal are judged, fetched fresh and spaced
+// by their board files as they are now; a job whose board file is gone is
+// not posted.
+TEST_F(RunJournalTool, ResumeAndRetryPostByTheBoardsCurrentRules) {
+  WriteBoard("BF", "SUBMIT=" + m_server.Url("/refuse") + "\r\nSUBBODY=t=$TEXT\r\nFAIL=refused");
+  WriteBoard("BR", "SUBMIT=" + m_server.Url("/fresh") + "\r\nREQUEST=" + m_server.Url("/form") +
+                       "\r\nSUBBODY=tok=OLD&t=$TEXT\r\nFRESH=1");
+  // A refusal inside a 200 reply, and a form whose token changed since the
+  // jobs were built.
+  m_server.SetPage("/refuse", "refused: the ad is a duplicate");
+  m_server.SetPage("/form",
+                   "<form action=\"/fresh\" method=post><input type=hidden name=tok value=NEW>"
+                   "<textarea name=t></textarea></form>");
+  const auto row = [](const std::string& board, const std::string& url, const std::string& referer,
+                      const std::string& body) {
+    adw::engine::JournalJob job;
+    job.board = board;
+    job.boardFile = board + ".prj";
+    job.ad = "A1";
+    job.url = url;
+    job.referer = referer;
+    job.label = board + "\t";
+    job.body = body;
+    return job;
+  };
+  const std::vector<adw::engine::JournalJob> rows = {
+      row("BF", m_server.Url("/refuse"), "", "t=one"),
+      row("BR", m_server.Url("/fresh"), m_server.Url("/form"), "tok=OLD&t=one"),
+      row("BG", m_server.Url("/gone"), "", "t=one")};  // BG.prj is not there
+
+  for (const std::vector<std::string>& mode :
+       std::vector<std::vector<std::string>>{{"--resume"}, {"--retry", "failed"}}) {
+    SCOPED_TRACE(mode[0]);
+    const std::string settings = m_io.Write(mode[0].substr(2) + ".ini", SettingsText());
+    const std::string db = adw::engine::JournalFileName(settings);
+    {
+      adw::engine::RunJournal journal(db);
+      adw::engine::RunRecorder run(journal, adw::engine::RunOrigin::Runner, adw::engine::RunKind::Post, rows);
+      if (mode[0] == "--retry") {
+        for (int k = 0; k < 3; ++k) {
+          adw::engine::JobResult failed;
+          failed.jobIndex = k;
+          failed.verdict = adw::engine::JobVerdict::Failed;
+          run.JobReported(failed);
+        }
+        run.RunEnded();
+      }
+      // --resume: the process died before any job started.
+    }
+    m_server.Clear();
+    std::vector<std::string> args = {"--settings", settings};
+    args.insert(args.end(), mode.begin(), mode.end());
+    const ToolRun run = Run(args);
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.out.find("failed\tBF\t" + m_server.Url("/refuse") + "\t"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("ok\tBR\t" + m_server.Url("/fresh") + "\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("skipped\tBG\t" + m_server.Url("/gone") + "\tad A1: board file BG.prj is not in " +
+                           m_script.Path() + "; not posted without the board's rules\n"),
+              std::string::npos)
+        << run.out;
+    const std::vector<std::string> requests = m_server.Requests();
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "GET /form"), 1);
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "POST /gone"), 0);
+    const std::vector<std::string> bodies = m_server.Bodies();
+    EXPECT_EQ(std::count(bodies.begin(), bodies.end(), "tok=NEW&t=one"), 1);
+    EXPECT_EQ(std::count(bodies.begin(), bodies.end(), "tok=OLD&t=one"), 0);
+
+    adw::engine::RunJournal journal(db);
+    const auto jobs = journal.Jobs(journal.LastRun()->id);
+    ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_EQ(jobs[0].state, adw::engine::JobState::Failed);
+    EXPECT_EQ(jobs[1].state, adw::engine::JobState::Ok);
+    EXPECT_EQ(jobs[2].state, adw::engine::JobState::Skipped);
+  }
+
+  // Without a script directory nothing is posted and the run is kept.
+  const std::string bare = m_io.Write("bare.ini", "[Save]\r\nedTimeOut_Text=10\r\n");
+  {
+    adw::engine::RunJournal journal(adw::engine::JournalFileName(bare));
+    adw::engine::RunRecorder run(journal, adw::engine::RunOrigin::Runner, adw::engine::RunKind::Post, rows);
+  }
+  m_server.Clear();
+  ToolRun run = Run({"--settings", bare, "--resume"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("give --script DIR"), std::string::npos) << run.err;
+  EXPECT_TRUE(m_server.Requests().empty());
+  run = Run({"--settings", bare, "--resume", "--script", m_script.Path()});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.out.find("jobs=2 succeeded=1 failed=1 unconfirmed=0 skipped=1\n"), std::string::npos)
+      << run.out;
+}
+
+// A run still posting in one process is not taken for an interrupted one
+// by another: --resume says so and posts nothing.
+TEST_F(RunJournalTool, ResumeRefusesARunStillGoingInAnotherProcess) {
+  adw::test::TempDir otherIo;
+  ToolRun during;
+  m_server.DuringNextRequest([&] {
+    during = adw::test::RunTool("adweld-run", {"--settings", m_settings, "--resume"}, otherIo);
+  });
+  const ToolRun run = Run(PostArgs({"--boards", "B1", "--ads", "A1"}));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(during.status, 2) << during.out << during.err;
+  EXPECT_NE(during.err.find("is still running in another process; it is not resumed"), std::string::npos)
+      << during.err;
+  EXPECT_EQ(m_server.Bodies().size(), 1u);
+  adw::engine::RunJournal journal(m_io.File("adwelder.db"));
+  EXPECT_FALSE(journal.InterruptedRun());
+  EXPECT_EQ(journal.RecentRuns(5).size(), 1u);
+}
+
 // Runs killed with SIGKILL at random moments: when the k-th request has
 // arrived, before or after it is answered; in some rounds the resume is
 // killed too. After every kill the journal opens, --resume completes the
@@ -275,7 +430,7 @@ TEST_F(RunJournalTool, KilledRunsResumeWithoutPostingAnyPairTwice) {
   for (int round = 0; round < 50; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     adw::test::TempDir io;
-    const std::string settings = io.Write("adwelder.ini", "[Save]\r\nedTimeOut_Text=10\r\n");
+    const std::string settings = io.Write("adwelder.ini", SettingsText());
     m_server.Clear();
     const bool killed = runAndKill({"--script", m_script.Path(), "--settings", settings, "--boards", "all",
                                     "--threads", std::to_string(3 + round % 8)},

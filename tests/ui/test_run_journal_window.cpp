@@ -55,10 +55,11 @@ class TestRunJournalWindow : public QObject {
   std::string Settings() const { return m_dir->File("adwelder.ini"); }
   std::string Script() const { return m_dir->File("script"); }
 
-  void Board(const std::string& name, const std::string& submit, const std::string& request = "") {
-    const std::string plain =
-        m_dir->Write("plain/" + name + ".txt", "[Project]\r\nNAME=" + name + "\r\nSUBMIT=" + submit +
-                                                   "\r\nSUBBODY=text=$TEXT\r\nREQUEST=" + request + "\r\n");
+  void Board(const std::string& name, const std::string& submit, const std::string& request = "",
+             const std::string& keys = "") {
+    const std::string plain = m_dir->Write(
+        "plain/" + name + ".txt", "[Project]\r\nNAME=" + name + "\r\nSUBMIT=" + submit +
+                                      "\r\nSUBBODY=text=$TEXT\r\nREQUEST=" + request + "\r\n" + keys);
     adw::engine::PackBoardFile(plain, adw::platform::JoinPath(Script(), name + ".prj"));
   }
 
@@ -148,6 +149,55 @@ class TestRunJournalWindow : public QObject {
     QCOMPARE(journal.LastRun()->kind, std::string("retry"));
   }
 
+  // The retry judges replies by the board's FAIL= texts, as the first run did.
+  void retryJudgesRepliesByTheBoardsRules() {
+    const std::string refusal = "HTTP/1.0 200 OK\r\nContent-Length: 7\r\n\r\nrefused";
+    RawServer server(RawServer::Mode::Reply, {refusal, refusal, refusal, refusal});
+    Board("Strict", server.Url("/add"), "", "FAIL=refused\r\n");
+    TfrmMain& w = Window();
+    w.btnStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
+    QCOMPARE(w.lbFailMsg->text(), QStringLiteral("2"));
+
+    w.btnRetry->click();
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
+    QCOMPARE(server.Requests().size(), std::size_t{4});
+    QCOMPARE(w.lbFailMsg->text(), QStringLiteral("2"));
+    adw::engine::RunJournal journal(adw::engine::JournalFileName(Settings()));
+    QCOMPARE(journal.LastRun()->kind, std::string("retry"));
+    QCOMPARE(journal.LastRun()->failed, 2);
+    QCOMPARE(journal.LastRun()->ok, 0);
+  }
+
+  // A run that adweld-run is still posting is not offered; once its process
+  // is gone it is.
+  void runLiveInAnotherProcessIsNotOffered() {
+    RawServer server(RawServer::Mode::Reply, {Reply()});
+    Board("Alpha", server.Url("/add"));
+    adw::engine::JournalJob row;
+    row.board = "Alpha";
+    row.boardFile = "Alpha.prj";
+    row.ad = "Ad1";
+    row.url = server.Url("/add");
+    row.label = "Alpha\t";
+    row.body = "text=1";
+    auto runner = std::make_unique<adw::engine::RunJournal>(adw::engine::JournalFileName(Settings()));
+    auto live = std::make_unique<adw::engine::RunRecorder>(*runner, adw::engine::RunOrigin::Runner,
+                                                           adw::engine::RunKind::Post,
+                                                           std::vector<adw::engine::JournalJob>{row});
+    m_answers = {true};
+    TfrmMain& w = Window();
+    w.Posting().Journal().OfferResume();
+    QVERIFY(m_questions.isEmpty());
+
+    live.reset();  // the other process dies
+    runner.reset();
+    w.Posting().Journal().OfferResume();
+    QCOMPARE(m_questions.size(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(), kRunTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(server.Requests().size(), std::size_t{1}, kRunTimeoutMs);
+  }
+
   void interruptedRunIsOfferedAndMaybeSentJobsNeedConsent_data() {
     QTest::addColumn<bool>("resend");
     QTest::newRow("declined") << false;
@@ -164,6 +214,7 @@ class TestRunJournalWindow : public QObject {
       std::vector<adw::engine::JournalJob> rows(3);
       for (int k = 0; k < 3; ++k) {
         rows[k].board = "Alpha";
+        rows[k].boardFile = "Alpha.prj";
         rows[k].ad = "Ad" + std::to_string(k);
         rows[k].url = server.Url("/add");
         rows[k].label = "Alpha\t";

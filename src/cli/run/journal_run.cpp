@@ -1,9 +1,38 @@
 #include "cli/run/journal_run.h"
 
 #include "engine/journal/journal_settings.h"
+#include "engine/shell/settings_file.h"
+#include "platform/files.h"
+#include "platform/profile.h"
 #include "platform/text1251.h"
 
 namespace adw::cli {
+
+namespace {
+
+// Where the board files of a run taken from the journal are: --script when
+// given, else the script directory the window stored in the settings.
+std::string JournalScriptDir(const RunArguments& args, const std::string& settingsFile) {
+  if (!args.scriptDir.empty()) return args.scriptDir;
+  return platform::Trim(
+      platform::IniFile(settingsFile).ReadString(engine::kSettingsSection, engine::kKeyScriptDir, ""));
+}
+
+// Thrown before anything is written: without its board files a job would
+// be posted without its board's rules.
+void RequireScriptDir(const std::string& dir, const std::string& settingsFile, const char* option) {
+  if (dir.empty()) {
+    throw engine::JournalError(std::string(option) +
+                               " reads each board's rules from its board file: give --script DIR "
+                               "(no script directory is stored in " +
+                               platform::Cp1251ToUtf8(settingsFile) + ")");
+  }
+  if (!platform::DirectoryExists(dir)) {
+    throw engine::JournalError("cannot read the script directory " + platform::Cp1251ToUtf8(dir));
+  }
+}
+
+}  // namespace
 
 JournalRun PrepareJournalRun(const RunArguments& args, const std::string& settingsFile,
                              engine::JobListBuild& build) {
@@ -11,11 +40,17 @@ JournalRun PrepareJournalRun(const RunArguments& args, const std::string& settin
   run.journal = std::make_unique<engine::RunJournal>(engine::JournalFileName(settingsFile));
   engine::RunJournal& journal = *run.journal;
   if (args.resume) {
-    const auto plan = engine::PlanResume(journal);
+    const std::string scriptDir = JournalScriptDir(args, settingsFile);
+    const auto plan = engine::PlanResume(journal, scriptDir);
     if (!plan) {
+      if (const auto live = journal.LiveRun()) {
+        throw engine::JournalError("the run started " + engine::FormatStamp(live->started) +
+                                   " is still running in another process; it is not resumed");
+      }
       run.note = "no interrupted run to resume in " + journal.Path();
       return run;
     }
+    RequireScriptDir(scriptDir, settingsFile, "--resume");
     run.recorder = std::make_unique<engine::RunRecorder>(journal, *plan, args.force);
     return run;
   }
@@ -35,12 +70,14 @@ JournalRun PrepareJournalRun(const RunArguments& args, const std::string& settin
   if (!args.retryStates.empty()) {
     std::vector<engine::JobState> states;
     for (const std::string& name : args.retryStates) states.push_back(*engine::ParseJobState(name));
-    rows = engine::RetryJobs(journal, states);
+    const std::string scriptDir = JournalScriptDir(args, settingsFile);
+    rows = engine::RetryJobs(journal, states, scriptDir);
     kind = engine::RunKind::Retry;
     if (rows.empty()) {
       run.note = "the last run in " + journal.Path() + " has no job to post again";
       return run;
     }
+    RequireScriptDir(scriptDir, settingsFile, "--retry");
   } else {
     rows = engine::JournalJobsOf(build.jobs, build.origins);
     build.jobs.Release();

@@ -138,8 +138,8 @@ void PrintRunUsage(std::FILE* to) {
   std::fputs(
       "usage: adweld-run --script DIR [--settings FILE] [--boards due|all|NAME,...]\n"
       "                  [--ads all|changed|NAME,...] [--threads N] [--force]\n"
-      "       adweld-run [--settings FILE] --resume [--force]\n"
-      "       adweld-run [--settings FILE] --retry failed|unconfirmed|failed,unconfirmed\n"
+      "       adweld-run [--settings FILE] [--script DIR] --resume [--force]\n"
+      "       adweld-run [--settings FILE] [--script DIR] --retry failed|unconfirmed|failed,unconfirmed\n"
       "Posts the chosen ads to the chosen boards of a script directory, as the\n"
       "program's Start button does. One line per finished job (ok, failed,\n"
       "unconfirmed or skipped, board, URL and the reason when there is one), then\n"
@@ -150,7 +150,11 @@ void PrintRunUsage(std::FILE* to) {
       "--ads changed posts only ads whose text for a board changed since their\n"
       "last success. --resume finishes an interrupted run; a job that may have\n"
       "reached its board before the interruption is sent again only with\n"
-      "--force. --retry posts the last run's jobs in those states again.\n"
+      "--force. --retry posts the last run's jobs in those states again. Both\n"
+      "judge replies and space postings by the board files as they are now, in\n"
+      "--script DIR or else the stored script directory (deScript_Text); a job\n"
+      "whose board file is gone is skipped. A run still going on in another\n"
+      "process is neither resumed nor retried.\n"
       "Exit status: 0 every job succeeded, 1 some job failed or a result page or log\n"
       "entry could not be written, 2 bad arguments or unreadable files or settings,\n"
       "3 none failed but some were not confirmed by the board.\n",

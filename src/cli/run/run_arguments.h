@@ -2,8 +2,8 @@
 // The command line of adweld-run:
 //   adweld-run --script DIR [--settings FILE] [--boards due|all|NAME,...]
 //              [--ads all|changed|NAME,...] [--threads N] [--force]
-//   adweld-run [--settings FILE] --resume [--force]
-//   adweld-run [--settings FILE] --retry failed|unconfirmed|failed,unconfirmed [--force]
+//   adweld-run [--settings FILE] [--script DIR] --resume [--force]
+//   adweld-run [--settings FILE] [--script DIR] --retry failed|unconfirmed|failed,unconfirmed [--force]
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -18,6 +18,8 @@ inline constexpr int kExitBadInput = 2;
 inline constexpr int kExitSomeUnconfirmed = 3;
 
 struct RunArguments {
+  // With --resume and --retry: where the board files are (their rules);
+  // empty: the script directory stored in the settings.
   std::string scriptDir;
   std::string settingsFile;  // empty: adwelder.ini where the program keeps it
   // Board selection: "due" (the board list's own ticks), "all", or names.

@@ -6,6 +6,7 @@
 
 #include "engine/shell/settings_file.h"
 #include "platform/files.h"
+#include "platform/range_lock.h"
 #include "platform/text1251.h"
 
 namespace adw::engine {
@@ -76,6 +77,10 @@ std::string Sql(std::string_view a, std::string_view b = {}, std::string_view c 
 
 std::string JournalFileName(const std::string& settingsFile) {
   return SettingsSiblingFile(settingsFile, ".db");
+}
+
+std::string RunLockFileName(const std::string& journalPath) {
+  return journalPath + ".lock";
 }
 
 std::string_view JobStateName(JobState state) {
@@ -168,6 +173,8 @@ RunJournal::RunJournal(const std::string& path)
   }
 }
 
+RunJournal::~RunJournal() = default;
+
 void RunJournal::CreateOrCheckSchema() {
   // Reading the header first: a file that is no database fails here, before
   // anything could be written to it.
@@ -200,10 +207,24 @@ void RunJournal::CreateOrCheckSchema() {
 }
 
 std::int64_t RunJournal::BeginRun(RunOrigin origin, RunKind kind, std::int64_t nowMs) {
+  platform::SqliteDb::Transaction transaction(m_db);
   auto insert = m_db.Prepare("INSERT INTO runs(started, origin, kind) VALUES(?, ?, ?)");
   insert.Bind(1, nowMs).Bind(2, RunOriginName(origin)).Bind(3, kind == RunKind::Retry ? "retry" : "post");
   insert.Run();
-  return m_db.LastInsertId();
+  const std::int64_t run = m_db.LastInsertId();
+  // Claimed while the row is still uncommitted: no other process sees it
+  // unclaimed, and so none offers it for resuming.
+  if (!ClaimRun(run)) {
+    throw JournalError("the new run " + std::to_string(run) + " is claimed already in " +
+                       RunLockFileName(m_path));
+  }
+  try {
+    transaction.Commit();
+  } catch (...) {
+    ReleaseRun(run);
+    throw;
+  }
+  return run;
 }
 
 void RunJournal::AddJobs(std::int64_t run, std::vector<JournalJob>& jobs) {
@@ -325,12 +346,62 @@ std::optional<RunInfo> RunJournal::LastRun() {
   return ReadRun(s);
 }
 
+std::optional<RunInfo> RunJournal::LatestOpenRun(bool live) {
+  // Also when later runs came after it. Open runs are few: those running
+  // now and those interrupted and never resumed.
+  auto s = m_db.Prepare(Sql("SELECT ", kRunColumns, " FROM runs WHERE ended IS NULL ORDER BY id DESC"));
+  while (s.Step()) {
+    RunInfo run = ReadRun(s);
+    if (IsLive(run.id) == live) return run;
+  }
+  return std::nullopt;
+}
+
 std::optional<RunInfo> RunJournal::InterruptedRun() {
-  // The latest run that never ended, also when later runs came after it.
-  auto s =
-      m_db.Prepare(Sql("SELECT ", kRunColumns, " FROM runs WHERE ended IS NULL ORDER BY id DESC LIMIT 1"));
-  if (!s.Step()) return std::nullopt;
-  return ReadRun(s);
+  return LatestOpenRun(false);
+}
+
+std::optional<RunInfo> RunJournal::LiveRun() {
+  return LatestOpenRun(true);
+}
+
+platform::RangeLockFile& RunJournal::RunLocks() {
+  if (!m_runLocks) {
+    try {
+      m_runLocks = std::make_unique<platform::RangeLockFile>(RunLockFileName(m_path));
+    } catch (const std::exception& error) {
+      throw JournalError(std::string("cannot use the run journal's lock file: ") + error.what());
+    }
+  }
+  return *m_runLocks;
+}
+
+bool RunJournal::ClaimRun(std::int64_t run) {
+  try {
+    if (!RunLocks().TryHold(run)) return false;
+  } catch (const JournalError&) {
+    throw;
+  } catch (const std::exception& error) {
+    throw JournalError(error.what());
+  }
+  m_claimed.insert(run);
+  return true;
+}
+
+void RunJournal::ReleaseRun(std::int64_t run) noexcept {
+  if (m_claimed.erase(run) == 0 || !m_runLocks) return;
+  m_runLocks->Release(run);
+}
+
+bool RunJournal::IsLive(std::int64_t run) {
+  if (m_claimed.count(run) != 0) return true;
+  try {
+    return RunLocks().HeldElsewhere(run);
+  } catch (const JournalError&) {
+    throw;
+  } catch (const std::exception& error) {
+    throw JournalError(error.what());
+  }
 }
 
 std::vector<RunInfo> RunJournal::RecentRuns(int count) {

@@ -11,12 +11,17 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/sqlite_db.h"
+
+namespace adw::platform {
+class RangeLockFile;
+}
 
 namespace adw::engine {
 
@@ -26,6 +31,12 @@ inline constexpr int kJournalSchemaVersion = 1;
 // adwelder.ini -> adwelder.db beside it (".db" appended when the name has
 // no ".ini"), so the journal follows whichever settings file is in use.
 std::string JournalFileName(const std::string& settingsFile);
+
+// The journal's lock file beside it (adwelder.db -> adwelder.db.lock). A
+// process holds a lock in it for every run it is posting, so another
+// process never takes a live run for an interrupted one; the system drops
+// the locks of a process that dies in any way.
+std::string RunLockFileName(const std::string& journalPath);
 
 // A journal that cannot be used as it is: older or newer schema, another
 // program's database, or a damaged file. The file is left untouched.
@@ -69,8 +80,9 @@ struct JournalJob {
   std::optional<std::int64_t> ended;
   std::optional<std::int64_t> latencyMs;
   std::optional<std::int64_t> replySize;
-  // Not stored: what the job list built for a new run knows of the board
-  // (reply texts, FRESH, DELAY). Jobs read back from the journal have none.
+  // Not stored: what the board file says of its jobs (reply texts, FRESH,
+  // DELAY). Jobs read back from the journal to be posted again get them
+  // from the board file as it is then (BoardRulesLookup).
   std::shared_ptr<const BoardJobRules> rules;
   int delayMs = 0;
 };
@@ -112,8 +124,11 @@ class RunJournal {
   // Opens or creates the journal; throws JournalError when the file holds an
   // older or newer schema, is no journal, or is damaged.
   explicit RunJournal(const std::string& path);
+  ~RunJournal();
   const std::string& Path() const { return m_path; }
 
+  // The new run is claimed (see ClaimRun) before any other process can
+  // see its row.
   std::int64_t BeginRun(RunOrigin origin, RunKind kind, std::int64_t nowMs);
   // Writes the rows in one transaction; sets each job's run, seq and id.
   void AddJobs(std::int64_t run, std::vector<JournalJob>& jobs);
@@ -129,8 +144,18 @@ class RunJournal {
 
   std::optional<RunInfo> Run(std::int64_t run);
   std::optional<RunInfo> LastRun();
-  // The latest run that never ended (kill, power loss, closed window).
+  // The latest run that never ended (kill, power loss, closed window) and
+  // that no process is posting now.
   std::optional<RunInfo> InterruptedRun();
+  // The latest run that never ended and that a process is still posting.
+  std::optional<RunInfo> LiveRun();
+
+  // A run is live while a handle claims it: this one, or one in this or
+  // another process. ClaimRun is false when another handle has the run
+  // already; the claim lasts until ReleaseRun or this handle closes.
+  bool ClaimRun(std::int64_t run);
+  void ReleaseRun(std::int64_t run) noexcept;
+  bool IsLive(std::int64_t run);
   std::vector<RunInfo> RecentRuns(int count);
   std::vector<JournalJob> Jobs(std::int64_t run);
   // The latest successful job of an ad on a board.
@@ -145,12 +170,17 @@ class RunJournal {
  private:
   void CreateOrCheckSchema();
   RunInfo ReadRun(platform::SqliteStatement& statement);
+  std::optional<RunInfo> LatestOpenRun(bool live);
+  platform::RangeLockFile& RunLocks();
   JournalJob ReadJob(platform::SqliteStatement& statement);
 
   std::string m_path;
   platform::SqliteDb m_db;
   platform::SqliteStatement m_markSent;
   platform::SqliteStatement m_finish;
+  // Opened at the first need: a handle that only reads never creates it.
+  std::unique_ptr<platform::RangeLockFile> m_runLocks;
+  std::set<std::int64_t> m_claimed;
 };
 
 }  // namespace adw::engine

@@ -3,6 +3,8 @@
 #include <exception>
 #include <utility>
 
+#include "engine/journal/board_rules_lookup.h"
+
 namespace adw::engine {
 
 JobState JournalStateOf(const JobResult& result) {
@@ -53,27 +55,73 @@ void ApplyDuplicateGuard(RunJournal& journal, std::vector<JournalJob>& jobs, con
   }
 }
 
-std::optional<ResumePlan> PlanResume(RunJournal& journal) {
-  auto run = journal.InterruptedRun();
-  if (!run) return std::nullopt;
+namespace {
+
+// Why a job is held back when its board file cannot be used.
+std::string NoRulesReason(const std::string& problem) {
+  return problem + "; not posted without the board's rules";
+}
+
+}  // namespace
+
+std::optional<ResumePlan> PlanResume(RunJournal& journal, const std::string& scriptDir) {
+  std::optional<RunInfo> run;
+  // A claim lost to another process means the run became live: the next
+  // look passes it over. Bounded all the same: a lock that is both free and
+  // taken would otherwise spin here.
+  for (int look = 0;; ++look) {
+    run = journal.InterruptedRun();
+    if (!run || look == 8) return std::nullopt;
+    if (journal.ClaimRun(run->id)) break;
+  }
   ResumePlan plan;
   plan.run = *run;
+  BoardRulesLookup boards(scriptDir);
+  const std::int64_t now = NowMs();
   for (JournalJob& job : journal.Jobs(run->id)) {
-    if (job.state == JobState::Pending)
+    if (job.state != JobState::Pending && job.state != JobState::Sent) continue;
+    const std::string problem = boards.Attach(job);
+    if (!problem.empty()) {
+      if (job.state == JobState::Sent) {
+        job.state = JobState::Unconfirmed;
+        job.reason = "sent before the run was interrupted; no reply recorded; not sent again: " + problem;
+      } else {
+        job.state = JobState::Skipped;
+        job.reason = NoRulesReason(problem);
+      }
+      job.ended = now;
+      plan.noBoard.push_back(std::move(job));
+    } else if (job.state == JobState::Pending) {
       plan.neverStarted.push_back(std::move(job));
-    else if (job.state == JobState::Sent)
+    } else {
       plan.maybeSent.push_back(std::move(job));
+    }
   }
   return plan;
 }
 
-std::vector<JournalJob> RetryJobs(RunJournal& journal, const std::vector<JobState>& states) {
+std::vector<JournalJob> RetryJobs(RunJournal& journal, const std::vector<JobState>& states,
+                                  const std::string& scriptDir) {
   std::vector<JournalJob> rows;
   // The last run that posted anything: a start whose jobs were all held
   // back by the guard does not hide the failures before it.
   const std::int64_t last = journal.Db().QueryInt(
       "SELECT id FROM runs WHERE ok + failed + unconfirmed > 0 ORDER BY id DESC LIMIT 1", 0);
   if (last == 0) return rows;
+  // A retry after it that has not ended counts nothing yet, so the same
+  // jobs would be chosen again though it may have posted them.
+  auto retries = journal.Db().Prepare(
+      "SELECT id, started FROM runs WHERE kind='retry' AND ended IS NULL AND id > ? ORDER BY id DESC");
+  retries.Bind(1, last);
+  while (retries.Step()) {
+    const std::string started = FormatStamp(retries.Int(1));
+    if (journal.IsLive(retries.Int(0))) {
+      throw JournalError("the retry started " + started + " is still running; its jobs are not posted again");
+    }
+    throw JournalError("the retry started " + started + " did not end; resume it first");
+  }
+  BoardRulesLookup boards(scriptDir);
+  const std::int64_t now = NowMs();
   for (JournalJob& job : journal.Jobs(last)) {
     bool wanted = false;
     for (JobState state : states) wanted = wanted || job.state == state;
@@ -87,6 +135,11 @@ std::vector<JournalJob> RetryJobs(RunJournal& journal, const std::vector<JobStat
     fresh.label = std::move(job.label);
     fresh.body = std::move(job.body);
     fresh.bodyHash = std::move(job.bodyHash);
+    if (const std::string problem = boards.Attach(fresh); !problem.empty()) {
+      fresh.state = JobState::Skipped;
+      fresh.reason = NoRulesReason(problem);
+      fresh.ended = now;
+    }
     rows.push_back(std::move(fresh));
   }
   return rows;
@@ -95,7 +148,12 @@ std::vector<JournalJob> RetryJobs(RunJournal& journal, const std::vector<JobStat
 RunRecorder::RunRecorder(RunJournal& journal, RunOrigin origin, RunKind kind, std::vector<JournalJob> jobs)
     : m_journal(journal) {
   m_run = m_journal.BeginRun(origin, kind, m_clock());
-  m_journal.AddJobs(m_run, jobs);
+  try {
+    m_journal.AddJobs(m_run, jobs);
+  } catch (...) {
+    m_journal.ReleaseRun(m_run);
+    throw;
+  }
   for (JournalJob& job : jobs) {
     if (job.state == JobState::Skipped) {
       m_skipped.push_back(std::move(job));
@@ -107,19 +165,36 @@ RunRecorder::RunRecorder(RunJournal& journal, RunOrigin origin, RunKind kind, st
 
 RunRecorder::RunRecorder(RunJournal& journal, const ResumePlan& plan, bool resendMaybeSent)
     : m_journal(journal), m_run(plan.run.id) {
-  m_posted = plan.neverStarted;
-  if (resendMaybeSent) {
-    m_posted.insert(m_posted.end(), plan.maybeSent.begin(), plan.maybeSent.end());
-  } else {
+  // Claimed already when this handle made the plan; another handle's
+  // claim means another process is finishing the run.
+  if (!m_journal.ClaimRun(m_run)) {
+    throw JournalError("the run started " + FormatStamp(plan.run.started) + " is being finished elsewhere");
+  }
+  try {
+    m_posted = plan.neverStarted;
+    if (resendMaybeSent) m_posted.insert(m_posted.end(), plan.maybeSent.begin(), plan.maybeSent.end());
     platform::SqliteDb::Transaction transaction(m_journal.Db());
-    for (JournalJob job : plan.maybeSent) {
-      job.state = JobState::Unconfirmed;
-      job.reason = "sent before the run was interrupted; no reply recorded; not sent again";
+    for (const JournalJob& job : plan.noBoard) {
       m_journal.SetState(job.id, job.state, job.reason, m_clock());
-      m_skipped.push_back(std::move(job));
+      m_skipped.push_back(job);
+    }
+    if (!resendMaybeSent) {
+      for (JournalJob job : plan.maybeSent) {
+        job.state = JobState::Unconfirmed;
+        job.reason = "sent before the run was interrupted; no reply recorded; not sent again";
+        m_journal.SetState(job.id, job.state, job.reason, m_clock());
+        m_skipped.push_back(std::move(job));
+      }
     }
     transaction.Commit();
+  } catch (...) {
+    m_journal.ReleaseRun(m_run);
+    throw;
   }
+}
+
+RunRecorder::~RunRecorder() {
+  m_journal.ReleaseRun(m_run);
 }
 
 JobList RunRecorder::TakeJobList() {

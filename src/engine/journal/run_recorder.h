@@ -36,17 +36,30 @@ struct GuardOptions {
 // changedOnly is on: it is a new text, not a duplicate.
 void ApplyDuplicateGuard(RunJournal& journal, std::vector<JournalJob>& jobs, const GuardOptions& options);
 
-// The interrupted run and what finishing it means.
+// The interrupted run and what finishing it means. Every job to post
+// carries its board's rules, read again from its board file in scriptDir.
 struct ResumePlan {
   RunInfo run;
   std::vector<JournalJob> neverStarted;  // safe to post
   std::vector<JournalJob> maybeSent;     // sent, no reply recorded: the board may have it
+  // Jobs whose board file is gone or cannot be used: they are not posted
+  // without their board's rules. Already in their final state: skipped,
+  // or unconfirmed when they may have arrived; the reason says why.
+  std::vector<JournalJob> noBoard;
 };
-std::optional<ResumePlan> PlanResume(RunJournal& journal);
+// The latest interrupted run that no process is posting, claimed by this
+// journal handle (see RunJournal::ClaimRun) so that no other process
+// offers it while the user decides; nullopt when there is none.
+std::optional<ResumePlan> PlanResume(RunJournal& journal, const std::string& scriptDir);
 
 // The jobs in the given states of the last run that posted anything, as new
-// rows for a retry run.
-std::vector<JournalJob> RetryJobs(RunJournal& journal, const std::vector<JobState>& states);
+// rows for a retry run, with their boards' rules from scriptDir; a job
+// whose board file cannot be used comes back skipped with the reason.
+// Throws JournalError when a retry of that run has not ended: still
+// running (in any process) or interrupted, it may have posted some of
+// these jobs already.
+std::vector<JournalJob> RetryJobs(RunJournal& journal, const std::vector<JobState>& states,
+                                  const std::string& scriptDir);
 
 // Records one run. Construct it with the rows, take the job list for the
 // pool, and forward the pool's observer calls.
@@ -55,8 +68,13 @@ class RunRecorder {
   // A new run (post or retry): writes the run and all rows, skipped ones
   // included. Throws JournalError/SqliteError when the journal refuses.
   RunRecorder(RunJournal& journal, RunOrigin origin, RunKind kind, std::vector<JournalJob> jobs);
-  // Finishes an interrupted run: posts the given rows of it again.
+  // Finishes an interrupted run: posts the given rows of it again. Throws
+  // JournalError when another process claimed the run meanwhile.
   RunRecorder(RunJournal& journal, const ResumePlan& plan, bool resendMaybeSent);
+  // The run stays live (claimed) as long as its recorder exists.
+  ~RunRecorder();
+  RunRecorder(const RunRecorder&) = delete;
+  RunRecorder& operator=(const RunRecorder&) = delete;
 
   std::int64_t RunId() const { return m_run; }
   // The rows the guard skipped (or, when resuming, those left unconfirmed).

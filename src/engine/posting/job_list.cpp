@@ -76,6 +76,19 @@ bool ReadFreshKey(const BoardFile& board) {
   return platform::Trim(board.ReadProjectKey("FRESH", "")) == "1";
 }
 
+std::optional<BoardJobSettings> ReadBoardJobSettings(const BoardFile& board, std::string& why) {
+  const std::string delayText = board.ReadProjectKey(kKeyDelay, "");
+  const auto delay = ParseBoardDelay(delayText);
+  if (!delay) {
+    why = "DELAY is not a number of seconds: " + delayText;
+    return std::nullopt;
+  }
+  auto rules = std::make_shared<BoardJobRules>();
+  rules->reply = ReadReplyRules(board);
+  rules->fresh = ReadFreshKey(board);
+  return BoardJobSettings{std::move(rules), *delay};
+}
+
 void JobList::Release() {
   std::vector<std::string>().swap(JobURLs);
   std::vector<std::string>().swap(JobBodies);
@@ -159,7 +172,7 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
       const auto found = boardFiles.find(platform::LowerAscii(wanted));
       BoardFile board;
       bool usable = false;
-      int delayMs = 0;
+      std::optional<BoardJobSettings> settings;
       if (found == boardFiles.end()) {
         result.skipped.push_back({row.name, "Cannot find board file " + wanted});
       } else {
@@ -171,14 +184,11 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
         }
       }
       if (usable) {
-        // A board that asks to be spared is never posted to without its
-        // spacing: a value that cannot be read skips the board.
-        const std::string delayText = board.ReadProjectKey(kKeyDelay, "");
-        if (const auto delay = ParseBoardDelay(delayText)) {
-          delayMs = *delay;
-        } else {
+        std::string why;
+        settings = ReadBoardJobSettings(board, why);
+        if (!settings) {
           usable = false;
-          result.skipped.push_back({row.name, "DELAY is not a number of seconds: " + delayText});
+          result.skipped.push_back({row.name, why});
         }
       }
       if (usable) {
@@ -187,10 +197,8 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
         const std::string referer = board.Request();
         const std::string subBody = board.SubBody();
         const std::string labelStart = board.Name() + "\t";
-        auto rules = std::make_shared<BoardJobRules>();
-        rules->reply = ReadReplyRules(board);
-        rules->fresh = ReadFreshKey(board);
-        const std::shared_ptr<const BoardJobRules> boardRules = std::move(rules);
+        const std::shared_ptr<const BoardJobRules> boardRules = settings->rules;
+        const int delayMs = settings->delayMs;
         auto addJob = [&](const TickedAd& ad, const std::string& mapLine) {
           std::string body = BuildJobBody(subBody, ad.lines, mapLine, codePage);
           result.jobs.Add(JobUrl(mapLine, submit), std::move(body), referer, labelStart + ad.catalog,

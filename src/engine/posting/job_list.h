@@ -4,6 +4,7 @@
 // board files, base.dat, the variables map and the ad record set.
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,17 @@ struct BoardJobRules {
 };
 // FRESH= as written: "1" (blanks around allowed) turns it on.
 bool ReadFreshKey(const BoardFile& board);
+
+// What every job of a board takes from its file besides the request: the
+// rules and the DELAY spacing in milliseconds. A new job list and jobs
+// posted again from the run journal read them alike.
+struct BoardJobSettings {
+  std::shared_ptr<const BoardJobRules> rules;  // never null
+  int delayMs = 0;
+};
+// nullopt, with why set, when DELAY cannot be read: a board that asks to
+// be spared is never posted to without its spacing.
+std::optional<BoardJobSettings> ReadBoardJobSettings(const BoardFile& board, std::string& why);
 
 // Four parallel lists; job k is the k-th entry of each. JobRules runs
 // beside them (null for a job added without rules: judged by status alone).

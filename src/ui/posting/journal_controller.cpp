@@ -11,6 +11,8 @@
 
 #include "engine/journal/board_stats.h"
 #include "engine/posting/run_results.h"
+#include "platform/files.h"
+#include "platform/text1251.h"
 #include "ui/base/board_list_widget.h"
 #include "ui/base/board_stats_view.h"
 #include "ui/posting/posting_controller.h"
@@ -109,14 +111,28 @@ void JournalController::RetryFailed() {
   }
   adw::engine::RunJournal* journal = Journal();
   if (!journal) return;
-  std::vector<adw::engine::JournalJob> rows =
-      adw::engine::RetryJobs(*journal, {adw::engine::JobState::Failed});
-  if (rows.empty()) {
-    m_window.SetStatusText(QStringLiteral("В последнем размещении нет неудачных заданий"));
+  const std::string scriptDir = ScriptDir();
+  std::vector<adw::engine::JournalJob> rows;
+  try {
+    rows = adw::engine::RetryJobs(*journal, {adw::engine::JobState::Failed}, scriptDir);
+    if (rows.empty()) {
+      m_window.SetStatusText(QStringLiteral("В последнем размещении нет неудачных заданий"));
+      return;
+    }
+    // Without the board files every job would be held back for good.
+    if (!adw::platform::DirectoryExists(scriptDir)) {
+      m_window.SetStatusText(QStringLiteral("Каталог скриптов не найден: ") + ToQ(scriptDir));
+      return;
+    }
+    m_recorder.reset();
+    m_recorder = std::make_unique<adw::engine::RunRecorder>(*journal, adw::engine::RunOrigin::Window,
+                                                            adw::engine::RunKind::Retry, std::move(rows));
+  } catch (const std::exception& error) {
+    m_window.SetStatusText(ToQ(error.what()));
     return;
   }
-  m_recorder = std::make_unique<adw::engine::RunRecorder>(*journal, adw::engine::RunOrigin::Window,
-                                                          adw::engine::RunKind::Retry, std::move(rows));
+  // The guard does not hold back a retry: every skipped row lacks its board.
+  ShowHeldBack(m_recorder->Skipped().size());
   m_window.BringToFront(m_window.pViewStat);
   StartPool(m_recorder->TakeJobList());
 }
@@ -124,9 +140,13 @@ void JournalController::RetryFailed() {
 void JournalController::OfferResume() {
   adw::engine::RunJournal* journal = Journal();
   if (!journal || m_window.Posting().IsBusy()) return;
+  // Without the board files every job would be held back for good: the run
+  // waits for a start that finds them.
+  const std::string scriptDir = ScriptDir();
+  if (!adw::platform::DirectoryExists(scriptDir)) return;
   std::optional<adw::engine::ResumePlan> plan;
   try {
-    plan = adw::engine::PlanResume(*journal);
+    plan = adw::engine::PlanResume(*journal, scriptDir);
   } catch (const std::exception& error) {
     m_window.ShowError(ToQ(error.what()));
     return;
@@ -155,6 +175,7 @@ void JournalController::OfferResume() {
   }
   try {
     m_recorder = std::make_unique<adw::engine::RunRecorder>(*journal, *plan, resend);
+    ShowHeldBack(plan->noBoard.size());
     if (!resume) {
       // Declined: the run is closed so that it is not offered again.
       m_recorder->RunEnded();
@@ -168,6 +189,17 @@ void JournalController::OfferResume() {
   }
   m_window.BringToFront(m_window.pViewStat);
   StartPool(m_recorder->TakeJobList());
+}
+
+std::string JournalController::ScriptDir() const {
+  return adw::platform::Trim(FromQ(m_window.deScript->text()));
+}
+
+void JournalController::ShowHeldBack(std::size_t gone) {
+  if (gone > 0) {
+    m_window.SetStatusText(
+        QStringLiteral("Пропущено заданий: %1 (файл доски не найден или не читается)").arg(gone));
+  }
 }
 
 void JournalController::CheckBoards() {

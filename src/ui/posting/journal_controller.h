@@ -69,6 +69,11 @@ class JournalController : public QObject {
   bool Ask(const QString& text);
   void ChecksDone(const std::vector<adw::engine::BoardCheckResult>& results);
   void StartPool(adw::engine::JobList jobs);
+  // The script directory box's text: where resumed and retried jobs find
+  // their boards' rules.
+  std::string ScriptDir() const;
+  // A status bar hint when jobs were held back for want of their board file.
+  void ShowHeldBack(std::size_t gone);
   void ReportError();
 
   TfrmMain& m_window;

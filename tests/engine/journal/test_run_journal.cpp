@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/base/board_container.h"
 #include "engine/journal/run_journal.h"
 #include "engine/journal/run_recorder.h"
+#include "platform/files.h"
 #include "platform/sqlite_db.h"
 #include "support/temp_dir.h"
 
@@ -26,6 +29,27 @@ JournalJob Row(const std::string& board, const std::string& ad, const std::strin
   job.body = body;
   return job;
 }
+
+// A board file as the program stores it (packed), for the rows' board_file.
+void WriteBoard(const adw::test::TempDir& dir, const std::string& name, const std::string& keys = "") {
+  std::string bytes = Tlzrw1::CompressBytes("[Project]\r\nNAME=" + name + "\r\nSUBMIT=http://127.0.0.1:1/" +
+                                            name + "\r\nSUBBODY=t=$TEXT\r\n" + keys);
+  bytes.replace(0, 4, "ADWP");
+  dir.Write(name + ".prj", bytes);
+}
+
+// A script directory holding the plain boards A to D.
+class Boards {
+ public:
+  Boards() {
+    for (const char* name : {"A", "B", "C", "D"}) WriteBoard(m_dir, name);
+  }
+  const adw::test::TempDir& Dir() const { return m_dir; }
+  const std::string& Path() const { return m_dir.Path(); }
+
+ private:
+  adw::test::TempDir m_dir;
+};
 
 JobResult Outcome(int index, bool success, std::string body = "reply") {
   JobResult result;
@@ -135,6 +159,7 @@ class JournalWithHistory : public ::testing::Test {
   }
   adw::test::TempDir m_dir;
   RunJournal m_journal;
+  Boards m_boards;
 };
 
 TEST_F(JournalWithHistory, DuplicateGuardDecidesPerBoardAndAd) {
@@ -172,11 +197,11 @@ TEST_F(JournalWithHistory, RetryTakesTheLastRunsJobsInTheChosenStates) {
     RunRecorder recorder(m_journal, RunOrigin::Window, RunKind::Post, {held});
     recorder.RunEnded();
   }
-  const auto failed = RetryJobs(m_journal, {JobState::Failed});
+  const auto failed = RetryJobs(m_journal, {JobState::Failed}, m_boards.Path());
   ASSERT_EQ(failed.size(), 1u);
   EXPECT_EQ(failed[0].board, "B");
   EXPECT_EQ(failed[0].state, JobState::Pending);
-  const auto both = RetryJobs(m_journal, {JobState::Failed, JobState::Unconfirmed});
+  const auto both = RetryJobs(m_journal, {JobState::Failed, JobState::Unconfirmed}, m_boards.Path());
   ASSERT_EQ(both.size(), 2u);
   EXPECT_EQ(both[1].board, "C");
 
@@ -191,8 +216,9 @@ TEST_F(JournalWithHistory, RetryTakesTheLastRunsJobsInTheChosenStates) {
 
 TEST(RunJournalResume, PostsWhatNeverStartedAndHoldsBackWhatMayHaveArrived) {
   adw::test::TempDir dir;
+  const Boards boards;
   RunJournal journal(dir.File("j.db"));
-  EXPECT_FALSE(PlanResume(journal));
+  EXPECT_FALSE(PlanResume(journal, boards.Path()));
   {
     RunRecorder recorder(journal, RunOrigin::Runner, RunKind::Post,
                          {Row("A", "ad1"), Row("B", "ad1"), Row("C", "ad1"), Row("D", "ad1")});
@@ -204,7 +230,7 @@ TEST(RunJournalResume, PostsWhatNeverStartedAndHoldsBackWhatMayHaveArrived) {
   {
     // Reopened, as the next start does after the crash.
     RunJournal crashed(dir.File("j.db"));
-    const auto plan = PlanResume(crashed);
+    const auto plan = PlanResume(crashed, boards.Path());
     ASSERT_TRUE(plan);
     ASSERT_EQ(plan->neverStarted.size(), 2u);
     ASSERT_EQ(plan->maybeSent.size(), 1u);
@@ -226,12 +252,13 @@ TEST(RunJournalResume, PostsWhatNeverStartedAndHoldsBackWhatMayHaveArrived) {
     EXPECT_EQ(info.ok, 2);
     EXPECT_EQ(info.failed, 1);
     EXPECT_EQ(info.unconfirmed, 1);
-    EXPECT_FALSE(PlanResume(crashed));
+    EXPECT_FALSE(PlanResume(crashed, boards.Path()));
   }
 }
 
 TEST(RunJournalResume, LaterRunsDoNotHideAnInterruptedOne) {
   adw::test::TempDir dir;
+  const Boards boards;
   RunJournal journal(dir.File("j.db"));
   std::int64_t interrupted = 0;
   {
@@ -242,7 +269,7 @@ TEST(RunJournalResume, LaterRunsDoNotHideAnInterruptedOne) {
     RunRecorder later(journal, RunOrigin::Window, RunKind::Post, {Row("B", "ad1")});
     later.RunEnded();
   }
-  const auto plan = PlanResume(journal);
+  const auto plan = PlanResume(journal, boards.Path());
   ASSERT_TRUE(plan);
   EXPECT_EQ(plan->run.id, interrupted);
   EXPECT_EQ(plan->neverStarted.size(), 1u);
@@ -250,12 +277,13 @@ TEST(RunJournalResume, LaterRunsDoNotHideAnInterruptedOne) {
 
 TEST(RunJournalResume, ConfirmedResendPostsTheMaybeSentJobsToo) {
   adw::test::TempDir dir;
+  const Boards boards;
   RunJournal journal(dir.File("j.db"));
   {
     RunRecorder recorder(journal, RunOrigin::Runner, RunKind::Post, {Row("A", "ad1"), Row("B", "ad1")});
     recorder.JobStarting(0);
   }
-  const auto plan = PlanResume(journal);
+  const auto plan = PlanResume(journal, boards.Path());
   ASSERT_TRUE(plan);
   RunRecorder resumed(journal, *plan, true);
   const JobList list = resumed.TakeJobList();
@@ -264,3 +292,182 @@ TEST(RunJournalResume, ConfirmedResendPostsTheMaybeSentJobsToo) {
 }
 
 }  // namespace
+
+namespace {
+
+// One finished run whose jobs all failed, one per board file named in
+// boardFiles, and the jobs a retry rebuilds from it.
+std::vector<JournalJob> RetriedFrom(RunJournal& journal, const std::vector<std::string>& boardFiles,
+                                    const std::string& scriptDir) {
+  std::vector<JournalJob> rows;
+  for (const std::string& file : boardFiles) {
+    JournalJob row = Row(file.substr(0, file.find('.')), "ad1");
+    row.boardFile = file;
+    rows.push_back(row);
+  }
+  RunRecorder run(journal, RunOrigin::Runner, RunKind::Post, rows);
+  for (int k = 0; k < static_cast<int>(rows.size()); ++k) {
+    run.JobStarting(k);
+    run.JobReported(Outcome(k, false));
+  }
+  run.RunEnded();
+  return RetryJobs(journal, {JobState::Failed}, scriptDir);
+}
+
+}  // namespace
+
+TEST(RunJournalRebuiltJobs, CarryTheirBoardsCurrentRulesOrAreHeldBackWithTheReason) {
+  adw::test::TempDir script;
+  WriteBoard(script, "Fail", "FAIL=refused|banned\r\n");
+  WriteBoard(script, "Fresh", "FRESH=1\r\nREQUEST=http://127.0.0.1:1/form\r\n");
+  WriteBoard(script, "Slow", "DELAY=2.5\r\n");
+  WriteBoard(script, "Upper", "OK=thanks\r\n");
+  WriteBoard(script, "BadDelay", "DELAY=soon\r\n");
+  script.Write("Broken.prj", "not a board file");
+  adw::test::TempDir dir;
+  RunJournal journal(dir.File("j.db"));
+  const auto rows = RetriedFrom(journal,
+                                {"Fail.prj", "Fresh.prj", "Slow.prj", "upper.PRJ", "Fail.prj", "Gone.prj",
+                                 "BadDelay.prj", "Broken.prj"},
+                                script.Path());
+  ASSERT_EQ(rows.size(), 8u);
+
+  const struct {
+    std::size_t row;
+    const char* reason;  // empty: posted with rules
+  } cases[] = {{0, ""},
+               {1, ""},
+               {2, ""},
+               {3, ""},
+               {4, ""},
+               {5, "board file Gone.prj is not in "},
+               {6, "DELAY is not a number of seconds: soon"},
+               {7, "board file Broken.prj cannot be read: "}};
+  for (const auto& c : cases) {
+    const JournalJob& job = rows[c.row];
+    SCOPED_TRACE(job.boardFile);
+    if (*c.reason == '\0') {
+      EXPECT_EQ(job.state, JobState::Pending);
+      EXPECT_TRUE(job.rules);
+    } else {
+      EXPECT_EQ(job.state, JobState::Skipped);
+      EXPECT_FALSE(job.rules);
+      EXPECT_NE(job.reason.find(c.reason), std::string::npos) << job.reason;
+      EXPECT_NE(job.reason.find("not posted without the board's rules"), std::string::npos) << job.reason;
+      EXPECT_TRUE(job.ended);
+    }
+  }
+  EXPECT_EQ(rows[0].rules->reply.failTexts, (std::vector<std::string>{"refused", "banned"}));
+  EXPECT_FALSE(rows[0].rules->fresh);
+  EXPECT_TRUE(rows[1].rules->fresh);
+  EXPECT_EQ(rows[2].delayMs, 2500);
+  EXPECT_EQ(rows[0].delayMs, 0);
+  EXPECT_EQ(rows[3].rules->reply.okTexts, (std::vector<std::string>{"thanks"}));
+  // One read per board file, shared by its jobs.
+  EXPECT_EQ(rows[0].rules, rows[4].rules);
+
+  // The retry run keeps the held-back rows, skipped; the pool gets the
+  // others with their rules and spacing.
+  RunRecorder retry(journal, RunOrigin::Runner, RunKind::Retry, rows);
+  EXPECT_EQ(retry.Skipped().size(), 3u);
+  const JobList list = retry.TakeJobList();
+  ASSERT_EQ(list.Count(), 5u);
+  EXPECT_TRUE(list.Rules(1)->fresh);
+  EXPECT_EQ(list.JobDelays[2], 2500);
+  const auto stored = journal.Jobs(retry.RunId());
+  EXPECT_EQ(stored[5].state, JobState::Skipped);
+  EXPECT_EQ(stored[5].reason, rows[5].reason);
+}
+
+TEST(RunJournalRebuiltJobs, ResumeHoldsBackJobsWhoseBoardIsGoneInTheirFinalState) {
+  adw::test::TempDir script;
+  WriteBoard(script, "A", "FAIL=refused\r\n");
+  adw::test::TempDir dir;
+  RunJournal journal(dir.File("j.db"));
+  {
+    // Killed with B sent and A, C never started.
+    RunRecorder run(journal, RunOrigin::Runner, RunKind::Post,
+                    {Row("B", "ad1"), Row("A", "ad1"), Row("C", "ad1")});
+    run.JobStarting(0);
+  }
+  const auto plan = PlanResume(journal, script.Path());
+  ASSERT_TRUE(plan);
+  ASSERT_EQ(plan->neverStarted.size(), 1u);
+  EXPECT_EQ(plan->neverStarted[0].rules->reply.failTexts, std::vector<std::string>{"refused"});
+  EXPECT_TRUE(plan->maybeSent.empty());
+  ASSERT_EQ(plan->noBoard.size(), 2u);
+  EXPECT_EQ(plan->noBoard[0].state, JobState::Unconfirmed);  // B: it may have arrived
+  EXPECT_EQ(plan->noBoard[1].state, JobState::Skipped);      // C: never sent
+
+  // Resending what may have arrived does not post a job without its rules.
+  RunRecorder resumed(journal, *plan, true);
+  EXPECT_EQ(resumed.TakeJobList().Count(), 1u);
+  EXPECT_EQ(resumed.Skipped().size(), 2u);
+  resumed.RunEnded();
+  const auto jobs = journal.Jobs(resumed.RunId());
+  EXPECT_EQ(jobs[0].state, JobState::Unconfirmed);
+  EXPECT_NE(jobs[0].reason.find("board file B.prj is not in"), std::string::npos) << jobs[0].reason;
+  EXPECT_EQ(jobs[2].state, JobState::Skipped);
+  EXPECT_NE(jobs[2].reason.find("board file C.prj is not in"), std::string::npos) << jobs[2].reason;
+}
+
+// Two handles on one journal stand for two processes (the window and
+// adweld-run): a run one of them posts is live to the other.
+TEST(RunJournalLiveRuns, AreNeitherResumedNorRetriedByAnotherHandle) {
+  adw::test::TempDir dir;
+  const Boards boards;
+  RunJournal window(dir.File("j.db"));
+  RunJournal runner(dir.File("j.db"));
+  {
+    auto live = std::make_unique<RunRecorder>(window, RunOrigin::Window, RunKind::Post,
+                                              std::vector<JournalJob>{Row("A", "ad1"), Row("B", "ad1")});
+    live->JobStarting(0);
+    EXPECT_FALSE(PlanResume(runner, boards.Path()));
+    EXPECT_FALSE(runner.InterruptedRun());
+    ASSERT_TRUE(runner.LiveRun());
+    EXPECT_EQ(runner.LiveRun()->id, live->RunId());
+    // Nor does the owner take its own run for an interrupted one.
+    EXPECT_FALSE(window.InterruptedRun());
+    // The owner goes without ending the run (a crash, a closed window).
+  }
+  EXPECT_FALSE(runner.LiveRun());
+  auto plan = PlanResume(runner, boards.Path());
+  ASSERT_TRUE(plan);
+  // While the runner holds the plan, a third start does not offer it.
+  {
+    RunJournal third(dir.File("j.db"));
+    EXPECT_FALSE(PlanResume(third, boards.Path()));
+    EXPECT_TRUE(third.LiveRun());
+    EXPECT_THROW(RunRecorder(third, *plan, false), JournalError);
+  }
+  {
+    RunRecorder resumed(runner, *plan, false);
+    resumed.JobStarting(0);
+    resumed.JobReported(Outcome(0, false));
+    resumed.RunEnded();
+  }
+  EXPECT_FALSE(window.LiveRun());
+  EXPECT_FALSE(PlanResume(window, boards.Path()));
+
+  // A retry of that run's failures while another retry of them is running,
+  // or was interrupted before it ended, would post them twice.
+  ASSERT_EQ(RetryJobs(window, {JobState::Failed}, boards.Path()).size(), 1u);
+  {
+    RunRecorder retrying(runner, RunOrigin::Runner, RunKind::Retry,
+                         RetryJobs(runner, {JobState::Failed}, boards.Path()));
+    try {
+      RetryJobs(window, {JobState::Failed}, boards.Path());
+      ADD_FAILURE() << "a running retry was retried";
+    } catch (const JournalError& error) {
+      EXPECT_NE(std::string(error.what()).find("is still running"), std::string::npos) << error.what();
+    }
+  }
+  try {
+    RetryJobs(window, {JobState::Failed}, boards.Path());
+    ADD_FAILURE() << "an interrupted retry was retried";
+  } catch (const JournalError& error) {
+    EXPECT_NE(std::string(error.what()).find("did not end; resume it first"), std::string::npos)
+        << error.what();
+  }
+  EXPECT_TRUE(adw::platform::FileExists(RunLockFileName(dir.File("j.db"))));
+}
