@@ -85,9 +85,12 @@ TEST(RunJournalFile, RowsSurviveReopeningWithEveryField) {
     journal.FinishJob(jobs[0].id, end);
     journal.MarkSent(jobs[1].id, kNow + 20);
     ASSERT_FALSE(journal.Run(run)->ended);
-    EXPECT_EQ(journal.InterruptedRun()->id, run);
+    // Live while its handle is open, interrupted once it is gone.
+    EXPECT_FALSE(journal.InterruptedRun());
   }
   RunJournal journal(path);
+  ASSERT_TRUE(journal.InterruptedRun());
+  EXPECT_EQ(journal.InterruptedRun()->id, run);
   const auto rows = journal.Jobs(run);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0].state, JobState::Ok);
