@@ -365,24 +365,28 @@ std::optional<RunInfo> RunJournal::LiveRun() {
   return LatestOpenRun(true);
 }
 
-platform::RangeLockFile& RunJournal::RunLocks() {
-  if (!m_runLocks) {
+platform::RangeLockFile* RunJournal::RunLocks() {
+  if (!m_runLocks && !m_noRunLocks) {
     try {
       m_runLocks = std::make_unique<platform::RangeLockFile>(RunLockFileName(m_path));
-    } catch (const std::exception& error) {
-      throw JournalError(std::string("cannot use the run journal's lock file: ") + error.what());
+    } catch (const std::exception&) {
+      // Posting goes on as it did before runs were locked: a lock file
+      // that cannot be made must not stop every run.
+      m_noRunLocks = true;
     }
   }
-  return *m_runLocks;
+  return m_runLocks.get();
 }
 
 bool RunJournal::ClaimRun(std::int64_t run) {
-  try {
-    if (!RunLocks().TryHold(run)) return false;
-  } catch (const JournalError&) {
-    throw;
-  } catch (const std::exception& error) {
-    throw JournalError(error.what());
+  if (platform::RangeLockFile* locks = RunLocks()) {
+    try {
+      if (!locks->TryHold(run)) return false;
+    } catch (const std::exception&) {
+      // A file system without record locks: as above.
+      m_runLocks.reset();
+      m_noRunLocks = true;
+    }
   }
   m_claimed.insert(run);
   return true;
@@ -395,12 +399,14 @@ void RunJournal::ReleaseRun(std::int64_t run) noexcept {
 
 bool RunJournal::IsLive(std::int64_t run) {
   if (m_claimed.count(run) != 0) return true;
+  platform::RangeLockFile* locks = RunLocks();
+  if (!locks) return false;
   try {
-    return RunLocks().HeldElsewhere(run);
-  } catch (const JournalError&) {
-    throw;
-  } catch (const std::exception& error) {
-    throw JournalError(error.what());
+    return locks->HeldElsewhere(run);
+  } catch (const std::exception&) {
+    m_runLocks.reset();
+    m_noRunLocks = true;
+    return false;
   }
 }
 

@@ -171,7 +171,9 @@ class RunJournal {
   void CreateOrCheckSchema();
   RunInfo ReadRun(platform::SqliteStatement& statement);
   std::optional<RunInfo> LatestOpenRun(bool live);
-  platform::RangeLockFile& RunLocks();
+  // Null when the lock file cannot be used (a file system without record
+  // locks): runs are then live only to the handle that posts them.
+  platform::RangeLockFile* RunLocks();
   JournalJob ReadJob(platform::SqliteStatement& statement);
 
   std::string m_path;
@@ -180,6 +182,7 @@ class RunJournal {
   platform::SqliteStatement m_finish;
   // Opened at the first need: a handle that only reads never creates it.
   std::unique_ptr<platform::RangeLockFile> m_runLocks;
+  bool m_noRunLocks = false;
   std::set<std::int64_t> m_claimed;
 };
 

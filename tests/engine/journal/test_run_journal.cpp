@@ -474,3 +474,18 @@ TEST(RunJournalLiveRuns, AreNeitherResumedNorRetriedByAnotherHandle) {
   }
   EXPECT_TRUE(adw::platform::FileExists(RunLockFileName(dir.File("j.db"))));
 }
+
+TEST(RunJournalLiveRuns, ALockFileThatCannotBeMadeDoesNotStopPosting) {
+  adw::test::TempDir dir;
+  const Boards boards;
+  dir.Write("j.db.lock/in-the-way", "");  // a directory where the lock file would be
+  RunJournal journal(dir.File("j.db"));
+  {
+    RunRecorder run(journal, RunOrigin::Runner, RunKind::Post, {Row("A", "ad1")});
+    EXPECT_TRUE(journal.IsLive(run.RunId()));
+    EXPECT_FALSE(PlanResume(journal, boards.Path()));
+  }
+  const auto plan = PlanResume(journal, boards.Path());
+  ASSERT_TRUE(plan);
+  EXPECT_EQ(plan->neverStarted.size(), 1u);
+}
