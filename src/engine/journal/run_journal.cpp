@@ -245,6 +245,14 @@ void RunJournal::FinishJob(std::int64_t jobId, const JobEnd& end) {
   m_finish.Run();
 }
 
+void RunJournal::RecordProgress(const std::vector<std::pair<std::int64_t, JobEnd>>& ended,
+                                std::int64_t sentJobId, std::int64_t nowMs) {
+  platform::SqliteDb::Transaction transaction(m_db);
+  for (const auto& [jobId, end] : ended) FinishJob(jobId, end);
+  if (sentJobId != 0) MarkSent(sentJobId, nowMs);
+  transaction.Commit();
+}
+
 void RunJournal::SetState(std::int64_t jobId, JobState state, std::string_view reason, std::int64_t nowMs) {
   auto update = m_db.Prepare("UPDATE jobs SET state=?, reason=?, ended=? WHERE id=?");
   update.Bind(1, JobStateName(state)).Bind(2, reason).Bind(3, nowMs).Bind(4, jobId);
