@@ -16,6 +16,7 @@
 // headers, Content-Length and the -d file as body); with "connection: close"
 // added it opens a new connection for every request, and the server closes
 // after each reply for both. The body and the Referer are the same bytes.
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -94,6 +95,16 @@ Ours RunOurs(int port, const std::string& workDir, bool records) {
   while (pool.IsActive()) mainThread.WaitAndRun(100);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return {kJobs / seconds, pool.MaxRunningSeen(), observer.last.counters.failures};
+}
+
+// CPU time (user and system) of the children waited for so far: the
+// difference around one run is that run's CPU, to see whether a side is
+// bound by the processor or by waiting.
+double ChildCpuSeconds() {
+  rusage usage{};
+  ::getrusage(RUSAGE_CHILDREN, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double RunH2load(int port, const std::string& bodyFile) {
@@ -196,17 +207,23 @@ int main(int, char** argv) {
     const Ours without = RunOurs(server.Port(), workDir, false);
     ours.push_back(withRecords.perSecond);
     bare.push_back(without.perSecond);
+    double runnerCpu = 0;
     if (haveRunner) {
+      const double before = ChildCpuSeconds();
       runs.push_back(RunRunner(runner, scriptDir, workDir));
+      runnerCpu = ChildCpuSeconds() - before;
       bareRuns.push_back(RunRunner(runner, scriptDir, workDir, "bare.ini"));
     }
+    const double beforeH2load = ChildCpuSeconds();
     h2load.push_back(RunH2load(server.Port(), bodyFile));
+    const double h2loadCpu = ChildCpuSeconds() - beforeH2load;
     std::printf(
         "round %d: adweld-run=%.0f/s (journal only: %.0f/s) pool=%.0f/s (pages and log on, up to %d workers, "
-        "%d failed) pool without pages and log=%.0f/s h2load=%.0f/s\n",
+        "%d failed) pool without pages and log=%.0f/s h2load=%.0f/s; CPU a job: adweld-run %.0f us, "
+        "h2load %.0f us\n",
         round, haveRunner ? runs.back() : 0.0, haveRunner ? bareRuns.back() : 0.0, withRecords.perSecond,
-        withRecords.maxRunning,
-        withRecords.failures, without.perSecond, h2load.back());
+        withRecords.maxRunning, withRecords.failures, without.perSecond, h2load.back(),
+        runnerCpu * 1e6 / kJobs, h2loadCpu * 1e6 / kJobs);
     std::fflush(stdout);
   }
   std::error_code ec;

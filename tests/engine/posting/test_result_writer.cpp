@@ -1,8 +1,7 @@
-#include "engine/posting/result_writer.h"
-
 #include <gtest/gtest.h>
 
 #include "engine/posting/result_write_failures.h"
+#include "engine/posting/result_writer.h"
 #include "platform/files.h"
 #include "support/temp_dir.h"
 
@@ -22,7 +21,8 @@ TEST(ResultWriter, WritesEverythingHandedOverInOrderByTheTimeItIsDrained) {
   };
   ResultWriter writer(2);
   for (int k = 0; k < 200; ++k) {
-    writer.WritePage(dir.File("Board " + std::to_string(k % 50) + ".htm"), "reply " + std::to_string(k) + "\r\n");
+    writer.WritePage(dir.File("Board " + std::to_string(k % 50) + ".htm"),
+                     "reply " + std::to_string(k) + "\r\n");
   }
   writer.WritePage(dir.File("no/such/Lost.htm"), "x");
   // Entries queued together still get the section of their own date.
@@ -33,7 +33,8 @@ TEST(ResultWriter, WritesEverythingHandedOverInOrderByTheTimeItIsDrained) {
 
   // Pages of one name keep the order they were handed over in: the last wins.
   for (int b = 0; b < 50; ++b) {
-    EXPECT_EQ(Read(dir.File("Board " + std::to_string(b) + ".htm")), "reply " + std::to_string(150 + b) + "\r\n");
+    EXPECT_EQ(Read(dir.File("Board " + std::to_string(b) + ".htm")),
+              "reply " + std::to_string(150 + b) + "\r\n");
   }
   EXPECT_EQ(Read(log),
             "[10.03.2024]\r\n23:00:00= result=1 state=ok\r\n23:00:00= result=2\r\n"
