@@ -191,6 +191,10 @@ void RunJournal::CreateOrCheckSchema() {
   // Statistics read the whole jobs index; mapped pages spare a read call
   // per page.
   m_db.Exec("PRAGMA mmap_size=268435456");
+  // Checkpoints (each waits for the disk) run on a thread of their own, not
+  // on the thread that commits before every request.
+  m_checkpoint = std::make_unique<JournalCheckpoint>(m_path);
+  m_db.SetWalHook([checkpoint = m_checkpoint.get()](int pages) { checkpoint->Committed(pages); });
   if (version == 0) {
     platform::SqliteDb::Transaction transaction(m_db);
     m_db.Exec(kSchema);

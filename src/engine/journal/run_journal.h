@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/journal/journal_checkpoint.h"
 #include "platform/sqlite_db.h"
 
 namespace adw::engine {
@@ -147,6 +148,7 @@ class RunJournal {
                    std::int64_t nowMs);
 
   platform::SqliteDb& Db() { return m_db; }
+  JournalCheckpoint& Checkpoint() { return *m_checkpoint; }
 
  private:
   void CreateOrCheckSchema();
@@ -157,6 +159,8 @@ class RunJournal {
   platform::SqliteDb m_db;
   platform::SqliteStatement m_markSent;
   platform::SqliteStatement m_finish;
+  // Declared after the connection: it ends first.
+  std::unique_ptr<JournalCheckpoint> m_checkpoint;
 };
 
 }  // namespace adw::engine
