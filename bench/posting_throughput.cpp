@@ -2,7 +2,8 @@
 // boards times 10 ads of a generated script directory, 30 threads, result
 // pages and the log on), against h2load sending the same 2,000 posts over
 // 30 connections. The worker pool is also measured inside this process, with
-// pages and log on and off. Several rounds, alternating; the last line is
+// pages and log on and off, and adweld-run with pages and log off (the journal
+// stays on). Several rounds, alternating; the last line is
 // the median of each side:
 //   ours=N/s h2load=M/s ratio=R
 // ("ours" is adweld-run when it is found beside this program, else the
@@ -15,6 +16,7 @@
 // headers, Content-Length and the -d file as body); with "connection: close"
 // added it opens a new connection for every request, and the server closes
 // after each reply for both. The body and the Referer are the same bytes.
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -95,6 +97,16 @@ Ours RunOurs(int port, const std::string& workDir, bool records) {
   return {kJobs / seconds, pool.MaxRunningSeen(), observer.last.counters.failures};
 }
 
+// CPU time (user and system) of the children waited for so far: the
+// difference around one run is that run's CPU, to see whether a side is
+// bound by the processor or by waiting.
+double ChildCpuSeconds() {
+  rusage usage{};
+  ::getrusage(RUSAGE_CHILDREN, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 double RunH2load(int port, const std::string& bodyFile) {
   const std::string command = "h2load --h1 -n " + std::to_string(kJobs) + " -c " + std::to_string(kThreads) +
                               " -d '" + bodyFile + "' -H 'Referer: " + kReferer +
@@ -140,12 +152,18 @@ std::string MakeScriptDir(int port, const std::string& workDir) {
   std::ofstream(settings, std::ios::binary)
       << "[Save]\r\ndeScript_Text=" << dir << "\r\ncbReports_Checked=1\r\ncbLogFile_Checked=1\r\n"
       << "RxSEdPost_Value=" << kThreads << "\r\nHostLimit_Value=" << kThreads << "\r\n";
+  // The same with pages and log off: what the journal and the process cost
+  // on their own.
+  std::ofstream(workDir + "/bare.ini", std::ios::binary)
+      << "[Save]\r\ndeScript_Text=" << dir << "\r\n"
+      << "RxSEdPost_Value=" << kThreads << "\r\nHostLimit_Value=" << kThreads << "\r\n";
   return dir;
 }
 
-double RunRunner(const std::string& runner, const std::string& scriptDir, const std::string& workDir) {
-  const std::string command = "'" + runner + "' --script '" + scriptDir + "' --settings '" + workDir +
-                              "/runner.ini' --boards all --ads all --force > '" + workDir +
+double RunRunner(const std::string& runner, const std::string& scriptDir, const std::string& workDir,
+                 const char* settings = "runner.ini") {
+  const std::string command = "'" + runner + "' --script '" + scriptDir + "' --settings '" + workDir + "/" +
+                              settings + "' --boards all --ads all --force > '" + workDir +
                               "/runner.out' 2>&1";
   const auto start = std::chrono::steady_clock::now();
   const int status = std::system(command.c_str());
@@ -182,19 +200,30 @@ int main(int, char** argv) {
   std::vector<double> ours;
   std::vector<double> bare;
   std::vector<double> runs;
+  std::vector<double> bareRuns;
   std::vector<double> h2load;
   for (int round = 1; round <= kRounds; ++round) {
     const Ours withRecords = RunOurs(server.Port(), workDir, true);
     const Ours without = RunOurs(server.Port(), workDir, false);
     ours.push_back(withRecords.perSecond);
     bare.push_back(without.perSecond);
-    if (haveRunner) runs.push_back(RunRunner(runner, scriptDir, workDir));
+    double runnerCpu = 0;
+    if (haveRunner) {
+      const double before = ChildCpuSeconds();
+      runs.push_back(RunRunner(runner, scriptDir, workDir));
+      runnerCpu = ChildCpuSeconds() - before;
+      bareRuns.push_back(RunRunner(runner, scriptDir, workDir, "bare.ini"));
+    }
+    const double beforeH2load = ChildCpuSeconds();
     h2load.push_back(RunH2load(server.Port(), bodyFile));
+    const double h2loadCpu = ChildCpuSeconds() - beforeH2load;
     std::printf(
-        "round %d: adweld-run=%.0f/s pool=%.0f/s (pages and log on, up to %d workers, %d failed) "
-        "pool without pages and log=%.0f/s h2load=%.0f/s\n",
-        round, haveRunner ? runs.back() : 0.0, withRecords.perSecond, withRecords.maxRunning,
-        withRecords.failures, without.perSecond, h2load.back());
+        "round %d: adweld-run=%.0f/s (journal only: %.0f/s) pool=%.0f/s (pages and log on, up to %d workers, "
+        "%d failed) pool without pages and log=%.0f/s h2load=%.0f/s; CPU a job: adweld-run %.0f us, "
+        "h2load %.0f us\n",
+        round, haveRunner ? runs.back() : 0.0, haveRunner ? bareRuns.back() : 0.0, withRecords.perSecond,
+        withRecords.maxRunning, withRecords.failures, without.perSecond, h2load.back(),
+        runnerCpu * 1e6 / kJobs, h2loadCpu * 1e6 / kJobs);
     std::fflush(stdout);
   }
   std::error_code ec;
@@ -202,6 +231,10 @@ int main(int, char** argv) {
   const double h = Median(h2load);
   std::printf("pool in this process, pages and log on: %.0f/s ratio=%.2f\n", Median(ours), Median(ours) / h);
   std::printf("pool in this process, pages and log off: %.0f/s ratio=%.2f\n", Median(bare), Median(bare) / h);
+  if (haveRunner) {
+    std::printf("adweld-run with the journal, pages and log off: %.0f/s ratio=%.2f\n", Median(bareRuns),
+                Median(bareRuns) / h);
+  }
   const double o = haveRunner ? Median(runs) : Median(ours);
   std::printf("ours=%.0f/s h2load=%.0f/s ratio=%.2f\n", o, h, o / h);
   return 0;

@@ -4,19 +4,27 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 namespace adw::platform {
 
 struct QueueMainThread::State {
+  // How a worker waits for its call: a mutex and condition variable of its
+  // own, so neither side wakes the other only to find a lock taken. The
+  // main thread holds a reference while it signals, so a worker that sees
+  // its call done and leaves (even ends its thread) cannot take them away
+  // under the signal.
+  struct Waiter {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+  };
   struct Call {
     const std::function<void()>* fn = nullptr;
-    bool done = false;
     std::exception_ptr error;
-    // Each waiting worker has its own, so a finished call wakes only the
-    // worker that asked for it, not every worker blocked in a hand-over.
-    std::condition_variable finished;
+    std::shared_ptr<Waiter> waiter;
   };
   std::thread::id owner = std::this_thread::get_id();
   std::mutex mutex;
@@ -35,12 +43,21 @@ void QueueMainThread::CallBlocking(const std::function<void()>& fn) {
     fn();
     return;
   }
+  // One waiter a thread, made once: the calls of a thread come one at a time.
+  thread_local const std::shared_ptr<State::Waiter> waiter = std::make_shared<State::Waiter>();
+  waiter->done = false;
   State::Call call;
   call.fn = &fn;
-  std::unique_lock lock(m_state->mutex);
-  m_state->calls.push_back(&call);
+  call.waiter = waiter;
+  {
+    std::lock_guard lock(m_state->mutex);
+    m_state->calls.push_back(&call);
+  }
   m_state->queued.notify_one();
-  call.finished.wait(lock, [&] { return call.done; });
+  {
+    std::unique_lock lock(waiter->mutex);
+    waiter->finished.wait(lock, [&] { return waiter->done; });
+  }
   // An exception of the call belongs to the worker that asked for it.
   if (call.error) std::rethrow_exception(call.error);
 }
@@ -60,13 +77,14 @@ int QueueMainThread::RunPending() {
     } catch (...) {
       call->error = std::current_exception();
     }
+    // Once done is seen the worker may leave and take the call with it:
+    // only the waiter, held here, is touched after that.
+    const std::shared_ptr<State::Waiter> waiter = call->waiter;
     {
-      // Notified under the lock: once done is seen the worker may leave and
-      // take the call (and its condition variable) with it.
-      std::lock_guard lock(m_state->mutex);
-      call->done = true;
-      call->finished.notify_one();
+      std::lock_guard lock(waiter->mutex);
+      waiter->done = true;
     }
+    waiter->finished.notify_one();
     ++ran;
   }
   return ran;

@@ -135,17 +135,36 @@ SqliteDb::SqliteDb(const std::string& path, Mode mode) {
 SqliteDb::~SqliteDb() {
   // close_v2 defers the close until the last statement is finalized, so the
   // order in which owners go away does not matter.
-  if (m_db) sqlite3_close_v2(m_db);
+  if (!m_db) return;
+  sqlite3_wal_hook(m_db, nullptr, nullptr);
+  sqlite3_close_v2(m_db);
 }
 
-SqliteDb::SqliteDb(SqliteDb&& other) noexcept : m_db(std::exchange(other.m_db, nullptr)) {}
+SqliteDb::SqliteDb(SqliteDb&& other) noexcept
+    : m_db(std::exchange(other.m_db, nullptr)), m_walHook(std::move(other.m_walHook)) {}
 
 SqliteDb& SqliteDb::operator=(SqliteDb&& other) noexcept {
   if (this != &other) {
     if (m_db) sqlite3_close_v2(m_db);
     m_db = std::exchange(other.m_db, nullptr);
+    m_walHook = std::move(other.m_walHook);
   }
   return *this;
+}
+
+void SqliteDb::SetWalHook(std::function<void(int pages)> hook) {
+  m_walHook = std::make_unique<std::function<void(int)>>(std::move(hook));
+  sqlite3_wal_hook(
+      m_db,
+      [](void* arg, sqlite3*, const char*, int pages) {
+        try {
+          (*static_cast<std::function<void(int)>*>(arg))(pages);
+        } catch (...) {
+          // The commit is done; nothing of the hook may unwind into SQLite.
+        }
+        return SQLITE_OK;
+      },
+      m_walHook.get());
 }
 
 void SqliteDb::Exec(std::string_view sql) {

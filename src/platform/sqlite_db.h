@@ -6,6 +6,7 @@
 //
 // A connection belongs to the thread that uses it; none of this is locked.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -91,6 +92,10 @@ class SqliteDb {
   std::int64_t LastInsertId() const;
   // The first column of the first row as a number; fallback when no row.
   std::int64_t QueryInt(std::string_view sql, std::int64_t fallback = 0);
+  // Called after every commit of this connection in WAL mode with the pages
+  // the WAL then holds. It takes the place of SQLite's own checkpoint after
+  // commits: the connection no longer checkpoints by itself.
+  void SetWalHook(std::function<void(int pages)> hook);
 
   // BEGIN IMMEDIATE at construction; the destructor rolls back unless
   // Commit ran, so an exception on the way leaves the file as it was.
@@ -109,6 +114,8 @@ class SqliteDb {
 
  private:
   sqlite3* m_db = nullptr;
+  // On the heap, so the address SQLite keeps stays valid when this moves.
+  std::unique_ptr<std::function<void(int)>> m_walHook;
 };
 
 }  // namespace adw::platform

@@ -56,6 +56,9 @@ class RunnerObserver : public engine::IPostingObserver {
   void JobStarting(int jobIndex) override {
     if (m_recorder) m_recorder->JobStarting(jobIndex);
   }
+  void ReportHandled() override {
+    if (m_recorder) m_recorder->Settle();
+  }
   void RunEnded(engine::RunEnd how) override {
     if (m_recorder && how != engine::RunEnd::Shutdown) m_recorder->RunEnded();
   }

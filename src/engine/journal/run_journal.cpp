@@ -198,6 +198,10 @@ void RunJournal::CreateOrCheckSchema() {
   // Statistics read the whole jobs index; mapped pages spare a read call
   // per page.
   m_db.Exec("PRAGMA mmap_size=268435456");
+  // Checkpoints (each waits for the disk) run on a thread of their own, not
+  // on the thread that commits before every request.
+  m_checkpoint = std::make_unique<JournalCheckpoint>(m_path);
+  m_db.SetWalHook([checkpoint = m_checkpoint.get()](int pages) { checkpoint->Committed(pages); });
   if (version == 0) {
     platform::SqliteDb::Transaction transaction(m_db);
     m_db.Exec(kSchema);
@@ -264,6 +268,14 @@ void RunJournal::FinishJob(std::int64_t jobId, const JobEnd& end) {
   }
   m_finish.Bind(4, end.error).Bind(5, end.endedMs).Bind(6, end.replySize).Bind(7, end.endedMs).Bind(8, jobId);
   m_finish.Run();
+}
+
+void RunJournal::RecordProgress(const std::vector<std::pair<std::int64_t, JobEnd>>& ended,
+                                std::int64_t sentJobId, std::int64_t nowMs) {
+  platform::SqliteDb::Transaction transaction(m_db);
+  for (const auto& [jobId, end] : ended) FinishJob(jobId, end);
+  if (sentJobId != 0) MarkSent(sentJobId, nowMs);
+  transaction.Commit();
 }
 
 void RunJournal::SetState(std::int64_t jobId, JobState state, std::string_view reason, std::int64_t nowMs) {

@@ -15,8 +15,10 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "engine/journal/journal_checkpoint.h"
 #include "platform/sqlite_db.h"
 
 namespace adw::platform {
@@ -135,6 +137,11 @@ class RunJournal {
   // Committed before the request is handed to its worker.
   void MarkSent(std::int64_t jobId, std::int64_t nowMs);
   void FinishJob(std::int64_t jobId, const JobEnd& end);
+  // Ended jobs and, when sentJobId is not 0, one job's start, in one
+  // commit: a run that starts a job for every one that ends pays one
+  // commit a job, not two.
+  void RecordProgress(const std::vector<std::pair<std::int64_t, JobEnd>>& ended, std::int64_t sentJobId,
+                      std::int64_t nowMs);
   // Sets a row's final state without a request (resume, stop).
   void SetState(std::int64_t jobId, JobState state, std::string_view reason, std::int64_t nowMs);
   // The run ends: counts recorded. Rows still pending become skipped and
@@ -166,6 +173,7 @@ class RunJournal {
                    std::int64_t nowMs);
 
   platform::SqliteDb& Db() { return m_db; }
+  JournalCheckpoint& Checkpoint() { return *m_checkpoint; }
 
  private:
   void CreateOrCheckSchema();
@@ -184,6 +192,8 @@ class RunJournal {
   std::unique_ptr<platform::RangeLockFile> m_runLocks;
   bool m_noRunLocks = false;
   std::set<std::int64_t> m_claimed;
+  // Declared after the connection: it ends first.
+  std::unique_ptr<JournalCheckpoint> m_checkpoint;
 };
 
 }  // namespace adw::engine

@@ -216,7 +216,14 @@ void RunRecorder::Guard(const std::function<void()>& step) {
 
 void RunRecorder::JobStarting(int index) {
   if (index < 0 || index >= JobCount()) return;
-  Guard([&] { m_journal.MarkSent(m_posted[static_cast<std::size_t>(index)].id, m_clock()); });
+  Guard([&] { m_journal.RecordProgress(m_ended, m_posted[static_cast<std::size_t>(index)].id, m_clock()); });
+  m_ended.clear();
+}
+
+void RunRecorder::Settle() {
+  if (m_ended.empty()) return;
+  Guard([&] { m_journal.RecordProgress(m_ended, 0, 0); });
+  m_ended.clear();
 }
 
 void RunRecorder::JobReported(const JobResult& result) {
@@ -232,12 +239,13 @@ void RunRecorder::JobReported(const JobResult& result) {
                                          : result.replyText;
   }
   job.state = end.state;
-  Guard([&] { m_journal.FinishJob(job.id, end); });
+  m_ended.emplace_back(job.id, std::move(end));
 }
 
 void RunRecorder::RunEnded() {
-  if (m_ended) return;
-  m_ended = true;
+  Settle();
+  if (m_runEnded) return;
+  m_runEnded = true;
   Guard([&] { m_journal.EndRun(m_run, m_clock()); });
 }
 

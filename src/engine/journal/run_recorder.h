@@ -85,9 +85,14 @@ class RunRecorder {
   const JournalJob& Job(int index) const { return m_posted[static_cast<std::size_t>(index)]; }
 
   // Pool events, on the main thread. A journal that fails on the way does
-  // not stop the run; the first error is kept for the user.
+  // not stop the run; the first error is kept for the user. A reported
+  // job's outcome waits for the start that follows it (one commit for
+  // both) or for Settle, which the pool's ReportHandled calls once the
+  // report's starts are made: either way it is stored before the main
+  // thread takes the next hand-over.
   void JobStarting(int index);
   void JobReported(const JobResult& result);
+  void Settle();
   // finished: the last job reported; otherwise Stop.
   void RunEnded();
   const std::string& Error() const { return m_error; }
@@ -102,9 +107,10 @@ class RunRecorder {
   std::int64_t m_run = 0;
   std::vector<JournalJob> m_posted;
   std::vector<JournalJob> m_skipped;
+  std::vector<std::pair<std::int64_t, JobEnd>> m_ended;  // reported, not yet stored
   std::function<std::int64_t()> m_clock = &NowMs;
   std::string m_error;
-  bool m_ended = false;
+  bool m_runEnded = false;
 };
 
 }  // namespace adw::engine

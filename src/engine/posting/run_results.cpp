@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "engine/posting/result_write_failures.h"
+#include "engine/posting/result_writer.h"
 #include "engine/shell/settings_file.h"
 #include "platform/atomic_write.h"
 #include "platform/files.h"
@@ -50,14 +51,10 @@ std::optional<std::string> ResultPagePath(std::string_view label) {
   return platform::JoinPath(reportDir, ResultPageFileName(boardName));
 }
 
-bool WriteResultPage(const std::string& path, std::string_view body) {
-  std::string content;
-  content.reserve(body.size() + 2);
-  content.append(body);
-  content.append("\r\n");
-  // No flush per page: a run writes one per job on the main thread (in the
-  // window, the thread that paints), and a flush each would bound the run
-  // by the disk, not by the wire.
+bool WriteResultPageContent(const std::string& path, std::string_view content) {
+  // No flush per page: a run writes one per job, and a flush each would
+  // bound the run by the disk, not by the wire. The run journal is the
+  // durable record of what was posted.
   const platform::WriteOutcome outcome = platform::WriteFileAtomicChecked(path, content, false);
   if (!outcome) {
     NoteResultWriteFailure(
@@ -66,17 +63,21 @@ bool WriteResultPage(const std::string& path, std::string_view body) {
   return static_cast<bool>(outcome);
 }
 
+bool WriteResultPage(const std::string& path, std::string_view body) {
+  std::string content;
+  content.reserve(body.size() + 2);
+  content.append(body);
+  content.append("\r\n");
+  return WriteResultPageContent(path, content);
+}
+
 bool WriteResultPage(const std::string& path, std::string& body, std::string_view trailer) {
   const std::size_t size = body.size();
   body.append(trailer);
   body.append("\r\n");
-  const platform::WriteOutcome outcome = platform::WriteFileAtomicChecked(path, body);
+  const bool written = WriteResultPageContent(path, body);
   body.resize(size);
-  if (!outcome) {
-    NoteResultWriteFailure(
-        {ResultWriteFailure::Kind::ResultPage, path, {}, platform::SystemErrorText(outcome.error)});
-  }
-  return static_cast<bool>(outcome);
+  return written;
 }
 
 std::string FailureField(std::string_view reason) {
@@ -215,6 +216,11 @@ std::string OneLine(std::string_view text) {
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled,
                    const LocalDateTime& now, std::string_view reason) {
   if (!enabled) return;
+  WriteLogEntries(logPath, {LogEntry{now, std::string(text), number, std::string(reason)}});
+}
+
+void WriteLogEntries(const std::string& logPath, const std::vector<LogEntry>& entries) {
+  if (entries.empty()) return;
   // Every entry is added at the end of the file, also when an entry of the
   // same second is already there: a rewrite in place would cost a copy of
   // the whole log and would lose the earlier job's entry.
@@ -228,22 +234,34 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
       found = cache.tails.insert_or_assign(logPath, ScanTail(logPath, stamp)).first;
     }
     LogTail& tail = found->second;
-    const std::string section = FormatShortDate(now.date);
+    // One append for the whole batch: the entries keep their order, each
+    // under the section of its own date.
     std::string bytes;
+    std::vector<std::string> lines;
+    lines.reserve(entries.size());
     if (size > 0 && !tail.endsWithBreak) bytes += "\r\n";
-    if (!tail.hasSection || !platform::EqualsNoCase(tail.lastSection, section)) {
-      bytes += "[" + section + "]\r\n";
+    std::string section = tail.lastSection;
+    bool hasSection = tail.hasSection;
+    for (const LogEntry& entry : entries) {
+      std::string entrySection = FormatShortDate(entry.now.date);
+      if (!hasSection || !platform::EqualsNoCase(section, entrySection)) {
+        bytes += "[" + entrySection + "]\r\n";
+        section = std::move(entrySection);
+        hasSection = true;
+      }
+      lines.push_back(FormatLongTime(entry.now.time) + "=" +
+                      LogEntryValue(OneLine(entry.text), entry.number, OneLine(entry.reason)));
+      bytes += lines.back();
+      bytes += "\r\n";
     }
-    const std::string entry =
-        FormatLongTime(now.time) + "=" + LogEntryValue(OneLine(text), number, OneLine(reason));
-    bytes += entry + "\r\n";
     if (!platform::AppendToFile(logPath, bytes)) {
       // The append reports no reason of its own; errno still holds the
       // failing call's.
-      const int error = errno;
+      const std::string reason = platform::SystemErrorText(errno);
       cache.tails.erase(logPath);
-      NoteResultWriteFailure(
-          {ResultWriteFailure::Kind::LogEntry, logPath, entry, platform::SystemErrorText(error)});
+      for (std::string& line : lines) {
+        NoteResultWriteFailure({ResultWriteFailure::Kind::LogEntry, logPath, std::move(line), reason});
+      }
       return;
     }
     const auto after = platform::StatFile(logPath);
@@ -261,15 +279,9 @@ void WriteLogEntry(const std::string& logPath, std::string_view text, int number
   }
 }
 
-std::string RecordJobResult(JobResult& result, const ResultSwitches& switches, const std::string& logPath,
-                            RunCounters& counters) {
-  std::string statusText;
-  if (switches.reports) {
-    if (const auto page = ResultPagePath(result.label)) {
-      statusText = *page;
-      WriteResultPage(*page, result.body, ResultPageTrailer(result));
-    }
-  }
+namespace {
+
+void CountVerdict(const JobResult& result, RunCounters& counters) {
   switch (result.verdict) {
     case JobVerdict::Ok:
       ++counters.successes;
@@ -281,9 +293,48 @@ std::string RecordJobResult(JobResult& result, const ResultSwitches& switches, c
       ++counters.failures;
       break;
   }
+}
+
+}  // namespace
+
+std::string RecordJobResult(JobResult& result, const ResultSwitches& switches, const std::string& logPath,
+                            RunCounters& counters) {
+  std::string statusText;
+  if (switches.reports) {
+    if (const auto page = ResultPagePath(result.label)) {
+      statusText = *page;
+      WriteResultPage(*page, result.body, ResultPageTrailer(result));
+    }
+  }
+  CountVerdict(result, counters);
   if (switches.log) {
     WriteLogEntry(logPath, result.replyText, result.lastSocketError, true, CurrentLocalDateTime(),
                   LogEntryReason(result));
+  }
+  return statusText;
+}
+
+std::string ResultPageContent(const JobResult& result) {
+  const std::string trailer = ResultPageTrailer(result);
+  std::string content;
+  content.reserve(result.body.size() + trailer.size() + 2);
+  content.append(result.body).append(trailer).append("\r\n");
+  return content;
+}
+
+std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
+                            const std::string& logPath, RunCounters& counters, ResultWriter& writer) {
+  std::string statusText;
+  if (switches.reports) {
+    if (auto page = ResultPagePath(result.label)) {
+      statusText = *page;
+      writer.WritePage(std::move(*page), ResultPageContent(result));
+    }
+  }
+  CountVerdict(result, counters);
+  if (switches.log) {
+    writer.WriteLogEntry(logPath, LogEntry{CurrentLocalDateTime(), result.replyText, result.lastSocketError,
+                                           LogEntryReason(result)});
   }
   return statusText;
 }

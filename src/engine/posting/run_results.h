@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "engine/base/short_date.h"
 #include "engine/posting/reply_verdict.h"
@@ -49,6 +50,8 @@ bool WriteResultPage(const std::string& path, std::string_view body);
 // extended in place for the write and given back as it was, so a body of
 // megabytes is not copied.
 bool WriteResultPage(const std::string& path, std::string& body, std::string_view trailer);
+// A page's whole content as it is, with the same failure note.
+bool WriteResultPageContent(const std::string& path, std::string_view content);
 
 // The log beside the settings file: the same name with ".log" in place of
 // ".ini" (appended when the name has no ".ini").
@@ -65,6 +68,17 @@ std::string LogEntryValue(std::string_view replyText, int lastSocketError, std::
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled);
 void WriteLogEntry(const std::string& logPath, std::string_view text, int number, bool enabled,
                    const LocalDateTime& now, std::string_view reason = {});
+
+// One log entry as WriteLogEntry takes it.
+struct LogEntry {
+  LocalDateTime now;
+  std::string text;
+  int number = 0;
+  std::string reason;
+};
+// Several entries in one append, in their order, each under the section of
+// its own date; a failed append notes every entry of it.
+void WriteLogEntries(const std::string& logPath, const std::vector<LogEntry>& entries);
 
 // One finished job as JobFinished sees it.
 struct JobResult {
@@ -105,6 +119,11 @@ std::string LogEntryDetails(const JobResult& result);
 // reason.
 std::string LogEntryReason(const JobResult& result);
 
+// What the job's result page holds: the reply body, the trailer, CR LF.
+std::string ResultPageContent(const JobResult& result);
+
+class ResultWriter;
+
 struct ResultSwitches {
   bool reports = false;  // cbReports "создавать отчеты"
   bool log = false;      // cbLogFile "вести журнал"
@@ -116,5 +135,10 @@ struct ResultSwitches {
 // empty. Never throws for a page or log entry that cannot be written.
 std::string RecordJobResult(JobResult& result, const ResultSwitches& switches, const std::string& logPath,
                             RunCounters& counters);
+// The same with the page and the log entry handed to a writer thread: they
+// reach the disk in their order soon after, and the caller never waits on
+// the disk (see ResultWriter).
+std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
+                            const std::string& logPath, RunCounters& counters, ResultWriter& writer);
 
 }  // namespace adw::engine

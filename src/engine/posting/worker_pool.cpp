@@ -423,9 +423,12 @@ void PostingPool::HandleResult(std::size_t slot, int index, JobResult& result) {
 
   const RunSwitches switches = m_observer.Switches();
   const std::string statusText = RecordJobResult(result, ResultSwitches{switches.reports, switches.log},
-                                                 m_options.logFile, m_display.counters);
+                                                 m_options.logFile, m_display.counters, m_writer);
   m_observer.JobReported(result, statusText);
-  if (!m_active) return;  // the observer stopped the run
+  if (!m_active) {  // the observer stopped the run
+    m_observer.ReportHandled();
+    return;
+  }
 
   // Refill: grow by one after a success while below the limit, otherwise
   // keep at most four going. Starts the schedule holds back count as
@@ -443,6 +446,7 @@ void PostingPool::HandleResult(std::size_t slot, int index, JobResult& result) {
   // Nothing left running must still leave the run a way on.
   if (m_runningJobs == 0 && m_owedJobs == 0) m_owedJobs = 1;
   StartOwedJobs(slot);
+  m_observer.ReportHandled();
 
   m_display.counters.running = m_runningJobs;
   m_display.progressText = ProgressText(m_display.counters, m_display.progressText);
@@ -480,6 +484,7 @@ void PostingPool::EndOfRun() {
   m_display.startVisible = true;
   m_jobs.Release();
   RetireWorkers();
+  m_writer.Drain();
   Publish();
   m_observer.RunEnded(RunEnd::Finished);
 }
@@ -499,6 +504,7 @@ void PostingPool::Stop() {
   m_display.progressPosition = 0;
   m_display.stopVisible = false;
   ReleaseCompanion();
+  m_writer.Drain();
   Publish();
   m_observer.RunEnded(RunEnd::Stopped);
 }
@@ -532,6 +538,7 @@ void PostingPool::Shutdown() {
   }
   m_retired.clear();
   m_wake.Reap();
+  m_writer.Drain();
   m_shuttingDown.store(false);
   if (wasActive) {
     m_display.startVisible = true;

@@ -28,6 +28,7 @@
 
 #include "engine/posting/host_schedule.h"
 #include "engine/posting/job_list.h"
+#include "engine/posting/result_writer.h"
 #include "engine/posting/run_results.h"
 #include "engine/posting/wake_timer.h"
 #include "engine/shell/settings_file.h"
@@ -112,6 +113,9 @@ class IPostingObserver {
   // Just before job jobIndex is handed to a worker (its request may reach
   // the board from then on).
   virtual void JobStarting(int /*jobIndex*/) {}
+  // After a report and the starts it led to, before the next hand-over is
+  // taken: what the observer held back of the report is to be stored now.
+  virtual void ReportHandled() {}
   virtual void RunEnded(RunEnd /*how*/) {}
   // cbState "запускать свернув": hide to the tray at the start; at every
   // finished run the window comes back when its tray icon is active.
@@ -213,6 +217,9 @@ class PostingPool {
   // lets them, so the pool keeps the size the rule gives it.
   int m_owedJobs = 0;
   HostSchedule m_schedule;
+  // Result pages and log entries go to the disk from here, off the main
+  // thread; every run end drains it before the observer hears of the end.
+  ResultWriter m_writer;
   int m_maxRunning = 0;
   std::vector<std::unique_ptr<TThreadHTTP>> m_slots;  // WorkerSlots
   std::vector<bool> m_slotBusy;

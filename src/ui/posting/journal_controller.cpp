@@ -274,6 +274,12 @@ void JournalController::JobReported(const adw::engine::JobResult& result) {
   ReportError();
 }
 
+void JournalController::ReportHandled() {
+  if (!m_recorder) return;
+  m_recorder->Settle();
+  ReportError();
+}
+
 void JournalController::RunEnded(adw::engine::RunEnd how) {
   // A window closed during a run leaves it open in the journal, to be
   // offered at the next start.

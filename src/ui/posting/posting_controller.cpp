@@ -178,6 +178,10 @@ void PostingController::JobStarting(int jobIndex) {
   m_journal->JobStarting(jobIndex);
 }
 
+void PostingController::ReportHandled() {
+  m_journal->ReportHandled();
+}
+
 void PostingController::JobReported(const adw::engine::JobResult& result, const std::string& statusText) {
   if (m_destroying) return;
   m_journal->JobReported(result);

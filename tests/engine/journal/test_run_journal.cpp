@@ -228,6 +228,7 @@ TEST(RunJournalResume, PostsWhatNeverStartedAndHoldsBackWhatMayHaveArrived) {
     recorder.JobStarting(0);
     recorder.JobStarting(1);
     recorder.JobReported(Outcome(0, true));
+    recorder.Settle();  // the pool's ReportHandled, before it takes another hand-over
     // The process dies here: B sent, C and D never started, no run end.
   }
   {
