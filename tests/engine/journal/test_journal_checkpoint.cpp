@@ -1,9 +1,8 @@
-#include "engine/journal/journal_checkpoint.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "engine/journal/journal_checkpoint.h"
 #include "engine/journal/run_journal.h"
 #include "support/temp_dir.h"
 
