@@ -55,6 +55,7 @@ void BM_JournalWritePerJob(benchmark::State& state) {
     RunRecorder recorder(journal, RunOrigin::Runner, RunKind::Post, rows);
     for (int k = 0; k < batch; ++k) {
       recorder.JobStarting(k);
+      recorder.Settle();
       recorder.JobReported(Outcome(k));
     }
     recorder.RunEnded();

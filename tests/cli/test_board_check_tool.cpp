@@ -85,6 +85,7 @@ TEST_F(BoardCheckTool, ReportsEachBoardAndKeepsTheResultsForTheStatistics) {
       result.verdict = (k == 0) ? adw::engine::JobVerdict::Ok : adw::engine::JobVerdict::Failed;
       result.lastSocketError = 111;
       recorder.JobStarting(k);
+      recorder.Settle();
       recorder.JobReported(result);
     }
     recorder.RunEnded();

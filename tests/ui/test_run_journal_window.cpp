@@ -223,6 +223,7 @@ class TestRunJournalWindow : public QObject {
       adw::engine::RunRecorder recorder(journal, adw::engine::RunOrigin::Window, adw::engine::RunKind::Post,
                                         rows);
       recorder.JobStarting(0);
+      recorder.Settle();
     }
     m_answers = {true, resend};
     Window();

@@ -56,7 +56,7 @@ class RunnerObserver : public engine::IPostingObserver {
   void JobStarting(int jobIndex) override {
     if (m_recorder) m_recorder->JobStarting(jobIndex);
   }
-  void ReportHandled() override {
+  void SettleRecords() override {
     if (m_recorder) m_recorder->Settle();
   }
   void RunEnded(engine::RunEnd how) override {

@@ -271,10 +271,11 @@ void RunJournal::FinishJob(std::int64_t jobId, const JobEnd& end) {
 }
 
 void RunJournal::RecordProgress(const std::vector<std::pair<std::int64_t, JobEnd>>& ended,
-                                std::int64_t sentJobId, std::int64_t nowMs) {
+                                const std::vector<std::int64_t>& started, std::int64_t nowMs) {
   platform::SqliteDb::Transaction transaction(m_db);
+  // Starts first: a job started and ended within one turn gets its latency.
+  for (const std::int64_t jobId : started) MarkSent(jobId, nowMs);
   for (const auto& [jobId, end] : ended) FinishJob(jobId, end);
-  if (sentJobId != 0) MarkSent(sentJobId, nowMs);
   transaction.Commit();
 }
 

@@ -137,11 +137,10 @@ class RunJournal {
   // Committed before the request is handed to its worker.
   void MarkSent(std::int64_t jobId, std::int64_t nowMs);
   void FinishJob(std::int64_t jobId, const JobEnd& end);
-  // Ended jobs and, when sentJobId is not 0, one job's start, in one
-  // commit: a run that starts a job for every one that ends pays one
-  // commit a job, not two.
-  void RecordProgress(const std::vector<std::pair<std::int64_t, JobEnd>>& ended, std::int64_t sentJobId,
-                      std::int64_t nowMs);
+  // Ended jobs and started ones in one commit: a run commits once for all
+  // the reports and starts of one turn of its main thread, not twice a job.
+  void RecordProgress(const std::vector<std::pair<std::int64_t, JobEnd>>& ended,
+                      const std::vector<std::int64_t>& started, std::int64_t nowMs);
   // Sets a row's final state without a request (resume, stop).
   void SetState(std::int64_t jobId, JobState state, std::string_view reason, std::int64_t nowMs);
   // The run ends: counts recorded. Rows still pending become skipped and

@@ -216,14 +216,14 @@ void RunRecorder::Guard(const std::function<void()>& step) {
 
 void RunRecorder::JobStarting(int index) {
   if (index < 0 || index >= JobCount()) return;
-  Guard([&] { m_journal.RecordProgress(m_ended, m_posted[static_cast<std::size_t>(index)].id, m_clock()); });
-  m_ended.clear();
+  m_starting.push_back(m_posted[static_cast<std::size_t>(index)].id);
 }
 
 void RunRecorder::Settle() {
-  if (m_ended.empty()) return;
-  Guard([&] { m_journal.RecordProgress(m_ended, 0, 0); });
+  if (m_ended.empty() && m_starting.empty()) return;
+  Guard([&] { m_journal.RecordProgress(m_ended, m_starting, m_clock()); });
   m_ended.clear();
+  m_starting.clear();
 }
 
 void RunRecorder::JobReported(const JobResult& result) {

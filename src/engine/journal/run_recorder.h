@@ -85,11 +85,11 @@ class RunRecorder {
   const JournalJob& Job(int index) const { return m_posted[static_cast<std::size_t>(index)]; }
 
   // Pool events, on the main thread. A journal that fails on the way does
-  // not stop the run; the first error is kept for the user. A reported
-  // job's outcome waits for the start that follows it (one commit for
-  // both) or for Settle, which the pool's ReportHandled calls once the
-  // report's starts are made: either way it is stored before the main
-  // thread takes the next hand-over.
+  // not stop the run; the first error is kept for the user. Starts and
+  // outcomes are held until Settle, which stores them in one commit: the
+  // pool's SettleRecords calls it before announced jobs go to their
+  // workers and at the end of each of its turns, so every start is stored
+  // before its request can go out.
   void JobStarting(int index);
   void JobReported(const JobResult& result);
   void Settle();
@@ -108,6 +108,7 @@ class RunRecorder {
   std::vector<JournalJob> m_posted;
   std::vector<JournalJob> m_skipped;
   std::vector<std::pair<std::int64_t, JobEnd>> m_ended;  // reported, not yet stored
+  std::vector<std::int64_t> m_starting;                  // announced, not yet stored
   std::function<std::int64_t()> m_clock = &NowMs;
   std::string m_error;
   bool m_runEnded = false;

@@ -211,11 +211,7 @@ class TThreadHTTP {
       if (m_quit) return;  // stopped while posting: the outcome is not reported
     }
     if (m_pool.m_shuttingDown.load()) return;
-    try {
-      m_pool.m_mainThread.CallBlocking([&] { m_pool.JobFinished(job.runId, m_slot, job.index, result); });
-    } catch (...) {
-      // The main thread's handling never comes back to the worker.
-    }
+    m_pool.HandOver([&] { m_pool.JobFinished(job.runId, m_slot, job.index, result); });
   }
 
   PostingPool& m_pool;
@@ -236,11 +232,7 @@ PostingPool::PostingPool(platform::IMainThread& mainThread, IPostingObserver& ob
     : m_mainThread(mainThread), m_observer(observer), m_hooks(std::move(hooks)), m_wake([this] {
         if (m_shuttingDown.load()) return;
         const std::uint64_t runId = m_wakeRunId.load();
-        try {
-          m_mainThread.CallBlocking([this, runId] { DelayPassed(runId); });
-        } catch (...) {
-          // Nothing of the main thread's handling comes back to the timer.
-        }
+        HandOver([this, runId] { DelayPassed(runId); });
       }) {
   if (!m_hooks.posterFactory) m_hooks.posterFactory = HttpJobPosterFactory();
   if (!m_hooks.servePending) {
@@ -316,12 +308,14 @@ void PostingPool::StartInitialJobs() {
   while (m_owedJobs > 0) {
     const int running = m_runningJobs;
     StartOwedJobs(kAnySlot, 1);
+    DispatchStarts();
     if (m_runningJobs == running) break;  // the rest waits for the schedule
     m_observer.ProcessMessages();
     // The window may have stopped or closed the run meanwhile.
     if (!m_active || m_runId != runId) return;
   }
   DrainFailedStarts();
+  DispatchStarts();
 }
 
 void PostingPool::StartOwedJobs(std::size_t preferredSlot, int maxStarts) {
@@ -360,10 +354,11 @@ void PostingPool::StartOwedJobs(std::size_t preferredSlot, int maxStarts) {
 }
 
 void PostingPool::DelayPassed(std::uint64_t runId) {
-  if (!m_active || runId != m_runId || m_shuttingDown.load()) return;
+  if (!m_active || m_shuttingDown.load()) return;
   try {
-    StartOwedJobs(kAnySlot);
-    DrainFailedStarts();
+    if (runId == m_runId) StartOwedJobs(kAnySlot);
+    // Also for a stale call: it may be the last of a turn that holds starts.
+    DispatchStarts();
     m_display.counters.running = m_runningJobs;
     Publish();
   } catch (const std::exception&) {
@@ -383,16 +378,61 @@ void PostingPool::StartJob(std::size_t slot, int index) {
   job.label = m_jobs.JobLabels[at];
   job.rules = m_jobs.Rules(at);
   if (at < m_jobs.JobAds.size()) job.ad = m_jobs.JobAds[at];
-  m_observer.JobStarting(index);
-  try {
-    job.settings = ReadPostingSettings(m_options.settingsFile);
-    if (!m_slots[slot]) m_slots[slot] = std::make_unique<TThreadHTTP>(*this, slot);
-    m_slots[slot]->Assign(std::move(job));
-  } catch (const std::exception&) {
-    // A worker that cannot be started fails its job, so the counters still
-    // add up to the job count and the run still ends.
-    m_failedStarts.emplace_back(slot, index);
+  // Handed to its worker by the end of this turn (DispatchStarts).
+  m_undispatched.emplace_back(slot, std::move(job));
+}
+
+void PostingPool::DispatchStarts() {
+  while (!m_undispatched.empty()) {
+    std::vector<std::pair<std::size_t, Job>> batch;
+    batch.swap(m_undispatched);
+    // Every start of the batch is announced, and whatever the observer
+    // keeps of them and of the reports before them is stored in one go,
+    // before the first request can go out.
+    for (const auto& [slot, job] : batch) m_observer.JobStarting(job.index);
+    m_observer.SettleRecords();
+    for (auto& [slot, job] : batch) {
+      const int index = job.index;
+      try {
+        job.settings = ReadPostingSettings(m_options.settingsFile);
+        if (!m_slots[slot]) m_slots[slot] = std::make_unique<TThreadHTTP>(*this, slot);
+        m_slots[slot]->Assign(std::move(job));
+      } catch (const std::exception&) {
+        // A worker that cannot be started fails its job, so the counters
+        // still add up to the job count and the run still ends.
+        m_failedStarts.emplace_back(slot, index);
+      }
+    }
+    // Failed starts are reported at once and may start further jobs.
+    DrainFailedStarts();
   }
+  m_observer.SettleRecords();
+}
+
+void PostingPool::HandOver(const std::function<void()>& call) {
+  // Counted until it begins to run on the main thread, so a turn there
+  // knows that another hand-over follows; one that never runs (the call
+  // failed, or the dispatcher dropped it) is taken off the count here.
+  bool ran = false;
+  ++m_queuedHandOvers;
+  try {
+    m_mainThread.CallBlocking([&] {
+      ran = true;
+      --m_queuedHandOvers;
+      call();
+    });
+  } catch (...) {
+    // The main thread's handling never comes back to the caller.
+  }
+  if (!ran) --m_queuedHandOvers;
+}
+
+void PostingPool::EndTurn() {
+  // Another hand-over already waits, and it ends with a turn's end of its
+  // own: its report and starts join this turn's, so one store covers them
+  // all. A bound keeps workers from waiting on a long queue.
+  if (m_queuedHandOvers.load() > 0 && m_undispatched.size() < kMaxUndispatched) return;
+  DispatchStarts();
 }
 
 std::optional<std::size_t> PostingPool::FreeSlot() const {
@@ -403,12 +443,15 @@ std::optional<std::size_t> PostingPool::FreeSlot() const {
 }
 
 void PostingPool::JobFinished(std::uint64_t runId, std::size_t slot, int index, JobResult& result) {
-  // A report of a stopped run (it was already queued when Stop came) or one
-  // arriving while the pool shuts down changes nothing.
-  if (!m_active || runId != m_runId || m_shuttingDown.load()) return;
   try {
-    HandleResult(slot, index, result);
-    DrainFailedStarts();
+    // A report of a stopped run (it was already queued when Stop came) or
+    // one arriving while the pool shuts down changes nothing, but it may be
+    // the last call of a turn that still holds starts.
+    if (m_active && runId == m_runId && !m_shuttingDown.load()) {
+      HandleResult(slot, index, result);
+      DrainFailedStarts();
+    }
+    if (m_active && !m_shuttingDown.load()) EndTurn();
   } catch (const std::exception&) {
     // Nothing of the main thread's handling may fall back into the worker.
   }
@@ -425,10 +468,7 @@ void PostingPool::HandleResult(std::size_t slot, int index, JobResult& result) {
   const std::string statusText = RecordJobResult(result, ResultSwitches{switches.reports, switches.log},
                                                  m_options.logFile, m_display.counters, m_writer);
   m_observer.JobReported(result, statusText);
-  if (!m_active) {  // the observer stopped the run
-    m_observer.ReportHandled();
-    return;
-  }
+  if (!m_active) return;  // the observer stopped the run
 
   // Refill: grow by one after a success while below the limit, otherwise
   // keep at most four going. Starts the schedule holds back count as
@@ -446,7 +486,6 @@ void PostingPool::HandleResult(std::size_t slot, int index, JobResult& result) {
   // Nothing left running must still leave the run a way on.
   if (m_runningJobs == 0 && m_owedJobs == 0) m_owedJobs = 1;
   StartOwedJobs(slot);
-  m_observer.ReportHandled();
 
   m_display.counters.running = m_runningJobs;
   m_display.progressText = ProgressText(m_display.counters, m_display.progressText);
@@ -475,6 +514,7 @@ void PostingPool::DrainFailedStarts() {
 void PostingPool::EndOfRun() {
   m_active = false;
   m_failedStarts.clear();
+  m_undispatched.clear();
   m_owedJobs = 0;
   m_wake.Cancel();
   ReleaseCompanion();
@@ -486,6 +526,7 @@ void PostingPool::EndOfRun() {
   RetireWorkers();
   m_writer.Drain();
   Publish();
+  m_observer.SettleRecords();
   m_observer.RunEnded(RunEnd::Finished);
 }
 
@@ -493,6 +534,7 @@ void PostingPool::Stop() {
   if (!m_active) return;
   m_active = false;
   m_failedStarts.clear();
+  m_undispatched.clear();
   m_owedJobs = 0;
   m_wake.Cancel();
   RetireWorkers();
@@ -506,6 +548,7 @@ void PostingPool::Stop() {
   ReleaseCompanion();
   m_writer.Drain();
   Publish();
+  m_observer.SettleRecords();
   m_observer.RunEnded(RunEnd::Stopped);
 }
 
@@ -514,6 +557,7 @@ void PostingPool::Shutdown() {
   m_active = false;
   m_shuttingDown.store(true);
   m_failedStarts.clear();
+  m_undispatched.clear();
   m_owedJobs = 0;
   m_wake.Quit();
   RetireWorkers();
@@ -544,6 +588,7 @@ void PostingPool::Shutdown() {
     m_display.startVisible = true;
     m_display.stopVisible = false;
     m_display.progressPosition = 0;
+    m_observer.SettleRecords();
     m_observer.RunEnded(RunEnd::Shutdown);
   }
 }

@@ -110,12 +110,15 @@ class IPostingObserver {
   // One recorded job; statusText is the result page's path for the status
   // bar (empty when no page was written).
   virtual void JobReported(const JobResult& /*result*/, const std::string& /*statusText*/) {}
-  // Just before job jobIndex is handed to a worker (its request may reach
-  // the board from then on).
+  // Job jobIndex is about to be handed to a worker (its request may reach
+  // the board from then on); SettleRecords follows before it is handed.
   virtual void JobStarting(int /*jobIndex*/) {}
-  // After a report and the starts it led to, before the next hand-over is
-  // taken: what the observer held back of the report is to be stored now.
-  virtual void ReportHandled() {}
+  // Before jobs announced by JobStarting are handed to their workers, and
+  // at the end of every turn of the main thread that took reports: what
+  // the observer holds of those starts and reports is to be stored now, in
+  // one go. A turn is the run of hand-overs the main thread finds queued
+  // one after another.
+  virtual void SettleRecords() {}
   virtual void RunEnded(RunEnd /*how*/) {}
   // cbState "запускать свернув": hide to the tray at the start; at every
   // finished run the window comes back when its tray icon is active.
@@ -186,7 +189,17 @@ class PostingPool {
   // jobs a board's DELAY holds back.
   static constexpr std::size_t kAnySlot = static_cast<std::size_t>(-1);
   void StartOwedJobs(std::size_t preferredSlot, int maxStarts = 1 << 30);
+  // Takes the job for the slot; it goes to the worker with the rest of the
+  // turn's starts in DispatchStarts.
   void StartJob(std::size_t slot, int index);
+  void DispatchStarts();
+  // After a hand-over: dispatches the turn's starts unless another
+  // hand-over is already queued (then it ends the turn).
+  void EndTurn();
+  // A worker's or the wake timer's call into the main thread; every such
+  // call ends with DispatchStarts or EndTurn.
+  void HandOver(const std::function<void()>& call);
+  static constexpr std::size_t kMaxUndispatched = 8;
   std::optional<std::size_t> FreeSlot() const;
   // On the main thread, while the reporting worker waits.
   void JobFinished(std::uint64_t runId, std::size_t slot, int index, JobResult& result);
@@ -223,8 +236,9 @@ class PostingPool {
   int m_maxRunning = 0;
   std::vector<std::unique_ptr<TThreadHTTP>> m_slots;  // WorkerSlots
   std::vector<bool> m_slotBusy;
-  std::deque<std::pair<std::size_t, int>> m_failedStarts;  // slot, job
-  std::vector<std::unique_ptr<TThreadHTTP>> m_retired;     // finishing, joined later
+  std::deque<std::pair<std::size_t, int>> m_failedStarts;   // slot, job
+  std::vector<std::pair<std::size_t, Job>> m_undispatched;  // slot, job: started, not yet handed over
+  std::vector<std::unique_ptr<TThreadHTTP>> m_retired;      // finishing, joined later
   platform::CompanionLibrary m_library;
 
   // Seen by workers before they hand over.
@@ -232,6 +246,7 @@ class PostingPool {
   std::mutex m_exitMutex;
   std::condition_variable m_exitCv;
   std::atomic<std::uint64_t> m_wakeRunId{0};
+  std::atomic<int> m_queuedHandOvers{0};
   WakeTimer m_wake;
 };
 

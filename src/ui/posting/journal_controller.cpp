@@ -274,7 +274,7 @@ void JournalController::JobReported(const adw::engine::JobResult& result) {
   ReportError();
 }
 
-void JournalController::ReportHandled() {
+void JournalController::SettleRecords() {
   if (!m_recorder) return;
   m_recorder->Settle();
   ReportError();

@@ -63,7 +63,7 @@ class JournalController : public QObject {
   // The pool's events, forwarded by the posting controller.
   void JobStarting(int jobIndex);
   void JobReported(const adw::engine::JobResult& result);
-  void ReportHandled();
+  void SettleRecords();
   void RunEnded(adw::engine::RunEnd how);
 
  private:

@@ -178,8 +178,8 @@ void PostingController::JobStarting(int jobIndex) {
   m_journal->JobStarting(jobIndex);
 }
 
-void PostingController::ReportHandled() {
-  m_journal->ReportHandled();
+void PostingController::SettleRecords() {
+  m_journal->SettleRecords();
 }
 
 void PostingController::JobReported(const adw::engine::JobResult& result, const std::string& statusText) {

@@ -73,7 +73,7 @@ class PostingController : public QObject, public adw::engine::IPostingObserver {
   void DisplayChanged(const adw::engine::RunDisplay& display) override;
   void JobReported(const adw::engine::JobResult& result, const std::string& statusText) override;
   void JobStarting(int jobIndex) override;
-  void ReportHandled() override;
+  void SettleRecords() override;
   void RunEnded(adw::engine::RunEnd how) override;
   void HideToTray() override;
   void RestoreFromTray() override;

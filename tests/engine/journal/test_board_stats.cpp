@@ -39,6 +39,7 @@ class StatsJournal : public ::testing::Test {
     for (std::size_t k = 0; k < jobs.size(); ++k) {
       clock = at;
       recorder.JobStarting(static_cast<int>(k));
+      recorder.Settle();
       clock = at + jobs[k].latency;
       JobResult result;
       result.jobIndex = static_cast<int>(k);

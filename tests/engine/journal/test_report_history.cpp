@@ -44,6 +44,7 @@ TEST(ReportHistory, RowsSayWhenTheirResultCameAndTheLastRunsFollow) {
     recorder.SetClock([&] { return clock; });
     for (std::size_t k = 0; k < outcomes.size(); ++k) {
       recorder.JobStarting(static_cast<int>(k));
+      recorder.Settle();
       clock += 1000;
       recorder.JobReported(Outcome(static_cast<int>(k), outcomes[k]));
     }

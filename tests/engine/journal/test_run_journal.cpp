@@ -156,6 +156,7 @@ class JournalWithHistory : public ::testing::Test {
                          {Row("A", "ad1"), Row("B", "ad1"), Row("C", "ad1")});
     recorder.SetClock([] { return kNow - 2 * kDay; });
     for (int k = 0; k < 3; ++k) recorder.JobStarting(k);
+    recorder.Settle();
     recorder.JobReported(Outcome(0, true));
     recorder.JobReported(Outcome(1, false));
     recorder.RunEnded();  // C: sent without a reply -> unconfirmed
@@ -226,9 +227,11 @@ TEST(RunJournalResume, PostsWhatNeverStartedAndHoldsBackWhatMayHaveArrived) {
     RunRecorder recorder(journal, RunOrigin::Runner, RunKind::Post,
                          {Row("A", "ad1"), Row("B", "ad1"), Row("C", "ad1"), Row("D", "ad1")});
     recorder.JobStarting(0);
+    recorder.Settle();
     recorder.JobStarting(1);
+    recorder.Settle();
     recorder.JobReported(Outcome(0, true));
-    recorder.Settle();  // the pool's ReportHandled, before it takes another hand-over
+    recorder.Settle();  // the pool's SettleRecords at the end of its turn
     // The process dies here: B sent, C and D never started, no run end.
   }
   {
@@ -247,8 +250,10 @@ TEST(RunJournalResume, PostsWhatNeverStartedAndHoldsBackWhatMayHaveArrived) {
     ASSERT_EQ(resumed.Skipped().size(), 1u);
     EXPECT_EQ(resumed.Skipped()[0].state, JobState::Unconfirmed);
     resumed.JobStarting(0);
+    resumed.Settle();
     resumed.JobReported(Outcome(0, true));
     resumed.JobStarting(1);
+    resumed.Settle();
     resumed.JobReported(Outcome(1, false));
     resumed.RunEnded();
     const RunInfo info = *crashed.Run(resumed.RunId());
@@ -286,6 +291,7 @@ TEST(RunJournalResume, ConfirmedResendPostsTheMaybeSentJobsToo) {
   {
     RunRecorder recorder(journal, RunOrigin::Runner, RunKind::Post, {Row("A", "ad1"), Row("B", "ad1")});
     recorder.JobStarting(0);
+    recorder.Settle();
   }
   const auto plan = PlanResume(journal, boards.Path());
   ASSERT_TRUE(plan);
@@ -312,6 +318,7 @@ std::vector<JournalJob> RetriedFrom(RunJournal& journal, const std::vector<std::
   RunRecorder run(journal, RunOrigin::Runner, RunKind::Post, rows);
   for (int k = 0; k < static_cast<int>(rows.size()); ++k) {
     run.JobStarting(k);
+    run.Settle();
     run.JobReported(Outcome(k, false));
   }
   run.RunEnded();
@@ -393,6 +400,7 @@ TEST(RunJournalRebuiltJobs, ResumeHoldsBackJobsWhoseBoardIsGoneInTheirFinalState
     RunRecorder run(journal, RunOrigin::Runner, RunKind::Post,
                     {Row("B", "ad1"), Row("A", "ad1"), Row("C", "ad1")});
     run.JobStarting(0);
+    run.Settle();
   }
   const auto plan = PlanResume(journal, script.Path());
   ASSERT_TRUE(plan);
@@ -426,6 +434,7 @@ TEST(RunJournalLiveRuns, AreNeitherResumedNorRetriedByAnotherHandle) {
     auto live = std::make_unique<RunRecorder>(window, RunOrigin::Window, RunKind::Post,
                                               std::vector<JournalJob>{Row("A", "ad1"), Row("B", "ad1")});
     live->JobStarting(0);
+    live->Settle();
     EXPECT_FALSE(PlanResume(runner, boards.Path()));
     EXPECT_FALSE(runner.InterruptedRun());
     ASSERT_TRUE(runner.LiveRun());
@@ -447,6 +456,7 @@ TEST(RunJournalLiveRuns, AreNeitherResumedNorRetriedByAnotherHandle) {
   {
     RunRecorder resumed(runner, *plan, false);
     resumed.JobStarting(0);
+    resumed.Settle();
     resumed.JobReported(Outcome(0, false));
     resumed.RunEnded();
   }

@@ -241,6 +241,88 @@ TEST(WorkerPoolRefill, FailuresKeepThreeThenSettleAtFour) {
   EXPECT_EQ(failing.runningAfterReport, (std::vector<int>{3, 3, 3, 3, 3, 3, 3, 2, 1, 0}));
 }
 
+// Tells whether each request went out after the start it belongs to was
+// stored, and how many stores the run made.
+class SettlingObserver : public RecordingObserver {
+ public:
+  void JobStarting(int index) override {
+    std::lock_guard lock(mutex);
+    announced.push_back(index);
+  }
+  void JobReported(const JobResult& result, const std::string& text) override {
+    ++reportsHeld;
+    RecordingObserver::JobReported(result, text);
+  }
+  void SettleRecords() override {
+    std::lock_guard lock(mutex);
+    if (announced.empty() && reportsHeld == 0) return;
+    ++stores;
+    settled.insert(announced.begin(), announced.end());
+    announced.clear();
+    reportsHeld = 0;
+  }
+  bool Settled(int index) {
+    std::lock_guard lock(mutex);
+    return settled.count(index) > 0;
+  }
+
+  std::mutex mutex;
+  std::vector<int> announced;
+  std::set<int> settled;
+  int reportsHeld = 0;
+  int stores = 0;
+};
+
+TEST(WorkerPoolRun, StartsAreStoredBeforeTheirRequestAndATurnStoresOnce) {
+  CountingMainThread main;
+  SettlingObserver observer;
+  observer.switches.threadLimit = 10;
+  FakePosters posters(true);
+  std::atomic<int> unsettledPosts{0};
+  // Each post first checks that its job's start was stored.
+  auto factory = [&](const PostingSettings& settings) {
+    class Checking : public IJobPoster {
+     public:
+      Checking(std::unique_ptr<IJobPoster> inner, SettlingObserver& observer, std::atomic<int>& unsettled)
+          : m_inner(std::move(inner)), m_observer(observer), m_unsettled(unsettled) {}
+      bool Post(const std::string& url, const std::string& body, const std::string& referer) override {
+        const int index = std::stoi(url.substr(4));
+        if (!m_observer.Settled(index)) ++m_unsettled;
+        return m_inner->Post(url, body, referer);
+      }
+      void Abort() override { m_inner->Abort(); }
+      std::string TakeBody() override { return m_inner->TakeBody(); }
+      std::string ReplyText() const override { return m_inner->ReplyText(); }
+      int LastSocketError() const override { return m_inner->LastSocketError(); }
+
+     private:
+      std::unique_ptr<IJobPoster> m_inner;
+      SettlingObserver& m_observer;
+      std::atomic<int>& m_unsettled;
+    };
+    return std::make_unique<Checking>(posters.Factory()(settings), observer, unsettledPosts);
+  };
+  PostingPool pool(main, observer, {factory, {}});
+  pool.Start(MakeJobs(40), Options());
+  posters.WaitStarted(3);
+  EXPECT_EQ(observer.stores, 3) << "each of the first three goes out on its own";
+
+  // Three reports queued together make one turn: their outcomes and the
+  // starts they lead to are stored once.
+  for (int k = 0; k < 3; ++k) posters.Release(JobName(k, true));
+  main.WaitQueued(3);
+  while (observer.reported.size() < 3) main.WaitAndRun(1000);
+  EXPECT_EQ(observer.stores, 4);
+  EXPECT_GT(observer.settled.size(), 3u);
+
+  posters.ReleaseAll();
+  RunToEnd(main, pool);
+  EXPECT_EQ(observer.reported.size(), 40u);
+  EXPECT_EQ(unsettledPosts.load(), 0);
+  EXPECT_EQ(observer.settled.size(), 40u);
+  EXPECT_EQ(observer.reportsHeld, 0) << "every outcome was stored by the end of the run";
+}
+
 TEST(WorkerPoolRun, EndOfRunSequenceAfterTheLastReport) {
   platform::QueueMainThread main;
   RecordingObserver observer;
