@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include "engine/posting/fresh_form.h"
@@ -391,10 +393,19 @@ void PostingPool::DispatchStarts() {
     // before the first request can go out.
     for (const auto& [slot, job] : batch) m_observer.JobStarting(job.index);
     m_observer.SettleRecords();
+    // The proxy and time-out are read from the settings file for each turn,
+    // so a change made during the run holds from the next jobs on.
+    std::optional<PostingSettings> settings;
+    try {
+      settings = ReadPostingSettings(m_options.settingsFile);
+    } catch (const std::exception&) {
+      // Every job of the turn fails below, as each would have on its own.
+    }
     for (auto& [slot, job] : batch) {
       const int index = job.index;
       try {
-        job.settings = ReadPostingSettings(m_options.settingsFile);
+        if (!settings) throw std::runtime_error("settings not readable");
+        job.settings = *settings;
         if (!m_slots[slot]) m_slots[slot] = std::make_unique<TThreadHTTP>(*this, slot);
         m_slots[slot]->Assign(std::move(job));
       } catch (const std::exception&) {
