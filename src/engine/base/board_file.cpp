@@ -5,6 +5,7 @@
 
 #include "engine/base/board_container.h"
 #include "platform/files.h"
+#include "platform/text1251.h"
 
 namespace adw::engine {
 
@@ -17,6 +18,18 @@ BoardFile BoardFile::FromText(std::string_view plainText) {
   BoardFile board;
   board.m_doc = platform::IniDocument::Parse(plainText);
   return board;
+}
+
+BoardFileNames::BoardFileNames(const std::string& scriptDir) {
+  for (const std::string& file : platform::ListFiles(scriptDir, "*.prj")) {
+    m_byLowerName.emplace(platform::LowerAscii(file), file);
+  }
+}
+
+std::optional<std::string> BoardFileNames::Find(std::string_view fileName) const {
+  const auto found = m_byLowerName.find(platform::LowerAscii(fileName));
+  if (found == m_byLowerName.end()) return std::nullopt;
+  return found->second;
 }
 
 BoardFile BoardFile::Read(const std::string& scriptDir, const std::string& fileName) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -49,6 +50,18 @@ class BoardFile {
  private:
   std::optional<std::string> ReadOptional(std::string_view key) const;
   platform::IniDocument m_doc;
+};
+
+// The board files of a script directory, listed once: a name is found the
+// way a directory search finds it, Latin letters without regard to case.
+class BoardFileNames {
+ public:
+  explicit BoardFileNames(const std::string& scriptDir);
+  // The file's name as it is on disk; nullopt when there is none.
+  std::optional<std::string> Find(std::string_view fileName) const;
+
+ private:
+  std::unordered_map<std::string, std::string> m_byLowerName;
 };
 
 // today > lastSend + period days, as calendar dates: on the day

@@ -4,29 +4,16 @@
 #include <utility>
 
 #include "engine/base/board_file.h"
-#include "platform/files.h"
-#include "platform/text1251.h"
 
 namespace adw::engine {
 
-BoardRulesLookup::BoardRulesLookup(std::string scriptDir) : m_scriptDir(std::move(scriptDir)) {}
-
-std::string BoardRulesLookup::ActualName(const std::string& fileName) {
-  if (platform::FileExists(platform::JoinPath(m_scriptDir, fileName))) return fileName;
-  if (!m_listed) {
-    m_listed = true;
-    for (const std::string& file : platform::ListFiles(m_scriptDir, "*.prj")) {
-      m_listing.emplace(platform::LowerAscii(file), file);
-    }
-  }
-  const auto found = m_listing.find(platform::LowerAscii(fileName));
-  return found == m_listing.end() ? std::string() : found->second;
-}
+BoardRulesLookup::BoardRulesLookup(std::string scriptDir)
+    : m_scriptDir(std::move(scriptDir)), m_files(m_scriptDir) {}
 
 const BoardRulesLookup::Board& BoardRulesLookup::Find(const std::string& fileName) {
   if (const auto known = m_boards.find(fileName); known != m_boards.end()) return known->second;
   Board board;
-  const std::string actual = fileName.empty() ? std::string() : ActualName(fileName);
+  const std::string actual = fileName.empty() ? std::string() : m_files.Find(fileName).value_or("");
   if (actual.empty()) {
     board.problem = "board file " + (fileName.empty() ? std::string("(none recorded)") : fileName) +
                     " is not in " + m_scriptDir;

@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "engine/base/board_file.h"
 #include "engine/journal/run_journal.h"
 #include "engine/posting/job_list.h"
 
@@ -30,15 +31,10 @@ class BoardRulesLookup {
     std::string problem;
   };
   const Board& Find(const std::string& fileName);
-  std::string ActualName(const std::string& fileName);
 
   std::string m_scriptDir;
+  BoardFileNames m_files;  // found as the job list finds them
   std::unordered_map<std::string, Board> m_boards;
-  // Lower-cased name -> name on disk, listed at the first name not found
-  // as written (board files are found without regard to the case of Latin
-  // letters, as the job list finds them).
-  std::unordered_map<std::string, std::string> m_listing;
-  bool m_listed = false;
 };
 
 }  // namespace adw::engine

@@ -1,7 +1,6 @@
 #include "engine/posting/job_list.h"
 
 #include <exception>
-#include <unordered_map>
 #include <utility>
 
 #include "engine/base/ad_store.h"
@@ -153,12 +152,8 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
     }
   }
 
-  // One listing serves every board: the file of an entry is found the way a
-  // directory search finds it, Latin letters without regard to case.
-  std::unordered_map<std::string, std::string> boardFiles;
-  for (const std::string& file : platform::ListFiles(scriptDir, "*.prj")) {
-    boardFiles.emplace(platform::LowerAscii(file), file);
-  }
+  // One listing serves every board.
+  const BoardFileNames boardFiles(scriptDir);
 
   for (std::size_t position = 0; position < boards.size(); ++position) {
     if (!report.ProcessMessages()) {
@@ -169,15 +164,15 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
     const BoardRow& row = boards[position];
     if (row.ticked) {
       const std::string wanted = row.name + std::string(kBoardFileExtension);
-      const auto found = boardFiles.find(platform::LowerAscii(wanted));
+      const std::optional<std::string> found = boardFiles.Find(wanted);
       BoardFile board;
       bool usable = false;
       std::optional<BoardJobSettings> settings;
-      if (found == boardFiles.end()) {
+      if (!found) {
         result.skipped.push_back({row.name, "Cannot find board file " + wanted});
       } else {
         try {
-          board = BoardFile::Read(scriptDir, found->second);
+          board = BoardFile::Read(scriptDir, *found);
           usable = true;
         } catch (const std::exception& error) {
           result.skipped.push_back({row.name, error.what()});
@@ -203,7 +198,7 @@ JobListBuild BuildJobList(const std::string& scriptDir, const std::string& varia
           std::string body = BuildJobBody(subBody, ad.lines, mapLine, codePage);
           result.jobs.Add(JobUrl(mapLine, submit), std::move(body), referer, labelStart + ad.catalog,
                           boardRules, delayMs);
-          result.origins.push_back({found->second, ad.name});
+          result.origins.push_back({*found, ad.name});
           result.jobs.JobAds.push_back(ad.name);
         };
         const auto entries = board.MapEntries();
