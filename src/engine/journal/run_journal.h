@@ -134,7 +134,8 @@ class RunJournal {
   std::int64_t BeginRun(RunOrigin origin, RunKind kind, std::int64_t nowMs);
   // Writes the rows in one transaction; sets each job's run, seq and id.
   void AddJobs(std::int64_t run, std::vector<JournalJob>& jobs);
-  // Committed before the request is handed to its worker.
+  // One job's start and one job's outcome, each committed on its own; a
+  // run stores them through RecordProgress.
   void MarkSent(std::int64_t jobId, std::int64_t nowMs);
   void FinishJob(std::int64_t jobId, const JobEnd& end);
   // Ended jobs and started ones in one commit: a run commits once for all

@@ -70,13 +70,14 @@ void ResultWriter::Run(Lane& lane) {
     if (lane.queue.empty()) return;  // quit, and nothing left to write
     std::deque<Item> batch;
     batch.swap(lane.queue);
-    lane.writingBytes = lane.queuedBytes;
+    // Items pushed while this batch is written add to the count; only the
+    // batch's own bytes come off it afterwards.
+    const std::size_t writing = lane.queuedBytes;
     lane.busy = true;
     lock.unlock();
     Write(batch);
     lock.lock();
-    lane.queuedBytes -= lane.writingBytes;
-    lane.writingBytes = 0;
+    lane.queuedBytes -= writing;
     lane.busy = false;
     lane.done.notify_all();
   }

@@ -53,7 +53,6 @@ class ResultWriter {
     std::condition_variable done;  // Drain and a full queue wait for the thread
     std::deque<Item> queue;
     std::size_t queuedBytes = 0;
-    std::size_t writingBytes = 0;
     bool busy = false;
     bool quit = false;
     std::thread thread;  // started by the lane's first item

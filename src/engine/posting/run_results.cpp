@@ -63,23 +63,6 @@ bool WriteResultPageContent(const std::string& path, std::string_view content) {
   return static_cast<bool>(outcome);
 }
 
-bool WriteResultPage(const std::string& path, std::string_view body) {
-  std::string content;
-  content.reserve(body.size() + 2);
-  content.append(body);
-  content.append("\r\n");
-  return WriteResultPageContent(path, content);
-}
-
-bool WriteResultPage(const std::string& path, std::string& body, std::string_view trailer) {
-  const std::size_t size = body.size();
-  body.append(trailer);
-  body.append("\r\n");
-  const bool written = WriteResultPageContent(path, body);
-  body.resize(size);
-  return written;
-}
-
 std::string FailureField(std::string_view reason) {
   if (reason.empty()) return "error retrieving page";
   std::string field(reason);
@@ -279,38 +262,11 @@ void WriteLogEntries(const std::string& logPath, const std::vector<LogEntry>& en
   }
 }
 
-namespace {
-
-void CountVerdict(const JobResult& result, RunCounters& counters) {
-  switch (result.verdict) {
-    case JobVerdict::Ok:
-      ++counters.successes;
-      break;
-    case JobVerdict::Unconfirmed:
-      ++counters.unconfirmed;
-      break;
-    default:
-      ++counters.failures;
-      break;
-  }
-}
-
-}  // namespace
-
-std::string RecordJobResult(JobResult& result, const ResultSwitches& switches, const std::string& logPath,
-                            RunCounters& counters) {
-  std::string statusText;
-  if (switches.reports) {
-    if (const auto page = ResultPagePath(result.label)) {
-      statusText = *page;
-      WriteResultPage(*page, result.body, ResultPageTrailer(result));
-    }
-  }
-  CountVerdict(result, counters);
-  if (switches.log) {
-    WriteLogEntry(logPath, result.replyText, result.lastSocketError, true, CurrentLocalDateTime(),
-                  LogEntryReason(result));
-  }
+std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
+                            const std::string& logPath, RunCounters& counters) {
+  ResultWriter writer(1);
+  std::string statusText = RecordJobResult(result, switches, logPath, counters, writer);
+  writer.Drain();
   return statusText;
 }
 
@@ -331,7 +287,17 @@ std::string RecordJobResult(const JobResult& result, const ResultSwitches& switc
       writer.WritePage(std::move(*page), ResultPageContent(result));
     }
   }
-  CountVerdict(result, counters);
+  switch (result.verdict) {
+    case JobVerdict::Ok:
+      ++counters.successes;
+      break;
+    case JobVerdict::Unconfirmed:
+      ++counters.unconfirmed;
+      break;
+    default:
+      ++counters.failures;
+      break;
+  }
   if (switches.log) {
     writer.WriteLogEntry(logPath, LogEntry{CurrentLocalDateTime(), result.replyText, result.lastSocketError,
                                            LogEntryReason(result)});

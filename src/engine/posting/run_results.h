@@ -42,15 +42,9 @@ std::string ResultPageFileName(std::string_view boardName);
 // is empty (an ad without one gets no pages, never pages in the root).
 std::optional<std::string> ResultPagePath(std::string_view label);
 
-// The page's content (the reply body and CR LF), written whole or not at
-// all. False when it could not be written (e.g. a missing directory); the
+// A page's whole content (ResultPageContent), written whole or not at all.
+// False when it could not be written (e.g. a missing directory); the
 // failure is also noted for TakeResultWriteFailures.
-bool WriteResultPage(const std::string& path, std::string_view body);
-// The same with a trailer after the body (see ResultPageTrailer); body is
-// extended in place for the write and given back as it was, so a body of
-// megabytes is not copied.
-bool WriteResultPage(const std::string& path, std::string& body, std::string_view trailer);
-// A page's whole content as it is, with the same failure note.
 bool WriteResultPageContent(const std::string& path, std::string_view content);
 
 // The log beside the settings file: the same name with ".log" in place of
@@ -130,15 +124,15 @@ struct ResultSwitches {
 };
 
 // Records one finished job in the order JobFinished does: result page (when
-// reports are on), counter of its state, log entry. Returns the status bar text: the
-// page's path when reports are on and the ad has a report directory, else
-// empty. Never throws for a page or log entry that cannot be written.
-std::string RecordJobResult(JobResult& result, const ResultSwitches& switches, const std::string& logPath,
-                            RunCounters& counters);
-// The same with the page and the log entry handed to a writer thread: they
-// reach the disk in their order soon after, and the caller never waits on
-// the disk (see ResultWriter).
+// reports are on), counter of its state, log entry. The page and the log
+// entry go to the writer, which puts them on the disk in their order soon
+// after; the caller never waits on the disk. Returns the status bar text:
+// the page's path when reports are on and the ad has a report directory,
+// else empty. Never throws for a page or log entry that cannot be written.
 std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
                             const std::string& logPath, RunCounters& counters, ResultWriter& writer);
+// The same, written before it returns.
+std::string RecordJobResult(const JobResult& result, const ResultSwitches& switches,
+                            const std::string& logPath, RunCounters& counters);
 
 }  // namespace adw::engine

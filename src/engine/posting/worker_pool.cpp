@@ -316,8 +316,6 @@ void PostingPool::StartInitialJobs() {
     // The window may have stopped or closed the run meanwhile.
     if (!m_active || m_runId != runId) return;
   }
-  DrainFailedStarts();
-  DispatchStarts();
 }
 
 void PostingPool::StartOwedJobs(std::size_t preferredSlot, int maxStarts) {
@@ -458,10 +456,7 @@ void PostingPool::JobFinished(std::uint64_t runId, std::size_t slot, int index, 
     // A report of a stopped run (it was already queued when Stop came) or
     // one arriving while the pool shuts down changes nothing, but it may be
     // the last call of a turn that still holds starts.
-    if (m_active && runId == m_runId && !m_shuttingDown.load()) {
-      HandleResult(slot, index, result);
-      DrainFailedStarts();
-    }
+    if (m_active && runId == m_runId && !m_shuttingDown.load()) HandleResult(slot, index, result);
     if (m_active && !m_shuttingDown.load()) EndTurn();
   } catch (const std::exception&) {
     // Nothing of the main thread's handling may fall back into the worker.
