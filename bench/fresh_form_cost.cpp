@@ -6,8 +6,6 @@
 // cookie. The added time per job is set against h2load --h1 fetching the
 // same page 2,000 times with 30 connections in the same run. Last line:
 //   gets_per_job=G posts_per_job=P fresh_added_us=A h2load_get_us=H ratio=A/H
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,6 +21,7 @@
 
 #include "engine/posting/job_list.h"
 #include "engine/posting/worker_pool.h"
+#include "loopback_listener.h"
 #include "platform/main_thread.h"
 
 namespace {
@@ -37,19 +36,7 @@ constexpr int kRounds = 7;
 class BoardServer {
  public:
   BoardServer() {
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(m_fd, 1024) != 0) {
-      std::perror("bind/listen");
-      std::exit(1);
-    }
-    socklen_t len = sizeof addr;
-    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
+    m_fd = adw::bench::ListenOnLoopback(m_port);
     for (int i = 0; i < 4; ++i) m_threads.emplace_back([this] { Serve(); });
   }
   ~BoardServer() {
@@ -83,22 +70,8 @@ class BoardServer {
         if (m_stop) return;
         continue;
       }
-      std::string request;
-      char buffer[4096];
-      std::size_t need = std::string::npos;
-      while (need == std::string::npos || request.size() < need) {
-        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        request.append(buffer, static_cast<std::size_t>(n));
-        const std::size_t head = request.find("\r\n\r\n");
-        if (need == std::string::npos && head != std::string::npos) {
-          std::size_t length = 0;
-          const std::size_t at = request.find("Content-Length:");
-          if (at != std::string::npos && at < head)
-            length = std::strtoul(request.c_str() + at + 15, nullptr, 10);
-          need = head + 4 + length;
-        }
-      }
+      const std::string request = adw::bench::ReadRequest(
+          [&](char* buffer, std::size_t size) { return ::recv(client, buffer, size, 0); });
       const bool isPost = request.rfind("POST ", 0) == 0;
       if (isPost) {
         ++m_posts;

@@ -4,8 +4,6 @@
 // body, answering at once and closing. The reply announces its length and
 // the close, so a client that speaks HTTP/1.1 (h2load) counts it as a
 // success and opens a new connection for its next request.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,24 +14,14 @@
 #include <thread>
 #include <vector>
 
+#include "loopback_listener.h"
+
 namespace adw::bench {
 
 class LoopbackServer {
  public:
   LoopbackServer() {
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(m_fd, 1024) != 0) {
-      std::perror("bind/listen");
-      std::exit(1);
-    }
-    socklen_t len = sizeof addr;
-    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
+    m_fd = ListenOnLoopback(m_port);
     for (int i = 0; i < 4; ++i) m_threads.emplace_back([this] { Serve(); });
   }
   ~LoopbackServer() {
@@ -53,24 +41,8 @@ class LoopbackServer {
         if (m_stop) return;
         continue;
       }
-      std::string request;
-      char buffer[4096];
-      std::size_t need = std::string::npos;
-      while (need == std::string::npos || request.size() < need) {
-        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        request.append(buffer, static_cast<std::size_t>(n));
-        const std::size_t head = request.find("\r\n\r\n");
-        if (need == std::string::npos && head != std::string::npos) {
-          std::size_t length = 0;
-          for (const char* key : {"Content-Length:", "content-length:"}) {
-            const std::size_t at = request.find(key);
-            if (at != std::string::npos && at < head)
-              length = std::strtoul(request.c_str() + at + 15, nullptr, 10);
-          }
-          need = head + 4 + length;
-        }
-      }
+      const std::string request =
+          ReadRequest([&](char* buffer, std::size_t size) { return ::recv(client, buffer, size, 0); });
       static const std::string reply =
           "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 15\r\nConnection: close\r\n\r\n"
           "<html>ok</html>";

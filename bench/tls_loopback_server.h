@@ -3,8 +3,6 @@
 // certificate made with the openssl command, and a few threads, each
 // accepting one connection at a time, shaking hands, reading the request
 // head and its announced body, answering at once and closing.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <sys/socket.h>
@@ -16,6 +14,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "loopback_listener.h"
 
 namespace adw::bench {
 
@@ -51,19 +51,7 @@ class TlsLoopbackServer {
       std::fprintf(stderr, "cannot load the server certificate\n");
       std::exit(1);
     }
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(m_fd, 1024) != 0) {
-      std::perror("bind/listen");
-      std::exit(1);
-    }
-    socklen_t len = sizeof addr;
-    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
+    m_fd = ListenOnLoopback(m_port);
     for (int i = 0; i < threads; ++i) m_threads.emplace_back([this] { Serve(); });
   }
   ~TlsLoopbackServer() {
@@ -90,24 +78,8 @@ class TlsLoopbackServer {
       SSL_set_fd(ssl, client);
       if (SSL_accept(ssl) == 1) {
         if (SSL_session_reused(ssl) == 1) ++m_resumed;
-        std::string request;
-        char buffer[4096];
-        std::size_t need = std::string::npos;
-        while (need == std::string::npos || request.size() < need) {
-          const int n = SSL_read(ssl, buffer, sizeof buffer);
-          if (n <= 0) break;
-          request.append(buffer, static_cast<std::size_t>(n));
-          const std::size_t head = request.find("\r\n\r\n");
-          if (need == std::string::npos && head != std::string::npos) {
-            std::size_t length = 0;
-            for (const char* key : {"Content-Length:", "content-length:"}) {
-              const std::size_t at = request.find(key);
-              if (at != std::string::npos && at < head)
-                length = std::strtoul(request.c_str() + at + 15, nullptr, 10);
-            }
-            need = head + 4 + length;
-          }
-        }
+        const std::string request = ReadRequest(
+            [&](char* buffer, std::size_t size) { return SSL_read(ssl, buffer, static_cast<int>(size)); });
         static const std::string reply =
             "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 15\r\nConnection: "
             "close\r\n\r\n<html>ok</html>";
