@@ -47,7 +47,8 @@ std::string ReadRequest(ReadSome readSome) {
       std::size_t length = 0;
       for (const char* key : {"Content-Length:", "content-length:"}) {
         const std::size_t at = request.find(key);
-        if (at != std::string::npos && at < head) length = std::strtoul(request.c_str() + at + 15, nullptr, 10);
+        if (at != std::string::npos && at < head)
+          length = std::strtoul(request.c_str() + at + 15, nullptr, 10);
       }
       need = head + 4 + length;
     }
